@@ -1,0 +1,81 @@
+// TfrmCopy, the progress window ("Convert Progress"): a modal dialog that hosts one
+// conversion run. The run starts once, right after the window is first shown; the window
+// shows the current table, the record counter and two gauges, and closes itself through a
+// 10 ms timer armed after the run has returned. Close requests during the run are discarded;
+// Cancel (button, Enter or Esc) sets CopyCancelled, which the run honours at its next record.
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+#include "engine/conversion_paths.h"
+#include "engine/run_observer.h"
+#include "engine/run_options.h"
+#include "engine/run_outcome.h"
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class TCGauge;
+
+namespace qar {
+
+class CopyRun;
+
+class TfrmCopy : public QDialog, private RunObserver {
+  Q_OBJECT
+
+ public:
+  // paths is asked for the two path texts when the run starts; it must outlive the window.
+  explicit TfrmCopy(const ConversionPaths& paths, QWidget* parent = nullptr,
+                    RunOptions options = {});
+  ~TfrmCopy() override;
+
+  // How the run ended; meaningful once the window has closed.
+  const RunOutcome& outcome() const;
+  // True from the run's start until it has returned.
+  bool running() const { return running_; }
+
+  // Controls, public for tests and screenshots (read them, do not reparent them).
+  QLabel* labTableName = nullptr;
+  QLabel* labPosRecord = nullptr;
+  QLabel* labTotalRecord = nullptr;
+  TCGauge* cgaRecord = nullptr;
+  TCGauge* cgaTotal = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QTimer* timClose = nullptr;
+
+ public slots:
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormActivate();
+  void FormClose();
+  void btnCancelClick();
+  void timCloseTimer();
+
+  // RunObserver
+  void tableStarted(int slot, const QString& table, int sourceRecords) override;
+  void recordLoopStarted(int recordCount) override;
+  void pumpMessages() override;
+  void recordStarted(int r) override;
+  void tableDone(int slot, const TableSummary& summary) override;
+  void errorBox(const QString& text, const QString& details) override;
+
+  const ConversionPaths& paths_;
+  RunOptions options_;
+  std::unique_ptr<CopyRun> run_;
+  RunOutcome outcome_;
+  bool activated_ = false;
+  bool running_ = false;
+  bool released_ = false;
+};
+
+}  // namespace qar

@@ -1,0 +1,48 @@
+// Page 0 of an Access file, the database header page, as Jet 3 and Jet 4 store it.
+//
+//   0x00  1  page type (0x00)
+//   0x04 15  engine name: "Standard Jet DB" (Jet 3/4), "Standard ACE DB" (Access 2007+)
+//   0x14  4  version: 0 Jet 3, 1 Jet 4, 2 and up ACE (Access 2007, 2010, ...)
+//   0x18     masked region, XORed with an RC4 key stream (126 bytes Jet 3, 128 bytes Jet 4):
+//     0x3A  2  Jet 3: default sort order (locale id)
+//     0x3C  2  default code page
+//     0x3E  4  database key: not zero when the pages are encoded
+//     0x42 20  Jet 3: database password (code page bytes)
+//     0x42 40  Jet 4: database password (UTF-16), XORed again with a mask from 0x72
+//     0x6E  4  Jet 4: default sort order: locale id (2 bytes), unused, version (1 byte)
+//     0x72  8  Jet 4: creation date (a Double); its integer part, little-endian, masks the password
+// Values stored on disk: never change them.
+#pragma once
+
+#include <cstdint>
+
+namespace jet::format::header {
+
+inline constexpr uint8_t kPageType = 0x00;
+inline constexpr uint32_t kEngineName = 0x04;
+inline constexpr uint32_t kEngineNameSize = 15;
+inline constexpr char kJetEngineName[] = "Standard Jet DB";
+inline constexpr char kAceEngineName[] = "Standard ACE DB";
+inline constexpr uint32_t kVersion = 0x14;
+inline constexpr uint8_t kVersionJet3 = 0x00;
+inline constexpr uint8_t kVersionJet4 = 0x01;
+
+inline constexpr uint32_t kMaskedRegion = 0x18;
+inline constexpr uint32_t kMaskedSizeJet3 = 126;
+inline constexpr uint32_t kMaskedSizeJet4 = 128;
+inline constexpr uint32_t kMaskKey = 0x6b39dac7;  // RC4 key, stored little-endian
+
+inline constexpr uint32_t kSortOrderJet3 = 0x3A;
+inline constexpr uint32_t kCodePage = 0x3C;
+inline constexpr uint32_t kDatabaseKey = 0x3E;
+inline constexpr uint32_t kPassword = 0x42;
+inline constexpr uint32_t kPasswordSizeJet3 = 20;
+inline constexpr uint32_t kPasswordSizeJet4 = 40;
+inline constexpr uint32_t kSortOrderJet4 = 0x6E;
+inline constexpr uint32_t kSortOrderVersionJet4 = kSortOrderJet4 + 3;
+inline constexpr uint32_t kCreationDateJet4 = 0x72;
+
+// The smallest prefix of page 0 that holds every field above.
+inline constexpr uint32_t kHeaderBytes = kMaskedRegion + kMaskedSizeJet4;
+
+}  // namespace jet::format::header

@@ -1,0 +1,41 @@
+// Usage maps: which pages belong to a table (or have free space), stored as a row on a data
+// page that a 4-byte reference (row number, then 3-byte page number) points to.
+//
+//   type 0, inline:               type 1, page-referenced:
+//   0x00  1  0x00                 0x00  1  0x01
+//   0x01  4  first page mapped    0x01 4n  pages of type 0x05 holding the bitmap, 0 = none
+//   0x05     bitmap
+//
+// Bitmaps: bit i (least significant bit of byte 0 first) set means page start + i is in the
+// map. Map page j of a type 1 map covers pages j * (pageSize - 4) * 8 onwards; its bitmap
+// starts at byte 4 of the page:
+//   0x00  1  page type 0x05
+//   0x01  1  0x01
+//   0x02  2  unused
+//   0x04     bitmap
+// Values stored on disk: never change them.
+#pragma once
+
+#include <cstdint>
+
+namespace jet::format::usagemap {
+
+inline constexpr uint8_t kInlineType = 0x00;
+inline constexpr uint8_t kReferenceType = 0x01;
+inline constexpr uint32_t kType = 0x00;
+inline constexpr uint32_t kInlineStart = 0x01;
+inline constexpr uint32_t kInlineBitmap = 0x05;
+inline constexpr uint32_t kReferencePages = 0x01;
+inline constexpr uint32_t kReferencePointerSize = 4;
+
+inline constexpr uint8_t kMapPageType = 0x05;
+inline constexpr uint32_t kMapPageBitmap = 0x04;
+
+// A reference to the map row: row number (1 byte) then page number (3 bytes).
+inline constexpr uint32_t kReferenceSize = 4;
+
+// Bytes of the map row a table definition asks for (type byte included).
+inline constexpr uint32_t kTableMapSizeJet3 = 128;
+inline constexpr uint32_t kTableMapSizeJet4 = 64;
+
+}  // namespace jet::format::usagemap

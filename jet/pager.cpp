@@ -1,0 +1,101 @@
+// Page cache with least-recently-used eviction of clean pages and dirty-page write-back.
+#include "jet/pager.h"
+
+#include "jet/error.h"
+
+namespace jet {
+
+Pager::Pager(File& file, uint32_t pageSize, size_t cacheLimit)
+    : file_(file), pageSize_(pageSize), cacheLimit_(cacheLimit < 8 ? 8 : cacheLimit) {
+  uint64_t pages = file_.size() / pageSize_;
+  if (pages > 0xFFFFFFFFull) throw Error(ErrorKind::Unsupported, file_.name() + ": file too large");
+  filePages_ = static_cast<uint32_t>(pages);
+  pageCount_ = filePages_;
+}
+
+void Pager::touch(uint32_t pageNumber) {
+  auto it = lruPos_.find(pageNumber);
+  if (it != lruPos_.end()) lru_.erase(it->second);
+  lru_.push_front(pageNumber);
+  lruPos_[pageNumber] = lru_.begin();
+}
+
+void Pager::evictClean() {
+  while (cache_.size() > cacheLimit_ && !lru_.empty()) {
+    uint32_t victim = lru_.back();
+    lru_.pop_back();
+    lruPos_.erase(victim);
+    if (!dirty_.count(victim)) cache_.erase(victim);
+  }
+}
+
+std::shared_ptr<Page> Pager::load(uint32_t pageNumber) {
+  if (pageNumber >= pageCount_) {
+    throw Error(ErrorKind::Corrupt, "page " + std::to_string(pageNumber) + " is past the end of the file (" +
+                                        std::to_string(pageCount_) + " pages)");
+  }
+  auto it = cache_.find(pageNumber);
+  if (it != cache_.end()) {
+    touch(pageNumber);
+    return it->second;
+  }
+  auto page = std::make_shared<Page>();
+  page->number = pageNumber;
+  page->bytes.resize(pageSize_);
+  if (pageNumber < filePages_) {
+    file_.readAt(static_cast<uint64_t>(pageNumber) * pageSize_, page->bytes.data(), pageSize_);
+  }
+  cache_[pageNumber] = page;
+  touch(pageNumber);
+  evictClean();
+  return page;
+}
+
+PageRef Pager::read(uint32_t pageNumber) { return load(pageNumber); }
+
+uint8_t* Pager::modify(uint32_t pageNumber) {
+  if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
+  auto page = load(pageNumber);
+  dirty_[pageNumber] = page;
+  return page->bytes.data();
+}
+
+uint32_t Pager::append() {
+  if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
+  if (pageCount_ == 0xFFFFFFFFu) throw Error(ErrorKind::Invalid, file_.name() + ": no page numbers left");
+  uint32_t number = pageCount_++;
+  auto page = std::make_shared<Page>();
+  page->number = number;
+  page->bytes.assign(pageSize_, 0);
+  cache_[number] = page;
+  touch(number);
+  dirty_[number] = page;
+  return number;
+}
+
+void Pager::flush() {
+  for (auto& hook : flushHooks_) hook();
+  if (dirty_.empty()) return;
+  for (auto& [number, page] : dirty_) {
+    file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
+  }
+  file_.sync();
+  dirty_.clear();
+  filePages_ = pageCount_;
+  evictClean();
+}
+
+void Pager::discard() {
+  for (auto& [number, page] : dirty_) {
+    cache_.erase(number);
+    auto pos = lruPos_.find(number);
+    if (pos != lruPos_.end()) {
+      lru_.erase(pos->second);
+      lruPos_.erase(pos);
+    }
+  }
+  dirty_.clear();
+  pageCount_ = filePages_;
+}
+
+}  // namespace jet

@@ -1,0 +1,77 @@
+// The page cache: reads fixed-size pages from a File, keeps recently used ones, tracks pages
+// the writer changed and writes them back on flush. It never looks inside a page.
+// Page size is 2048 bytes in Jet 3 files and 4096 in Jet 4 files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/io/file.h"
+
+namespace jet {
+
+struct Page {
+  uint32_t number = 0;
+  std::vector<uint8_t> bytes;  // exactly pageSize bytes
+  const uint8_t* data() const { return bytes.data(); }
+  size_t size() const { return bytes.size(); }
+};
+
+// A page held by a reader. Stays valid (and keeps its bytes) however the cache changes;
+// a page the writer modifies afterwards shows the modification through the same ref.
+using PageRef = std::shared_ptr<const Page>;
+
+class Pager {
+ public:
+  // cacheLimit: how many clean pages to keep; dirty pages are kept until flush or discard.
+  Pager(File& file, uint32_t pageSize, size_t cacheLimit = 2048);
+
+  uint32_t pageSize() const { return pageSize_; }
+  // Pages in the file plus pages appended and not yet flushed. A partial page at the end of
+  // the file does not count.
+  uint32_t pageCount() const { return pageCount_; }
+  File& file() { return file_; }
+  bool writable() const { return file_.writable(); }
+
+  // The page's bytes. A page number past the end is ErrorKind::Corrupt naming the page.
+  PageRef read(uint32_t pageNumber);
+
+  // Writable bytes of a page; the page becomes dirty and stays in the cache until flush().
+  uint8_t* modify(uint32_t pageNumber);
+  // Adds a zero-filled page at the end (dirty) and returns its number.
+  uint32_t append();
+  bool isDirty(uint32_t pageNumber) const { return dirty_.count(pageNumber) != 0; }
+  bool hasDirtyPages() const { return !dirty_.empty(); }
+
+  // Runs the flush hooks (which may still modify pages), writes every dirty page in page
+  // order, then syncs the file.
+  void flush();
+  // Forgets every change since the last flush: dirty pages are dropped and re-read from the
+  // file when next asked for, appended pages disappear.
+  void discard();
+  // Called at the start of every flush(), in the order added (e.g. to write back counters).
+  void addFlushHook(std::function<void()> hook) { flushHooks_.push_back(std::move(hook)); }
+
+ private:
+  std::shared_ptr<Page> load(uint32_t pageNumber);
+  void touch(uint32_t pageNumber);
+  void evictClean();
+
+  File& file_;
+  uint32_t pageSize_;
+  size_t cacheLimit_;
+  uint32_t filePages_;  // pages on disk
+  uint32_t pageCount_;  // including appended pages
+  std::unordered_map<uint32_t, std::shared_ptr<Page>> cache_;
+  std::list<uint32_t> lru_;  // most recently used at the front
+  std::unordered_map<uint32_t, std::list<uint32_t>::iterator> lruPos_;
+  std::map<uint32_t, std::shared_ptr<Page>> dirty_;
+  std::vector<std::function<void()>> flushHooks_;
+};
+
+}  // namespace jet

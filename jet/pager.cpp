@@ -85,6 +85,20 @@ void Pager::flush() {
   evictClean();
 }
 
+void Pager::dropAppendedFrom(uint32_t first) {
+  if (first < filePages_) first = filePages_;
+  for (uint32_t number = first; number < pageCount_; ++number) {
+    dirty_.erase(number);
+    cache_.erase(number);
+    auto pos = lruPos_.find(number);
+    if (pos != lruPos_.end()) {
+      lru_.erase(pos->second);
+      lruPos_.erase(pos);
+    }
+  }
+  if (first < pageCount_) pageCount_ = first;
+}
+
 void Pager::discard() {
   for (auto& [number, page] : dirty_) {
     cache_.erase(number);

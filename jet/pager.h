@@ -54,6 +54,9 @@ class Pager {
   // Forgets every change since the last flush: dirty pages are dropped and re-read from the
   // file when next asked for, appended pages disappear.
   void discard();
+  // Forgets the pages appended since the last flush from page number first on (an undone
+  // write gives back the pages it took). Pages already in the file are not affected.
+  void dropAppendedFrom(uint32_t first);
   // Called at the start of every flush(), in the order added (e.g. to write back counters).
   void addFlushHook(std::function<void()> hook) { flushHooks_.push_back(std::move(hook)); }
 

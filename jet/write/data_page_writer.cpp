@@ -1,0 +1,113 @@
+// Row-level edits of data pages.
+#include "jet/write/data_page_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "jet/error.h"
+#include "jet/format/data_page.h"
+#include "jet/util/bytes.h"
+
+namespace jet::write {
+namespace fd = format::data;
+
+namespace {
+
+uint32_t slotOffset(const PageSpec& spec, uint16_t row) {
+  return fd::rowTableOffset(spec.format) + fd::kRowOffsetSize * row;
+}
+
+[[noreturn]] void corrupt(uint32_t pageNumber, const std::string& what) {
+  throw Error(ErrorKind::Corrupt, "data page " + std::to_string(pageNumber) + ": " + what);
+}
+
+}  // namespace
+
+uint16_t emptyPageFreeSpace(const PageSpec& spec) {
+  return static_cast<uint16_t>(spec.pageSize - fd::rowTableOffset(spec.format));
+}
+
+void initDataPage(const PageSpec& spec, uint8_t* page, uint32_t ownerPage) {
+  std::memset(page, 0, spec.pageSize);
+  page[0] = fd::kPageType;
+  page[1] = 0x01;
+  put16(page + fd::kFreeSpace, emptyPageFreeSpace(spec));
+  put32(page + fd::kOwner, ownerPage);
+}
+
+uint16_t freeSpace(const PageSpec&, const uint8_t* page) { return le16(page + fd::kFreeSpace); }
+
+uint16_t rowCount(const PageSpec& spec, const uint8_t* page) {
+  return le16(page + fd::rowCountOffset(spec.format));
+}
+
+bool rowFits(const PageSpec& spec, const uint8_t* page, size_t length) {
+  uint16_t count = rowCount(spec, page);
+  if (count >= kMaxRowsPerPage) return false;
+  // The offsets table and the rows must not meet, whatever the free-space field says.
+  uint32_t tableEnd = slotOffset(spec, static_cast<uint16_t>(count + 1));
+  uint32_t lowest = count == 0 ? spec.pageSize : (le16(page + slotOffset(spec, count - 1)) & fd::kRowOffsetMask);
+  if (lowest < tableEnd || lowest - tableEnd < length) return false;
+  return length + fd::kRowOffsetSize <= freeSpace(spec, page);
+}
+
+uint16_t addRow(const PageSpec& spec, uint8_t* page, std::span<const uint8_t> row, uint16_t flags) {
+  uint16_t count = rowCount(spec, page);
+  uint32_t end = count == 0 ? spec.pageSize : (le16(page + slotOffset(spec, count - 1)) & fd::kRowOffsetMask);
+  uint32_t start = end - static_cast<uint32_t>(row.size());
+  std::memcpy(page + start, row.data(), row.size());
+  put16(page + slotOffset(spec, count), static_cast<uint16_t>(start | flags));
+  put16(page + fd::rowCountOffset(spec.format), static_cast<uint16_t>(count + 1));
+  put16(page + fd::kFreeSpace,
+        static_cast<uint16_t>(freeSpace(spec, page) - row.size() - fd::kRowOffsetSize));
+  return count;
+}
+
+RowSpan rowSpan(const PageSpec& spec, const uint8_t* page, uint32_t pageNumber, uint16_t row) {
+  uint16_t count = rowCount(spec, page);
+  if (row >= count) corrupt(pageNumber, "no row " + std::to_string(row));
+  if (slotOffset(spec, count) > spec.pageSize) corrupt(pageNumber, "row count too large");
+  uint16_t raw = le16(page + slotOffset(spec, row));
+  uint32_t start = raw & fd::kRowOffsetMask;
+  uint32_t end = spec.pageSize;
+  // A row ends where the nearest row before it (in slot order) starts.
+  for (int prev = row - 1; prev >= 0; --prev) {
+    uint32_t s = le16(page + slotOffset(spec, static_cast<uint16_t>(prev))) & fd::kRowOffsetMask;
+    if (s != 0) {
+      end = s;
+      break;
+    }
+  }
+  if (start < slotOffset(spec, count) || start > end || end > spec.pageSize) {
+    corrupt(pageNumber, "row " + std::to_string(row) + " lies outside the page");
+  }
+  return RowSpan{static_cast<uint16_t>(start), static_cast<uint16_t>(end - start),
+                 static_cast<uint16_t>(raw & ~fd::kRowOffsetMask)};
+}
+
+void setRowFlags(const PageSpec& spec, uint8_t* page, uint16_t row, uint16_t flags) {
+  uint8_t* slot = page + slotOffset(spec, row);
+  put16(slot, static_cast<uint16_t>(le16(slot) | flags));
+}
+
+void overwriteRow(const PageSpec& spec, uint8_t* page, uint32_t pageNumber, uint16_t row,
+                  std::span<const uint8_t> bytes) {
+  RowSpan span = rowSpan(spec, page, pageNumber, row);
+  if (bytes.size() > span.length) corrupt(pageNumber, "new row bytes do not fit the old row");
+  std::memcpy(page + span.start, bytes.data(), bytes.size());
+  std::memset(page + span.start + bytes.size(), 0, span.length - bytes.size());
+}
+
+void forwardRow(const PageSpec& spec, uint8_t* page, uint32_t pageNumber, uint16_t row, uint32_t targetPage,
+                uint8_t targetRow) {
+  RowSpan span = rowSpan(spec, page, pageNumber, row);
+  if (span.length < fd::kRowPointerSize) corrupt(pageNumber, "row too short for a forward pointer");
+  uint8_t* p = page + span.start;
+  std::memset(p, 0, span.length);
+  p[0] = targetRow;
+  put24(p + 1, targetPage);
+  setRowFlags(spec, page, row, fd::kOverflowRow);
+}
+
+}  // namespace jet::write

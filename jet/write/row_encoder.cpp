@@ -1,0 +1,194 @@
+// Row assembly for Jet 4 tables: fixed area, variable area, offset table and null mask.
+#include "jet/write/row_encoder.h"
+
+#include <algorithm>
+
+#include "jet/error.h"
+#include "jet/util/bytes.h"
+#include "jet/write/value_encoder.h"
+
+namespace jet::write {
+namespace {
+
+int slotWidth(const ColumnSlot& slot) {
+  int width = fixedWidth(slot.column->kind);
+  if (slot.column->unknownKind || width == 0) width = slot.column->size;
+  if (slot.column->kind == ColumnKind::YesNo && !slot.column->unknownKind) width = 0;
+  return width;
+}
+
+size_t fixedAreaEnd(const RowLayout& layout) {
+  size_t end = 0;
+  for (const auto& slot : layout.slots) {
+    if (slot.fixed) end = std::max(end, static_cast<size_t>(slot.fixedOffset + slotWidth(slot)));
+  }
+  return end;
+}
+
+size_t nullMaskBytes(const RowLayout& layout) { return (layout.columnCount + 7u) / 8u; }
+
+size_t varTrailerBytes(const RowLayout& layout) {
+  return layout.varColumnCount == 0 ? 0 : 2u + 2u * layout.varColumnCount + 2u;
+}
+
+// Variable slots in offset-table order.
+std::vector<size_t> varOrder(const RowLayout& layout) {
+  std::vector<size_t> order;
+  for (size_t i = 0; i < layout.slots.size(); ++i) {
+    if (!layout.slots[i].fixed) order.push_back(i);
+  }
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return layout.slots[a].varIndex < layout.slots[b].varIndex; });
+  return order;
+}
+
+// Rows are never shorter than a forward pointer, so any row can later be moved.
+constexpr size_t kMinRowBytes = 4;
+
+}  // namespace
+
+RowLayout layoutForNewTable(const std::vector<Column>& columns) {
+  RowLayout layout;
+  layout.columnCount = static_cast<uint16_t>(columns.size());
+  uint16_t fixedOffset = 0;
+  uint16_t varIndex = 0;
+  layout.slots.resize(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    ColumnSlot& slot = layout.slots[i];
+    slot.column = &columns[i];
+    slot.columnId = columns[i].columnId;
+    slot.fixed = columns[i].fixed;
+    if (slot.fixed) {
+      slot.fixedOffset = fixedOffset;
+      fixedOffset = static_cast<uint16_t>(fixedOffset + slotWidth(slot));
+    }
+  }
+  // Plain variable columns first, long values after them: short texts then sit close to the
+  // start of the row.
+  for (int longPass = 0; longPass < 2; ++longPass) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].fixed || isLongValueKind(columns[i].kind) != (longPass == 1)) continue;
+      layout.slots[i].varIndex = varIndex++;
+    }
+  }
+  layout.varColumnCount = varIndex;
+  return layout;
+}
+
+std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row) {
+  if (row.size() != layout.slots.size()) {
+    throw Error(ErrorKind::Invalid, "the row has " + std::to_string(row.size()) +
+                                        " values but the table has " +
+                                        std::to_string(layout.slots.size()) + " columns");
+  }
+  std::vector<EncodedValue> values(row.size());
+  for (size_t i = 0; i < row.size(); ++i) {
+    const Column& column = *layout.slots[i].column;
+    EncodedValue& out = values[i];
+    if (isNull(row[i])) continue;
+    out.null = false;
+    if (column.kind == ColumnKind::YesNo && !column.unknownKind) {
+      out.yesNo = yesNoValue(column, row[i]);
+    } else if (layout.slots[i].fixed) {
+      out.bytes = encodeFixedValue(column, row[i]);
+    } else {
+      out.bytes = encodeVariableValue(column, row[i]);
+    }
+  }
+  size_t length = rowLengthWithoutLongValues(layout, values);
+  if (length > kMaxRowBytes) {
+    throw Error(ErrorKind::Invalid, "the row needs " + std::to_string(length) +
+                                        " bytes; a row holds at most " +
+                                        std::to_string(kMaxRowBytes));
+  }
+  return values;
+}
+
+size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<EncodedValue>& values) {
+  size_t length = 2 + fixedAreaEnd(layout) + varTrailerBytes(layout) + nullMaskBytes(layout);
+  for (size_t i = 0; i < layout.slots.size(); ++i) {
+    const ColumnSlot& slot = layout.slots[i];
+    if (slot.fixed || values[i].null) continue;
+    length += isLongValueKind(slot.column->kind) ? kLongValueRefBytes : values[i].bytes.size();
+  }
+  return std::max(length, kMinRowBytes);
+}
+
+std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> ref(kLongValueRefBytes + payload.size(), 0);
+  put32(ref.data(), static_cast<uint32_t>(payload.size()) | 0x80000000u);
+  std::copy(payload.begin(), payload.end(), ref.begin() + kLongValueRefBytes);
+  return ref;
+}
+
+std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<EncodedValue>& values,
+                                 const LongValueStore& store, size_t minLength) {
+  size_t budget = rowLengthWithoutLongValues(layout, values);
+  std::vector<uint8_t> row(2 + fixedAreaEnd(layout), 0);
+  put16(row.data(), layout.columnCount);
+  std::vector<uint8_t> nullMask(nullMaskBytes(layout), 0);
+  auto markPresent = [&](uint16_t columnId) {
+    if (columnId / 8u < nullMask.size()) nullMask[columnId / 8u] |= static_cast<uint8_t>(1u << (columnId % 8u));
+  };
+
+  for (size_t i = 0; i < layout.slots.size(); ++i) {
+    const ColumnSlot& slot = layout.slots[i];
+    if (!slot.fixed) continue;
+    const EncodedValue& v = values[i];
+    if (slot.column->kind == ColumnKind::YesNo && !slot.column->unknownKind) {
+      if (!v.null && v.yesNo) markPresent(slot.columnId);
+      continue;
+    }
+    if (v.null) continue;
+    markPresent(slot.columnId);
+    std::copy(v.bytes.begin(), v.bytes.end(), row.begin() + 2 + slot.fixedOffset);
+  }
+
+  if (layout.varColumnCount > 0) {
+    std::vector<uint16_t> offsets(layout.varColumnCount, 0);
+    size_t next = 0;  // next offset-table entry to fill
+    for (size_t i : varOrder(layout)) {
+      const ColumnSlot& slot = layout.slots[i];
+      const EncodedValue& v = values[i];
+      uint16_t start = static_cast<uint16_t>(row.size());
+      if (!v.null) {
+        markPresent(slot.columnId);
+        if (isLongValueKind(slot.column->kind)) {
+          std::vector<uint8_t> ref;
+          if (v.bytes.size() <= kMaxInlineLongValue && budget + v.bytes.size() <= kMaxRowBytes) {
+            ref = inlineLongValue(v.bytes);
+            budget += v.bytes.size();
+          } else {
+            ref = store(*slot.column, v.bytes);
+          }
+          row.insert(row.end(), ref.begin(), ref.end());
+        } else {
+          row.insert(row.end(), v.bytes.begin(), v.bytes.end());
+        }
+      }
+      // Entries of deleted columns (gaps in the numbering) share the next column's offset.
+      while (next <= slot.varIndex && next < offsets.size()) offsets[next++] = start;
+    }
+    while (next < offsets.size()) offsets[next++] = static_cast<uint16_t>(row.size());
+    uint16_t endOfData = static_cast<uint16_t>(row.size());
+    size_t trailer = varTrailerBytes(layout) + nullMask.size();
+    size_t wanted = std::max(minLength, kMinRowBytes);
+    if (row.size() + trailer < wanted) row.resize(wanted - trailer, 0);
+    size_t at = row.size();
+    row.resize(at + varTrailerBytes(layout));
+    put16(row.data() + at, endOfData);
+    at += 2;
+    for (size_t k = offsets.size(); k-- > 0;) {
+      put16(row.data() + at, offsets[k]);
+      at += 2;
+    }
+    put16(row.data() + at, layout.varColumnCount);
+  } else {
+    size_t wanted = std::max(minLength, kMinRowBytes);
+    if (row.size() + nullMask.size() < wanted) row.resize(wanted - nullMask.size(), 0);
+  }
+  row.insert(row.end(), nullMask.begin(), nullMask.end());
+  return row;
+}
+
+}  // namespace jet::write

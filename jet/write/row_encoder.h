@@ -1,0 +1,69 @@
+// Builds the bytes of one Jet 4 row from typed values: the inverse of the row decoder.
+//
+//   u16 column count | fixed area | variable data | [padding] | u16 end of variable data |
+//   u16 variable offsets (last first) | u16 variable column count | null mask
+//
+// The variable part (end marker, offsets, count) is present only when the table has variable
+// columns. Long values are placed by a LongValueStore the caller supplies.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet::write {
+
+// Where one column lives in a row.
+struct ColumnSlot {
+  const Column* column = nullptr;
+  uint16_t columnId = 0;     // bit in the null mask
+  bool fixed = false;
+  uint16_t fixedOffset = 0;  // from the start of the fixed area
+  uint16_t varIndex = 0;     // entry in the variable offset table
+};
+
+struct RowLayout {
+  uint16_t columnCount = 0;     // the table's maximum column count (null mask width)
+  uint16_t varColumnCount = 0;  // entries of the variable offset table
+  std::vector<ColumnSlot> slots;  // in TableDef::columns order
+};
+
+// Builds the layout of a table from its columns, as a table definition stores them.
+// varIndex and fixedOffset come from the definition; this helper computes them for a new
+// table (fixed columns packed in column order, variable ones numbered in column order with
+// long values last).
+RowLayout layoutForNewTable(const std::vector<Column>& columns);
+
+inline constexpr int kMaxRowBytes = 4060;
+inline constexpr int kLongValueRefBytes = 12;
+inline constexpr int kMaxInlineLongValue = 64;
+
+// A value prepared for the row: its encoded bytes, checked against the column.
+struct EncodedValue {
+  bool null = true;
+  bool yesNo = false;             // the null-mask bit of a Yes/No column
+  std::vector<uint8_t> bytes;     // fixed or variable bytes; a long value's payload
+};
+
+// Checks and encodes every value of a row (no page is touched). Throws Error(Invalid) on a
+// bad value, and when the row cannot fit a page even with its long values moved out.
+std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row);
+
+// Stores a long value's payload outside the row and returns its 12-byte reference.
+using LongValueStore = std::function<std::vector<uint8_t>(const Column&, const std::vector<uint8_t>&)>;
+
+// Assembles the row. Long values of at most 64 bytes that fit the row stay inline; the rest
+// go through store. minLength pads the row (an in-place update keeps the old length).
+std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<EncodedValue>& values,
+                                 const LongValueStore& store, size_t minLength = 0);
+
+// Length the assembled row will have when every long value moves out of the row.
+size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<EncodedValue>& values);
+
+// The 12-byte reference of an inline long value.
+std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload);
+
+}  // namespace jet::write

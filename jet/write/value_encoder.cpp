@@ -1,0 +1,345 @@
+// Checking and encoding of single column values for Jet 4 rows.
+#include "jet/write/value_encoder.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "jet/error.h"
+
+namespace jet::write {
+namespace {
+
+[[noreturn]] void invalid(const Column& column, const std::string& what) {
+  throw Error(ErrorKind::Invalid, "column '" + column.name + "': " + what);
+}
+
+std::string kindOf(const Value& value) {
+  static const char* const names[] = {"Null",     "Yes/No",   "Byte",   "Integer", "Long",
+                                      "Currency", "Single",   "Double", "Date/Time",
+                                      "text",     "bytes",    "Replication ID", "Decimal"};
+  return names[value.index()];
+}
+
+[[noreturn]] void wrongKind(const Column& column, const Value& value) {
+  invalid(column, "a " + kindOf(value) + " value does not fit a " +
+                      std::string(kindName(column.kind, column.autoNumber)) + " column");
+}
+
+std::optional<int64_t> asInteger(const Value& value) {
+  if (auto* v = std::get_if<uint8_t>(&value)) return *v;
+  if (auto* v = std::get_if<int16_t>(&value)) return *v;
+  if (auto* v = std::get_if<int32_t>(&value)) return *v;
+  return std::nullopt;
+}
+
+int64_t integerInRange(const Column& column, const Value& value, int64_t lo, int64_t hi) {
+  auto v = asInteger(value);
+  if (!v) wrongKind(column, value);
+  if (*v < lo || *v > hi) {
+    invalid(column, std::to_string(*v) + " is out of range (" + std::to_string(lo) + " to " +
+                        std::to_string(hi) + ")");
+  }
+  return *v;
+}
+
+std::optional<double> asReal(const Value& value) {
+  if (auto* v = std::get_if<float>(&value)) return *v;
+  if (auto* v = std::get_if<double>(&value)) return *v;
+  if (auto i = asInteger(value)) return static_cast<double>(*i);
+  return std::nullopt;
+}
+
+void putLE(std::vector<uint8_t>& out, uint64_t v, int width) {
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+using U128 = unsigned __int128;
+
+U128 pow10(int n) {
+  U128 r = 1;
+  for (int i = 0; i < n; ++i) r *= 10;
+  return r;
+}
+
+int digitCount(U128 v) {
+  int n = 0;
+  while (v != 0) {
+    v /= 10;
+    ++n;
+  }
+  return n;
+}
+
+Decimal asDecimal(const Column& column, const Value& value) {
+  if (auto* d = std::get_if<Decimal>(&value)) return *d;
+  if (auto i = asInteger(value)) {
+    Decimal d;
+    d.negative = *i < 0;
+    d.magnitude = static_cast<U128>(*i < 0 ? -*i : *i);
+    return d;
+  }
+  wrongKind(column, value);
+}
+
+// Rescales to the column's scale and checks its precision; the stored magnitude.
+U128 decimalMagnitude(const Column& column, const Decimal& d) {
+  U128 m = d.magnitude;
+  if (d.scale > 28 || digitCount(m) > 28) invalid(column, "the decimal value has more than 28 digits");
+  if (d.scale > column.scale) {
+    U128 div = pow10(d.scale - column.scale);
+    if (m % div != 0) {
+      invalid(column, "the value has more than " + std::to_string(column.scale) +
+                          " digits after the decimal point");
+    }
+    m /= div;
+  } else if (d.scale < column.scale) {
+    m *= pow10(column.scale - d.scale);
+  }
+  int precision = column.precision == 0 ? 28 : column.precision;
+  if (digitCount(m) > precision) {
+    invalid(column, "the value has more digits than the column's precision of " +
+                        std::to_string(precision));
+  }
+  return m;
+}
+
+void checkUtf16Length(const Column& column, size_t units, size_t maxUnits) {
+  if (units > maxUnits) {
+    invalid(column, "text of " + std::to_string(units) + " characters is longer than the column's " +
+                        std::to_string(maxUnits));
+  }
+}
+
+}  // namespace
+
+int fixedWidth(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::Byte: return 1;
+    case ColumnKind::Integer: return 2;
+    case ColumnKind::Long: return 4;
+    case ColumnKind::Single: return 4;
+    case ColumnKind::Currency:
+    case ColumnKind::Double:
+    case ColumnKind::DateTime: return 8;
+    case ColumnKind::ReplicationID: return 16;
+    case ColumnKind::Decimal: return 17;
+    default: return 0;
+  }
+}
+
+bool isVariableKind(ColumnKind kind) {
+  return kind == ColumnKind::Text || kind == ColumnKind::Binary || kind == ColumnKind::Memo ||
+         kind == ColumnKind::OLE;
+}
+
+bool isLongValueKind(ColumnKind kind) { return kind == ColumnKind::Memo || kind == ColumnKind::OLE; }
+
+std::u16string utf8ToUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  auto bad = [&]() -> void {
+    throw Error(ErrorKind::Invalid, "text is not valid UTF-8 (byte " + std::to_string(i) + ")");
+  };
+  while (i < s.size()) {
+    uint8_t c = static_cast<uint8_t>(s[i]);
+    uint32_t cp;
+    int extra;
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else {
+      bad();
+      return out;
+    }
+    if (i + static_cast<size_t>(extra) >= s.size()) bad();
+    for (int k = 1; k <= extra; ++k) {
+      uint8_t cc = static_cast<uint8_t>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) bad();
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) bad();
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += extra + 1;
+  }
+  return out;
+}
+
+std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompression) {
+  std::vector<uint8_t> out;
+  bool compressible = allowCompression && text.size() > 2;
+  if (compressible) {
+    for (char16_t c : text) {
+      if (c < 0x01 || c > 0xFF) {
+        compressible = false;
+        break;
+      }
+    }
+  }
+  if (compressible) {
+    out.reserve(text.size() + 2);
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    for (char16_t c : text) out.push_back(static_cast<uint8_t>(c));
+    return out;
+  }
+  out.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    out.push_back(static_cast<uint8_t>(c & 0xFF));
+    out.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return out;
+}
+
+bool yesNoValue(const Column& column, const Value& value) {
+  if (auto* b = std::get_if<bool>(&value)) return *b;
+  if (auto i = asInteger(value)) return *i != 0;
+  wrongKind(column, value);
+}
+
+std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value) {
+  std::vector<uint8_t> out;
+  if (column.unknownKind) {
+    auto* b = std::get_if<Bytes>(&value);
+    if (!b) wrongKind(column, value);
+    if (b->size() != column.size) {
+      invalid(column, "needs exactly " + std::to_string(column.size) + " bytes, got " +
+                          std::to_string(b->size()));
+    }
+    return *b;
+  }
+  switch (column.kind) {
+    case ColumnKind::Byte:
+      putLE(out, static_cast<uint64_t>(integerInRange(column, value, 0, 255)), 1);
+      break;
+    case ColumnKind::Integer:
+      putLE(out, static_cast<uint64_t>(integerInRange(column, value, -32768, 32767)), 2);
+      break;
+    case ColumnKind::Long:
+      putLE(out, static_cast<uint64_t>(integerInRange(column, value, INT32_MIN, INT32_MAX)), 4);
+      break;
+    case ColumnKind::Currency: {
+      int64_t scaled;
+      if (auto* c = std::get_if<Currency>(&value)) {
+        scaled = c->scaled;
+      } else if (auto i = asInteger(value)) {
+        scaled = *i * 10000;
+      } else {
+        wrongKind(column, value);
+      }
+      putLE(out, static_cast<uint64_t>(scaled), 8);
+      break;
+    }
+    case ColumnKind::Single: {
+      auto r = asReal(value);
+      if (!r) wrongKind(column, value);
+      if (std::isfinite(*r) && std::fabs(*r) > std::numeric_limits<float>::max()) {
+        invalid(column, "the value is out of the range of a Single");
+      }
+      putLE(out, std::bit_cast<uint32_t>(static_cast<float>(*r)), 4);
+      break;
+    }
+    case ColumnKind::Double: {
+      auto r = asReal(value);
+      if (!r) wrongKind(column, value);
+      putLE(out, std::bit_cast<uint64_t>(*r), 8);
+      break;
+    }
+    case ColumnKind::DateTime: {
+      auto* d = std::get_if<DateTime>(&value);
+      if (!d) wrongKind(column, value);
+      if (!std::isfinite(d->days)) invalid(column, "the date is not a finite number");
+      putLE(out, std::bit_cast<uint64_t>(d->days), 8);
+      break;
+    }
+    case ColumnKind::ReplicationID: {
+      auto* g = std::get_if<Guid>(&value);
+      if (!g) wrongKind(column, value);
+      out.assign(g->bytes.begin(), g->bytes.end());
+      break;
+    }
+    case ColumnKind::Decimal: {
+      Decimal d = asDecimal(column, value);
+      U128 m = decimalMagnitude(column, d);
+      out.push_back(d.negative && m != 0 ? 0x80 : 0x00);
+      // Four 32-bit groups, most significant first, each little-endian.
+      for (int group = 3; group >= 0; --group) {
+        putLE(out, static_cast<uint32_t>(m >> (32 * group)), 4);
+      }
+      break;
+    }
+    default:
+      invalid(column, "is not a fixed-length column");
+  }
+  return out;
+}
+
+std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value) {
+  switch (column.unknownKind ? ColumnKind::Binary : column.kind) {
+    case ColumnKind::Text: {
+      auto* s = std::get_if<std::string>(&value);
+      if (!s) wrongKind(column, value);
+      std::u16string text = utf8ToUtf16(*s);
+      checkUtf16Length(column, text.size(), column.size / 2u);
+      return encodeJet4Text(text, column.compressedText);
+    }
+    case ColumnKind::Memo: {
+      auto* s = std::get_if<std::string>(&value);
+      if (!s) wrongKind(column, value);
+      std::u16string text = utf8ToUtf16(*s);
+      if (text.size() * 2 > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
+      // Access compresses long texts only up to this many characters.
+      return encodeJet4Text(text, column.compressedText && text.size() <= 1024);
+    }
+    case ColumnKind::Binary: {
+      auto* b = std::get_if<Bytes>(&value);
+      if (!b) wrongKind(column, value);
+      if (b->size() > column.size) {
+        invalid(column, std::to_string(b->size()) + " bytes are more than the column's " +
+                            std::to_string(column.size));
+      }
+      return *b;
+    }
+    case ColumnKind::OLE: {
+      auto* b = std::get_if<Bytes>(&value);
+      if (!b) wrongKind(column, value);
+      if (b->size() > kMaxLongValueBytes) invalid(column, "the value is too long for an OLE object");
+      return *b;
+    }
+    default:
+      invalid(column, "is not a variable-length column");
+  }
+}
+
+void checkValue(const Column& column, const Value& value) {
+  if (isNull(value)) return;
+  if (column.kind == ColumnKind::YesNo && !column.unknownKind) {
+    yesNoValue(column, value);
+  } else if (column.fixed) {
+    encodeFixedValue(column, value);
+  } else {
+    encodeVariableValue(column, value);
+  }
+}
+
+}  // namespace jet::write

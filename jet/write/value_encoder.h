@@ -1,0 +1,45 @@
+// Turns one typed value into the bytes a Jet 4 row stores for its column, after checking that
+// the value suits the column (kind, range, length). Long values (Memo, OLE) come out as their
+// raw bytes here; where they live is decided by the long-value writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet::write {
+
+// Bytes of a fixed-length column (Byte ... Decimal, Replication ID). YesNo has none: its value
+// lives in the null mask. Throws Error(Invalid) naming the column when the value does not fit.
+std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value);
+
+// Bytes of a Text or Binary column, or the payload of a Memo or OLE value. Text is compressed
+// when the column allows it and the text is compressible. Throws Error(Invalid) when the
+// value is of the wrong kind or longer than the column holds.
+std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value);
+
+// The value a Yes/No column stores in the null mask (true = bit set).
+bool yesNoValue(const Column& column, const Value& value);
+
+// Checks a value against its column without encoding it (the same errors as above).
+void checkValue(const Column& column, const Value& value);
+
+// Fixed-area width of a column kind in bytes (0 for YesNo and variable kinds).
+int fixedWidth(ColumnKind kind);
+bool isVariableKind(ColumnKind kind);
+bool isLongValueKind(ColumnKind kind);
+
+// UTF-8 to UTF-16 code units; throws Error(Invalid) on malformed UTF-8.
+std::u16string utf8ToUtf16(std::string_view utf8);
+// Jet 4 text bytes: "compressed" (0xFF 0xFE + one byte per unit) when allowed and possible,
+// otherwise UTF-16LE.
+std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompression);
+
+// Largest Memo or OLE value the engine stores (Access's limit for long values).
+inline constexpr uint32_t kMaxLongValueBytes = 0x3FFFFFFF;
+
+}  // namespace jet::write

@@ -1,0 +1,260 @@
+// Page access for the writer: undo images per operation, page allocation through the
+// database's page map, and journalled flushes.
+#include "jet/write/write_context.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "jet/error.h"
+#include "jet/format/data_page.h"
+#include "jet/format/usage_map.h"
+#include "jet/io/file.h"
+#include "jet/util/bytes.h"
+
+namespace jet::write {
+namespace fu = format::usagemap;
+
+namespace {
+
+// The database's page map: row 0 of page 1. Its set bits are pages free for reuse.
+constexpr uint32_t kGlobalMapPage = 1;
+constexpr uint16_t kGlobalMapRow = 0;
+
+// Journal: magic, page size, old file length, page count, then (page number, old bytes) per
+// page, then the magic again and the count; a journal without that trailer was never finished
+// (and the database was not touched yet).
+constexpr uint32_t kJournalMagic = 0x4A524151;  // "QARJ"
+
+bool fileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+WriteContext::WriteContext(Pager& pager, Format format, std::string journalPath)
+    : pager_(pager), spec_{format, pager.pageSize()}, journalPath_(std::move(journalPath)) {}
+
+const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
+
+uint8_t* WriteContext::modify(uint32_t page) {
+  if (inOperation_ && page < opStartPages_ && !undo_.count(page)) {
+    const auto ref = pager_.read(page);
+    undo_.emplace(page, ref->bytes);
+  }
+  if (!changedSet_.count(page)) {
+    changedSet_.emplace(page, true);
+    changed_.push_back(page);
+  }
+  return pager_.modify(page);
+}
+
+uint32_t WriteContext::allocate() {
+  uint32_t page = pager_.append();
+  if (!changedSet_.count(page)) {
+    changedSet_.emplace(page, true);
+    changed_.push_back(page);
+  }
+  globalMapSet(page, false);
+  return page;
+}
+
+void WriteContext::release(uint32_t page) {
+  uint8_t* bytes = modify(page);
+  std::memset(bytes, 0, 4);
+  globalMapSet(page, true);
+}
+
+void WriteContext::globalMapSet(uint32_t page, bool freePage) {
+  const uint8_t* mapPage = read(kGlobalMapPage);
+  RowSpan span = rowSpan(spec_, mapPage, kGlobalMapPage, kGlobalMapRow);
+  if (span.length < fu::kInlineBitmap) {
+    throw Error(ErrorKind::Corrupt, "page 1: the database's page map is too short");
+  }
+  const uint8_t* row = mapPage + span.start;
+  if (row[fu::kType] == fu::kInlineType) {
+    uint32_t start = le32(row + fu::kInlineStart);
+    uint32_t bits = (span.length - fu::kInlineBitmap) * 8u;
+    if (page >= start && page - start < bits) {
+      uint8_t* w = modify(kGlobalMapPage) + span.start + fu::kInlineBitmap;
+      uint32_t bit = page - start;
+      if (freePage) {
+        w[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+      } else {
+        w[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+      }
+      return;
+    }
+    if (freePage) return;  // pages outside an inline map already count as free
+    // The inline map cannot reach this page: turn it into a page-referenced map that covers
+    // the whole file, carrying over the pages it listed as free.
+    std::vector<uint32_t> freePages;
+    for (uint32_t b = 0; b < bits; ++b) {
+      if (row[fu::kInlineBitmap + b / 8] & (1u << (b % 8))) freePages.push_back(start + b);
+    }
+    uint8_t* w = modify(kGlobalMapPage) + span.start;
+    std::memset(w, 0, span.length);
+    w[fu::kType] = fu::kReferenceType;
+    for (uint32_t p : freePages) {
+      if (p < pager_.pageCount() && p != page) globalMapSet(p, true);
+    }
+    return;
+  }
+  if (row[fu::kType] != fu::kReferenceType) {
+    throw Error(ErrorKind::Corrupt, "page 1: unknown kind of page map " + std::to_string(row[fu::kType]));
+  }
+  uint32_t perPage = (spec_.pageSize - fu::kMapPageBitmap) * 8u;
+  uint32_t index = page / perPage;
+  uint32_t slots = (span.length - fu::kReferencePages) / fu::kReferencePointerSize;
+  if (index >= slots) {
+    if (freePage) return;
+    throw Error(ErrorKind::Unsupported, "the database has reached the largest size its page map describes");
+  }
+  uint32_t slotAt = span.start + fu::kReferencePages + index * fu::kReferencePointerSize;
+  uint32_t bitmapPage = le32(mapPage + slotAt);
+  if (bitmapPage == 0) {
+    if (!freePage) return;  // pages of a missing bitmap page count as used
+    bitmapPage = allocate();
+    uint8_t* bp = modify(bitmapPage);
+    std::memset(bp, 0, spec_.pageSize);
+    bp[0] = fu::kMapPageType;
+    bp[1] = 0x01;
+    put32(modify(kGlobalMapPage) + slotAt, bitmapPage);
+  } else if (bitmapPage >= pager_.pageCount() || read(bitmapPage)[0] != fu::kMapPageType) {
+    throw Error(ErrorKind::Corrupt, "page 1: the page map names page " + std::to_string(bitmapPage) +
+                                        ", which is not a map page");
+  }
+  uint32_t bit = page - index * perPage;
+  uint8_t* w = modify(bitmapPage) + fu::kMapPageBitmap;
+  if (freePage) {
+    w[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+  } else {
+    w[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+  }
+}
+
+void WriteContext::begin() {
+  if (!pager_.writable()) throw Error(ErrorKind::ReadOnly, pager_.file().name() + " is open for reading only");
+  inOperation_ = true;
+  opStartPages_ = pager_.pageCount();
+  undo_.clear();
+}
+
+void WriteContext::commit() {
+  inOperation_ = false;
+  undo_.clear();
+}
+
+void WriteContext::rollback() {
+  if (!inOperation_) return;
+  inOperation_ = false;
+  for (auto& [page, bytes] : undo_) {
+    std::memcpy(pager_.modify(page), bytes.data(), bytes.size());
+  }
+  undo_.clear();
+  pager_.dropAppendedFrom(opStartPages_);
+  changed_.erase(std::remove_if(changed_.begin(), changed_.end(),
+                                [&](uint32_t p) {
+                                  if (p < opStartPages_) return false;
+                                  changedSet_.erase(p);
+                                  return true;
+                                }),
+                 changed_.end());
+}
+
+void WriteContext::flush() {
+  for (auto& hook : beforeFlush_) hook();
+  if (!pager_.hasDirtyPages()) return;
+  File& file = pager_.file();
+  const uint64_t oldSize = file.size();
+  const uint32_t oldPages = static_cast<uint32_t>(oldSize / spec_.pageSize);
+  std::vector<uint32_t> pages = changed_;
+  std::sort(pages.begin(), pages.end());
+
+  bool journalled = false;
+  try {
+    if (!journalPath_.empty()) {
+      if (fileExists(journalPath_)) std::remove(journalPath_.c_str());
+      auto journal = openFile(journalPath_, FileAccess::Create);
+      std::vector<uint8_t> buf(24);
+      put32(buf.data(), kJournalMagic);
+      put32(buf.data() + 4, spec_.pageSize);
+      put64(buf.data() + 8, oldSize);
+      uint32_t count = 0;
+      std::vector<uint8_t> old(spec_.pageSize);
+      for (uint32_t p : pages) {
+        if (p >= oldPages) continue;
+        file.readAt(static_cast<uint64_t>(p) * spec_.pageSize, old.data(), old.size());
+        size_t at = buf.size();
+        buf.resize(at + 4 + old.size());
+        put32(buf.data() + at, p);
+        std::memcpy(buf.data() + at + 4, old.data(), old.size());
+        ++count;
+      }
+      put32(buf.data() + 16, count);
+      size_t at = buf.size();
+      buf.resize(at + 8);
+      put32(buf.data() + at, kJournalMagic);
+      put32(buf.data() + at + 4, count);
+      journal->writeAt(0, buf.data(), buf.size());
+      journal->sync();
+      journalled = true;
+    }
+    if (beforePageWrite) {
+      for (uint32_t p : pages) beforePageWrite(p);
+    }
+    pager_.flush();
+  } catch (...) {
+    // Put the file back as it was and forget the changes.
+    try {
+      if (journalled) {
+        recoverJournal(file, journalPath_);
+      } else if (file.size() != oldSize) {
+        file.truncate(oldSize);
+      }
+    } catch (...) {
+      // The journal stays beside the file; the next writer puts the pages back.
+    }
+    pager_.discard();
+    changed_.clear();
+    changedSet_.clear();
+    for (auto& hook : afterDiscard_) hook();
+    throw;
+  }
+  changed_.clear();
+  changedSet_.clear();
+  if (journalled) std::remove(journalPath_.c_str());
+}
+
+bool WriteContext::recoverJournal(File& file, const std::string& journalPath) {
+  if (journalPath.empty() || !fileExists(journalPath)) return false;
+  auto journal = openFile(journalPath, FileAccess::ReadOnly);
+  uint64_t size = journal->size();
+  std::vector<uint8_t> buf(size);
+  if (size > 0) journal->readAt(0, buf.data(), size);
+  journal.reset();
+  bool complete = false;
+  if (size >= 32 && le32(buf.data()) == kJournalMagic) {
+    uint32_t pageSize = le32(buf.data() + 4);
+    uint32_t count = le32(buf.data() + 16);
+    uint64_t expected = 24 + static_cast<uint64_t>(count) * (4 + pageSize) + 8;
+    if (pageSize > 0 && expected == size && le32(buf.data() + size - 8) == kJournalMagic &&
+        le32(buf.data() + size - 4) == count) {
+      complete = true;
+      uint64_t oldSize = le64(buf.data() + 8);
+      for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* entry = buf.data() + 24 + static_cast<uint64_t>(i) * (4 + pageSize);
+        file.writeAt(static_cast<uint64_t>(le32(entry)) * pageSize, entry + 4, pageSize);
+      }
+      if (file.size() != oldSize) file.truncate(oldSize);
+      file.sync();
+    }
+  }
+  // An unfinished journal means the flush never reached the database file.
+  std::remove(journalPath.c_str());
+  return complete;
+}
+
+}  // namespace jet::write

@@ -1,0 +1,94 @@
+// The writer's access to pages: every change of one operation is recorded so a failing
+// operation can put the pages back; new pages come from the end of the file and are marked
+// used in the database's page map (page 1); flush() writes through a journal so the file on
+// disk is never left half-updated.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/pager.h"
+#include "jet/write/data_page_writer.h"
+
+namespace jet::write {
+
+class WriteContext {
+ public:
+  // journalPath: side file holding the old bytes of the pages a flush overwrites ("" = none,
+  // e.g. for memory files).
+  WriteContext(Pager& pager, Format format, std::string journalPath);
+
+  const PageSpec& spec() const { return spec_; }
+  Pager& pager() { return pager_; }
+
+  const uint8_t* read(uint32_t page);
+  // Writable bytes of a page; its old bytes are kept until the operation ends.
+  uint8_t* modify(uint32_t page);
+  // A new zero-filled page at the end of the file, marked used in the page map.
+  uint32_t allocate();
+  // Marks a page free in the page map and clears its header (it no longer belongs to anyone).
+  void release(uint32_t page);
+
+  // One operation: a failure between begin and commit is undone by rollback().
+  void begin();
+  void commit();
+  void rollback();
+
+  // Writes every change to the file: saves the old bytes of the pages about to be overwritten
+  // in the journal, syncs it, writes the pages, syncs the file and removes the journal. When
+  // writing the file fails, the old bytes are put back (and the file cut to its old length),
+  // every unwritten change is dropped, and the error is rethrown.
+  void flush();
+  // Called before each flush writes anything (e.g. to store counters kept in memory).
+  void addBeforeFlush(std::function<void()> hook) { beforeFlush_.push_back(std::move(hook)); }
+  // Called after a failed flush dropped the changes (cached state must be read again).
+  void addAfterDiscard(std::function<void()> hook) { afterDiscard_.push_back(std::move(hook)); }
+
+  // Puts back the pages saved in a journal left by an interrupted flush, then removes it.
+  // Returns true when there was one.
+  static bool recoverJournal(File& file, const std::string& journalPath);
+
+  // Test hook: called with each page number just before the flush writes it.
+  std::function<void(uint32_t)> beforePageWrite;
+
+ private:
+  void globalMapSet(uint32_t page, bool freePage);
+
+  Pager& pager_;
+  PageSpec spec_;
+  std::string journalPath_;
+  bool inOperation_ = false;
+  uint32_t opStartPages_ = 0;
+  std::unordered_map<uint32_t, std::vector<uint8_t>> undo_;  // old bytes, this operation
+  std::vector<uint32_t> changed_;                             // pages dirty since the last flush
+  std::unordered_map<uint32_t, bool> changedSet_;
+  std::vector<uint32_t> allocatedInOp_;
+  std::vector<std::function<void()>> beforeFlush_;
+  std::vector<std::function<void()>> afterDiscard_;
+};
+
+// Raises ErrorKind::Invalid / Io with the operation undone: runs fn inside begin/commit.
+template <typename Fn>
+auto inOperation(WriteContext& ctx, Fn&& fn) {
+  ctx.begin();
+  try {
+    if constexpr (std::is_void_v<decltype(fn())>) {
+      fn();
+      ctx.commit();
+    } else {
+      auto result = fn();
+      ctx.commit();
+      return result;
+    }
+  } catch (...) {
+    ctx.rollback();
+    throw;
+  }
+}
+
+}  // namespace jet::write

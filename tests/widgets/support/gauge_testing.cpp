@@ -1,0 +1,53 @@
+// The application object, the program's gauge set-up and the window exposure the gauge
+// tests rely on.
+#include "gauge_testing.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QThread>
+#include <QWindow>
+
+#include <cstdio>
+
+#include "widgets/standinfont.h"
+
+namespace gauge_testing {
+
+void ensureApplication() {
+  if (qApp != nullptr) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "widgets_test";
+  static char* argv[] = {name, nullptr};
+  // Kept for the whole process: widgets of later tests need it.
+  static QApplication* app = new QApplication(argc, argv);
+  (void)app;
+}
+
+std::string describePixel(const QImage& image, int x, int y) {
+  char text[48];
+  std::snprintf(text, sizeof text, "(%d, %d) = #%06x", x, y, pixelAt(image, x, y));
+  return text;
+}
+
+void setUpProgramGauge(TCGauge& gauge) {
+  gauge.resize(425, 31);
+  gauge.setFont(qar::classicDialogFont().font);
+  gauge.SetForeColor(clNavy);
+}
+
+bool showAndExpose(TCGauge& gauge) {
+  gauge.show();
+  for (int round = 0; round < 200; ++round) {
+    QCoreApplication::processEvents();
+    const QWindow* window = gauge.window()->windowHandle();
+    if (window != nullptr && window->isExposed()) {
+      QCoreApplication::processEvents();  // the first regular paint
+      return true;
+    }
+    QThread::msleep(5);
+  }
+  return false;
+}
+
+}  // namespace gauge_testing

@@ -70,16 +70,13 @@ RowSpan rowSpan(const PageSpec& spec, const uint8_t* page, uint32_t pageNumber, 
   if (slotOffset(spec, count) > spec.pageSize) corrupt(pageNumber, "row count too large");
   uint16_t raw = le16(page + slotOffset(spec, row));
   uint32_t start = raw & fd::kRowOffsetMask;
-  uint32_t end = spec.pageSize;
-  // A row ends where the nearest row before it (in slot order) starts.
-  for (int prev = row - 1; prev >= 0; --prev) {
-    uint32_t s = le16(page + slotOffset(spec, static_cast<uint16_t>(prev))) & fd::kRowOffsetMask;
-    if (s != 0) {
-      end = s;
-      break;
-    }
-  }
+  // A row ends where the row before it (in slot order) starts.
+  uint32_t end = row == 0 ? spec.pageSize
+                          : (le16(page + slotOffset(spec, static_cast<uint16_t>(row - 1))) & fd::kRowOffsetMask);
   if (start < slotOffset(spec, count) || start > end || end > spec.pageSize) {
+    // Deleted rows may be left with no bytes at all; they need none.
+    if (raw & fd::kDeletedRow) return RowSpan{static_cast<uint16_t>(std::min<uint32_t>(start, spec.pageSize)), 0,
+                                              static_cast<uint16_t>(raw & ~fd::kRowOffsetMask)};
     corrupt(pageNumber, "row " + std::to_string(row) + " lies outside the page");
   }
   return RowSpan{static_cast<uint16_t>(start), static_cast<uint16_t>(end - start),

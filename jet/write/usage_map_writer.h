@@ -1,0 +1,41 @@
+// Adds and removes pages in a table's usage map (owned pages, pages with free space).
+// An inline map whose range cannot take a new page is moved to a new first page when its
+// pages still fit, otherwise turned into a page-referenced map.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/write/write_context.h"
+
+namespace jet::write {
+
+class UsageMapWriter {
+ public:
+  // The map row is row mapRow of page mapPage.
+  UsageMapWriter(WriteContext& ctx, uint32_t mapPage, uint16_t mapRow);
+
+  bool contains(uint32_t page);
+  void add(uint32_t page);
+  void remove(uint32_t page);
+  // Every page in the map, ascending.
+  std::vector<uint32_t> pages();
+
+ private:
+  struct Row {
+    uint32_t start = 0;   // offset of the map row on its page
+    uint32_t length = 0;  // bytes of the map row
+    uint8_t type = 0;
+  };
+  Row locate();
+  void setBit(uint8_t* bitmap, uint32_t bit, bool on);
+  void setReference(const Row& row, uint32_t page, bool on);
+  void rewriteInline(const Row& row, uint32_t start, const std::vector<uint32_t>& pages);
+  void promote(const Row& row, const std::vector<uint32_t>& pages);
+
+  WriteContext& ctx_;
+  uint32_t mapPage_;
+  uint16_t mapRow_;
+};
+
+}  // namespace jet::write

@@ -1,0 +1,66 @@
+// Reading a whole index: a cursor over its entries in key order (from the root down to the
+// first leaf, then along the chain of leaves), key seeks, and a full structural check.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <unordered_set>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/index/index_page.h"
+
+namespace jet {
+
+// Supplies pages: the bytes of page `number` (a whole page), valid until the next call.
+// Throws jet::Error for a page it cannot read.
+using IndexPageFetcher = std::function<std::span<const uint8_t>(uint32_t number)>;
+
+// Entries of one index in order. The cursor holds one decoded leaf page at a time.
+class IndexEntryCursor {
+ public:
+  IndexEntryCursor(IndexPageFetcher fetch, Format format, uint32_t rootPage);
+
+  // Moves to the first entry (on the first call) or the next one; false past the end.
+  bool next();
+  // Positions before the first entry whose key is not below `key` (compared as bytes, so a
+  // key prefix finds the first entry starting with it); the next call to next() reads it.
+  void seek(std::span<const uint8_t> key);
+
+  std::span<const uint8_t> key() const { return current_.key; }
+  RowId row() const { return current_.row; }
+
+ private:
+  void load(uint32_t page);
+  IndexPageFetcher fetch_;
+  Format format_;
+  uint32_t root_;
+  IndexPage page_;
+  bool started_ = false;
+  bool loaded_ = false;
+  size_t position_ = 0;  // next entry of page_ to read
+  std::vector<uint8_t> lastKey_;  // last entry of the previous leaf, to catch chain loops
+  RowId lastRow_;
+  bool haveLast_ = false;
+  std::unordered_set<uint32_t> emptyLeaves_;      // empty leaves passed since the last entry
+  IndexEntry current_{};
+};
+
+struct IndexTreeStats {
+  uint64_t entries = 0;
+  uint32_t leafPages = 0;
+  uint32_t nodePages = 0;
+  int levels = 0;  // 1 for a tree that is a single leaf
+};
+
+// Walks every page of the index under rootPage and checks what readers and writers rely
+// on: page types, entries in strictly increasing order across the whole index, every
+// intermediate entry equal to the last entry of its child, all leaves at one depth, the
+// leaf chain (previous / next) following key order, no page reached twice, and, when
+// tableDefinitionPage is not 0, every page naming that table. Throws jet::Error (Corrupt)
+// describing the first fault.
+IndexTreeStats verifyIndexTree(const IndexPageFetcher& fetch, Format format, uint32_t rootPage,
+                               uint32_t tableDefinitionPage = 0);
+
+}  // namespace jet

@@ -36,6 +36,10 @@ void setUpProgramGauge(TCGauge& gauge) {
   gauge.SetForeColor(clNavy);
 }
 
+void saveForInspection(const QImage& image, const std::string& name) {
+  image.save(QStringLiteral(QAR_BUILD_DIR "/gauge-test-%1.png").arg(QString::fromStdString(name)));
+}
+
 bool showAndExpose(TCGauge& gauge) {
   gauge.show();
   for (int round = 0; round < 200; ++round) {

@@ -46,4 +46,8 @@ class CountingGauge : public TCGauge {
 // False when the window never became exposed.
 bool showAndExpose(TCGauge& gauge);
 
+
+// Writes image as <build folder>/gauge-test-<name>.png so a failing picture can be looked at.
+void saveForInspection(const QImage& image, const std::string& name);
+
 }  // namespace gauge_testing

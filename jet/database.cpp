@@ -1,0 +1,185 @@
+// Database, Table and RowCursor: opening files, the catalog, table look-up and scans.
+#include "jet/database.h"
+
+#include <cctype>
+
+#include "jet/data_rows.h"
+#include "jet/database_impl.h"
+#include "jet/format/data_page.h"
+#include "jet/table_scan.h"
+
+namespace jet {
+
+// --- TableImpl / DatabaseImpl ---------------------------------------------------------------
+
+TableImpl::TableImpl(DatabaseImpl& database, TableInfo tableInfo)
+    : db(database), info(std::move(tableInfo)), decoder(info, database.pager(), database.header.codePage) {}
+
+DatabaseImpl::DatabaseImpl(std::unique_ptr<File> file, std::string filePath, OpenMode openMode, HeaderInfo hdr)
+    : path(std::move(filePath)), mode(openMode), header(hdr), file_(std::move(file)) {
+  pager_ = std::make_unique<Pager>(*file_, header.pageSize);
+  catalog = readCatalogInfo(*pager_, header.format, header.codePage);
+  userTables_ = readUserTables(*pager_, catalog, header.codePage);
+}
+
+Pager& DatabaseImpl::pager() {
+  if (!pager_) throw Error(ErrorKind::Io, path + ": the database is closed");
+  return *pager_;
+}
+
+void DatabaseImpl::close() {
+  if (!pager_) return;
+  if (file_->writable()) pager_->flush();
+  tables_.clear();
+  pager_.reset();
+  file_.reset();
+}
+
+namespace {
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const CatalogEntry* DatabaseImpl::findTable(std::string_view name) const {
+  for (const auto& entry : userTables_) {
+    if (equalsIgnoreCase(entry.name, name)) return &entry;
+  }
+  return nullptr;
+}
+
+TableImpl& DatabaseImpl::table(const CatalogEntry& entry) {
+  auto it = tables_.find(entry.definitionPage);
+  if (it != tables_.end()) return *it->second;
+  TableInfo info = readTableInfo(pager(), header.format, entry.definitionPage, entry.name, header.codePage, &warnings);
+  auto impl = std::make_unique<TableImpl>(*this, std::move(info));
+  TableImpl& ref = *impl;
+  tables_[entry.definitionPage] = std::move(impl);
+  return ref;
+}
+
+std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode) {
+  std::vector<uint8_t> first(static_cast<size_t>(std::min<uint64_t>(file->size(), 4096)));
+  file->readAt(0, first.data(), first.size());
+  HeaderInfo header;
+  try {
+    header = decodeHeader(first);
+  } catch (const Error& e) {
+    throw Error(e.kind(), path + ": " + e.what());
+  }
+  try {
+    return std::make_unique<DatabaseImpl>(std::move(file), path, mode, header);
+  } catch (const Error& e) {
+    throw Error(e.kind(), path + ": " + e.what());
+  }
+}
+
+// --- RowCursor ------------------------------------------------------------------------------
+
+struct RowCursor::State {
+  State(TableImpl& t) : table(t), scanner(t.db.pager(), t.info) {}
+  TableImpl& table;
+  TableScanner scanner;
+  Row row;
+  RowId id;
+  bool positioned = false;
+};
+
+RowCursor::RowCursor(std::unique_ptr<State> state) : state_(std::move(state)) {}
+RowCursor::RowCursor(RowCursor&&) noexcept = default;
+RowCursor& RowCursor::operator=(RowCursor&&) noexcept = default;
+RowCursor::~RowCursor() = default;
+
+bool RowCursor::next() {
+  RowBytes bytes;
+  if (!state_->scanner.next(bytes)) {
+    state_->positioned = false;
+    return false;
+  }
+  state_->id = state_->scanner.current();
+  state_->table.decoder.decode(bytes.data, bytes.size, bytes.id, state_->row);
+  state_->positioned = true;
+  return true;
+}
+
+RowId RowCursor::id() const { return state_->id; }
+const Row& RowCursor::values() const { return state_->row; }
+
+// --- Table ----------------------------------------------------------------------------------
+
+const TableDef& Table::def() const { return impl_->info.def; }
+
+RowCursor Table::scan() const { return RowCursor(std::make_unique<RowCursor::State>(*impl_)); }
+
+Row Table::read(RowId id) const {
+  Pager& pager = db_->pager();
+  if (id.page == 0 || id.page >= pager.pageCount()) {
+    throw Error(ErrorKind::NotFound, "table " + name() + " has no row on page " + std::to_string(id.page));
+  }
+  RowBytes bytes;
+  PageRef page = pager.read(id.page);
+  if (page->bytes[0] != format::data::kPageType || id.row >= dataPageRowCount(*page, impl_->info.format) ||
+      !readLiveRow(pager, impl_->info.format, id, bytes)) {
+    throw Error(ErrorKind::NotFound, "table " + name() + " has no row " + std::to_string(id.row) + " on page " +
+                                         std::to_string(id.page));
+  }
+  Row row;
+  impl_->decoder.decode(bytes.data, bytes.size, bytes.id, row);
+  return row;
+}
+
+uint32_t Table::rowCount() const { return impl_->info.def.rowCount; }
+
+// --- Database -------------------------------------------------------------------------------
+
+Database::Database(std::unique_ptr<DatabaseImpl> impl) : impl_(std::move(impl)) {}
+
+Database::~Database() {
+  try {
+    close();
+  } catch (...) {
+    // Destructors must not throw; close() reports the same failure to callers that ask.
+  }
+}
+
+std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode) {
+  auto file = openFile(path, mode == OpenMode::ReadOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite);
+  return std::unique_ptr<Database>(new Database(openDatabaseImpl(std::move(file), path, mode)));
+}
+
+void Database::close() { impl_->close(); }
+
+void Database::flush() {
+  Pager& pager = impl_->pager();
+  if (pager.writable()) pager.flush();
+}
+
+Format Database::format() const { return impl_->header.format; }
+bool Database::writable() const { return impl_->mode == OpenMode::ReadWrite && impl_->isOpen(); }
+uint16_t Database::codePage() const { return impl_->header.codePage; }
+SortOrder Database::sortOrder() const { return impl_->header.sortOrder; }
+const std::string& Database::path() const { return impl_->path; }
+
+std::vector<std::string> Database::tableNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : impl_->userTables()) names.push_back(entry.name);
+  return names;
+}
+
+Table Database::table(std::string_view name) const {
+  const CatalogEntry* entry = impl_->findTable(name);
+  if (!entry) throw Error(ErrorKind::NotFound, "no table named " + std::string(name) + " in " + impl_->path);
+  return Table(impl_.get(), &impl_->table(*entry));
+}
+
+bool Database::hasTable(std::string_view name) const { return impl_->findTable(name) != nullptr; }
+
+const std::vector<std::string>& Database::warnings() const { return impl_->warnings; }
+
+}  // namespace jet

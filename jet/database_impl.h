@@ -1,0 +1,71 @@
+// The engine's private side of Database and Table: the open file, its page cache, the header
+// facts, the catalog, and one TableImpl per table opened so far. The writer and index code
+// work on these directly.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet/catalog.h"
+#include "jet/database.h"
+#include "jet/header.h"
+#include "jet/io/file.h"
+#include "jet/pager.h"
+#include "jet/row_decoder.h"
+#include "jet/table_info.h"
+
+namespace jet {
+
+class DatabaseImpl;
+
+class TableImpl {
+ public:
+  TableImpl(DatabaseImpl& db, TableInfo info);
+  TableImpl(const TableImpl&) = delete;
+  TableImpl& operator=(const TableImpl&) = delete;
+
+  DatabaseImpl& db;
+  TableInfo info;       // decoded definition; the writer keeps it in step with the pages
+  RowDecoder decoder;   // refers to info
+};
+
+class DatabaseImpl {
+ public:
+  // Takes over an open file whose header has been decoded; reads the catalog.
+  DatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode, HeaderInfo header);
+
+  Pager& pager();  // throws when the database was closed
+  bool isOpen() const { return pager_ != nullptr; }
+  void close();    // flushes (when writable), then releases the file and its lock
+
+  // Entries of user tables in catalog order.
+  const std::vector<CatalogEntry>& userTables() const { return userTables_; }
+  // Case-insensitive (ASCII letters) look-up; nullptr when absent.
+  const CatalogEntry* findTable(std::string_view name) const;
+  // The table's decoded definition, read on first use.
+  TableImpl& table(const CatalogEntry& entry);
+  // Forgets a decoded definition (after the writer changed its pages behind it).
+  void forgetTable(uint32_t definitionPage) { tables_.erase(definitionPage); }
+  // Adds a table the writer created to the catalog list.
+  void addUserTable(CatalogEntry entry) { userTables_.push_back(std::move(entry)); }
+
+  const std::string path;
+  const OpenMode mode;
+  const HeaderInfo header;
+  TableInfo catalog;  // MSysObjects
+  std::vector<std::string> warnings;
+
+ private:
+  std::unique_ptr<File> file_;
+  std::unique_ptr<Pager> pager_;
+  std::vector<CatalogEntry> userTables_;
+  std::map<uint32_t, std::unique_ptr<TableImpl>> tables_;
+};
+
+// Opens and checks a file: header, page size, catalog. Used by Database::open and by tools
+// that work on a File directly (tests and fuzzers use a MemoryFile).
+std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode);
+
+}  // namespace jet

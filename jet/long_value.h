@@ -1,0 +1,19 @@
+// Reading Memo and OLE values from their 12-byte references: inline in the row, one row on an
+// LVAL page, or a chain of LVAL rows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "jet/database.h"
+#include "jet/pager.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// The value's bytes. ref/refLen are the column's bytes in the row. Throws Corrupt with a
+// message naming the page when the reference or the chain is malformed; context (e.g.
+// "table T, column C") prefixes the message.
+Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const std::string& context);
+
+}  // namespace jet

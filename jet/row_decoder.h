@@ -1,0 +1,38 @@
+// Turning a row's bytes into typed values, one per column of the table definition.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "jet/database.h"
+#include "jet/pager.h"
+#include "jet/table_info.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class RowDecoder {
+ public:
+  // The decoder keeps references to info and pager; both must outlive it.
+  RowDecoder(const TableInfo& info, Pager& pager, uint16_t databaseCodePage);
+
+  // Decodes the row at data/size (found at `where`, for messages) into out, resized to the
+  // table's column count. Columns the row does not store (added after it was written) read
+  // as Null (Yes/No: false). Throws ErrorKind::Corrupt naming table, page and row.
+  void decode(const uint8_t* data, size_t size, RowId where, Row& out) const;
+
+  // The value of one column's stored bytes (not a Yes/No column, which lives in the null mask).
+  Value decodeValue(size_t column, const uint8_t* bytes, size_t len, RowId where) const;
+
+ private:
+  [[noreturn]] void fail(RowId where, const std::string& what) const;
+
+  const TableInfo& info_;
+  Pager& pager_;
+  uint16_t codePage_;
+};
+
+// The bytes a fixed column of this kind occupies (Text and Binary: the column's size).
+uint32_t fixedSizeOf(const Column& column);
+
+}  // namespace jet

@@ -1,0 +1,172 @@
+// Text decoding: UTF-16, Jet 4 Unicode compression, code pages through iconv.
+#include "jet/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <map>
+#include <string>
+
+namespace jet {
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+namespace {
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+// Decodes UTF-16 code units one at a time, pairing surrogates across calls.
+class Utf16Sink {
+ public:
+  explicit Utf16Sink(std::string& out) : out_(out) {}
+  void unit(uint16_t u) {
+    if (high_) {
+      if (u >= 0xDC00 && u <= 0xDFFF) {
+        appendUtf8(out_, 0x10000 + ((static_cast<uint32_t>(high_ - 0xD800) << 10) | (u - 0xDC00)));
+        high_ = 0;
+        return;
+      }
+      appendUtf8(out_, kReplacement);
+      high_ = 0;
+    }
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      high_ = u;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      appendUtf8(out_, kReplacement);
+    } else {
+      appendUtf8(out_, u);
+    }
+  }
+  void finish() {
+    if (high_) appendUtf8(out_, kReplacement);
+    high_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  uint16_t high_ = 0;
+};
+
+}  // namespace
+
+std::string utf16ToUtf8(const uint8_t* data, size_t len) {
+  std::string out;
+  out.reserve(len);
+  Utf16Sink sink(out);
+  for (size_t i = 0; i + 1 < len; i += 2) sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+  sink.finish();
+  return out;
+}
+
+std::string decodeJet4Text(const uint8_t* data, size_t len) {
+  if (len < 2 || data[0] != 0xFF || data[1] != 0xFE) return utf16ToUtf8(data, len);
+  std::string out;
+  out.reserve(len);
+  Utf16Sink sink(out);
+  bool oneByte = true;
+  size_t i = 2;
+  while (i < len) {
+    if (data[i] == 0x00) {
+      oneByte = !oneByte;
+      ++i;
+      continue;
+    }
+    if (oneByte) {
+      sink.unit(data[i]);
+      ++i;
+    } else {
+      if (i + 1 >= len) break;  // a lone trailing byte cannot be a character
+      sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+      i += 2;
+    }
+  }
+  sink.finish();
+  return out;
+}
+
+namespace {
+
+// One converter per code page, opened on first use. Not thread-safe, like the engine.
+iconv_t converterFor(uint16_t codePage) {
+  static std::map<uint16_t, iconv_t> converters;
+  auto it = converters.find(codePage);
+  if (it != converters.end()) return it->second;
+  std::string name = "CP" + std::to_string(codePage);
+  iconv_t cd = iconv_open("UTF-8", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1) && codePage == 1252) cd = iconv_open("UTF-8", "WINDOWS-1252");
+  converters[codePage] = cd;
+  return cd;
+}
+
+// Windows-1252, for when iconv lacks the code page: Latin-1 except 0x80-0x9F.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+std::string decodeCp1252(const uint8_t* data, size_t len) {
+  std::string out;
+  out.reserve(len);
+  for (size_t i = 0; i < len; ++i) {
+    uint8_t b = data[i];
+    appendUtf8(out, (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string decodeCodePage(const uint8_t* data, size_t len, uint16_t codePage) {
+  if (codePage == 0) codePage = 1252;
+  bool ascii = true;
+  for (size_t i = 0; i < len && ascii; ++i) ascii = data[i] < 0x80;
+  if (ascii) return std::string(reinterpret_cast<const char*>(data), len);
+
+  iconv_t cd = converterFor(codePage);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return decodeCp1252(data, len);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  std::string out;
+  out.resize(len * 4 + 8);
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(data));
+  size_t inLeft = len;
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
+  while (inLeft > 0) {
+    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
+    if (errno == EILSEQ || errno == EINVAL) {
+      // A byte the code page does not define (or an incomplete double-byte character).
+      std::string repl;
+      appendUtf8(repl, kReplacement);
+      if (outLeft < repl.size()) break;
+      for (char c : repl) {
+        *outPtr++ = c;
+        --outLeft;
+      }
+      ++in;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    } else {
+      break;  // E2BIG cannot happen: four output bytes per input byte is enough
+    }
+  }
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+}  // namespace jet

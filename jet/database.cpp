@@ -7,6 +7,8 @@
 #include "jet/database_impl.h"
 #include "jet/format/data_page.h"
 #include "jet/table_scan.h"
+#include "jet/util/bytes.h"
+#include "jet/write/write_session.h"
 
 namespace jet {
 
@@ -22,6 +24,14 @@ DatabaseImpl::DatabaseImpl(std::unique_ptr<File> file, std::string filePath, Ope
   userTables_ = readUserTables(*pager_, catalog, header.codePage);
 }
 
+DatabaseImpl::~DatabaseImpl() = default;
+
+write::WriteSession& DatabaseImpl::writer() {
+  if (mode != OpenMode::ReadWrite) throw Error(ErrorKind::ReadOnly, path + " is open for reading only");
+  if (!writer_) writer_ = std::make_unique<write::WriteSession>(*this);
+  return *writer_;
+}
+
 Pager& DatabaseImpl::pager() {
   if (!pager_) throw Error(ErrorKind::Io, path + ": the database is closed");
   return *pager_;
@@ -29,7 +39,12 @@ Pager& DatabaseImpl::pager() {
 
 void DatabaseImpl::close() {
   if (!pager_) return;
-  if (file_->writable()) pager_->flush();
+  if (writer_) {
+    writer_->flush();
+  } else if (file_->writable()) {
+    pager_->flush();
+  }
+  writer_.reset();
   tables_.clear();
   pager_.reset();
   file_.reset();
@@ -124,7 +139,9 @@ Row Table::read(RowId id) const {
   }
   RowBytes bytes;
   PageRef page = pager.read(id.page);
-  if (page->bytes[0] != format::data::kPageType || id.row >= dataPageRowCount(*page, impl_->info.format) ||
+  if (page->bytes[0] != format::data::kPageType ||
+      le32(page->data() + format::data::kOwner) != impl_->info.def.definitionPage ||
+      id.row >= dataPageRowCount(*page, impl_->info.format) ||
       !readLiveRow(pager, impl_->info.format, id, bytes)) {
     throw Error(ErrorKind::NotFound, "table " + name() + " has no row " + std::to_string(id.row) + " on page " +
                                          std::to_string(id.page));
@@ -150,6 +167,8 @@ Database::~Database() {
 
 std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode) {
   auto file = openFile(path, mode == OpenMode::ReadOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite);
+  // A flush that was cut short left the old bytes of the pages it was writing beside the file.
+  if (mode == OpenMode::ReadWrite) write::WriteContext::recoverJournal(*file, write::WriteSession::journalPath(path));
   return std::unique_ptr<Database>(new Database(openDatabaseImpl(std::move(file), path, mode)));
 }
 
@@ -157,7 +176,12 @@ void Database::close() { impl_->close(); }
 
 void Database::flush() {
   Pager& pager = impl_->pager();
-  if (pager.writable()) pager.flush();
+  if (!pager.writable()) return;
+  if (impl_->mode == OpenMode::ReadWrite) {
+    impl_->writer().flush();
+  } else {
+    pager.flush();
+  }
 }
 
 Format Database::format() const { return impl_->header.format; }

@@ -19,6 +19,9 @@
 namespace jet {
 
 class DatabaseImpl;
+namespace write {
+class WriteSession;
+}
 
 class TableImpl {
  public:
@@ -35,6 +38,7 @@ class DatabaseImpl {
  public:
   // Takes over an open file whose header has been decoded; reads the catalog.
   DatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode, HeaderInfo header);
+  ~DatabaseImpl();
 
   Pager& pager();  // throws when the database was closed
   bool isOpen() const { return pager_ != nullptr; }
@@ -51,6 +55,9 @@ class DatabaseImpl {
   // Adds a table the writer created to the catalog list.
   void addUserTable(CatalogEntry entry) { userTables_.push_back(std::move(entry)); }
 
+  // The write side's state (made on the first write; only for databases open for writing).
+  write::WriteSession& writer();
+
   const std::string path;
   const OpenMode mode;
   const HeaderInfo header;
@@ -60,6 +67,7 @@ class DatabaseImpl {
  private:
   std::unique_ptr<File> file_;
   std::unique_ptr<Pager> pager_;
+  std::unique_ptr<write::WriteSession> writer_;
   std::vector<CatalogEntry> userTables_;
   std::map<uint32_t, std::unique_ptr<TableImpl>> tables_;
 };

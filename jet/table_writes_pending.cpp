@@ -1,4 +1,4 @@
-// Write operations of the public API that the write side and the index code provide.
+// Operations of the public API that the index code and table creation provide.
 // Until they do, each refuses with ErrorKind::Unsupported instead of pretending to work.
 #include "jet/database.h"
 
@@ -10,10 +10,6 @@ namespace {
 }
 }  // namespace
 
-RowId Table::insert(Row&) { notYet("inserting rows"); }
-void Table::update(RowId, const Row&) { notYet("updating rows"); }
-void Table::remove(RowId) { notYet("deleting rows"); }
-uint32_t Table::removeAll() { notYet("deleting rows"); }
 std::optional<RowId> Table::seek(std::string_view, const Row&) const { notYet("index look-ups"); }
 IndexCursor Table::indexScan(std::string_view) const { notYet("index scans"); }
 std::unique_ptr<Database> Database::create(const std::string&) { notYet("creating databases"); }

@@ -192,3 +192,36 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
 }
 
 }  // namespace jet::write
+
+namespace jet::write {
+
+std::vector<uint8_t> padRow(const RowLayout& layout, std::vector<uint8_t> row, size_t length) {
+  if (row.size() >= length) return row;
+  size_t trailer = varTrailerBytes(layout) + nullMaskBytes(layout);
+  row.insert(row.end() - static_cast<std::ptrdiff_t>(trailer), length - row.size(), 0);
+  return row;
+}
+
+ColumnBytes variableColumnBytes(const RowLayout& layout, const uint8_t* row, size_t len, size_t slotIndex) {
+  const ColumnSlot& slot = layout.slots.at(slotIndex);
+  auto bad = [] { return Error(ErrorKind::Corrupt, "a stored row's variable offsets are impossible"); };
+  if (len < 2) throw bad();
+  uint16_t columns = le16(row);
+  size_t mask = (columns + 7u) / 8u;
+  if (slot.columnId >= columns) return {};
+  if (len < 2 + mask + 2) throw bad();
+  const uint8_t* nullMask = row + len - mask;
+  if (!(nullMask[slot.columnId / 8] & (1u << (slot.columnId % 8)))) return {};
+  size_t countAt = len - mask - 2;
+  uint16_t varCount = le16(row + countAt);
+  if (slot.varIndex >= varCount) return {};
+  if (countAt < 2u * varCount + 2u) throw bad();
+  auto offsetOf = [&](size_t i) { return le16(row + countAt - 2 * (i + 1)); };
+  uint16_t endOfData = le16(row + countAt - 2 * varCount - 2);
+  size_t start = offsetOf(slot.varIndex);
+  size_t end = slot.varIndex + 1u < varCount ? offsetOf(slot.varIndex + 1u) : endOfData;
+  if (start > end || end > countAt - 2 * varCount - 2) throw bad();
+  return ColumnBytes{row + start, end - start};
+}
+
+}  // namespace jet::write

@@ -67,3 +67,17 @@ size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<Enc
 std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload);
 
 }  // namespace jet::write
+
+namespace jet::write {
+// Pads an assembled row to length bytes (zeros before its trailer), so it can replace a
+// longer row in place. Rows already that long are returned unchanged.
+std::vector<uint8_t> padRow(const RowLayout& layout, std::vector<uint8_t> row, size_t length);
+
+// The stored bytes of variable column `slot` in an existing row (nullptr when Null or absent).
+// Throws Error(Corrupt) when the row's offsets are impossible.
+struct ColumnBytes {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+ColumnBytes variableColumnBytes(const RowLayout& layout, const uint8_t* row, size_t rowLength, size_t slot);
+}  // namespace jet::write

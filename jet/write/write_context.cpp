@@ -137,17 +137,20 @@ void WriteContext::globalMapSet(uint32_t page, bool freePage) {
 
 void WriteContext::begin() {
   if (!pager_.writable()) throw Error(ErrorKind::ReadOnly, pager_.file().name() + " is open for reading only");
+  if (depth_++ > 0) return;
   inOperation_ = true;
   opStartPages_ = pager_.pageCount();
   undo_.clear();
 }
 
 void WriteContext::commit() {
+  if (depth_ == 0 || --depth_ > 0) return;
   inOperation_ = false;
   undo_.clear();
 }
 
 void WriteContext::rollback() {
+  if (depth_ == 0 || --depth_ > 0) return;
   if (!inOperation_) return;
   inOperation_ = false;
   for (auto& [page, bytes] : undo_) {

@@ -34,7 +34,9 @@ class WriteContext {
   // Marks a page free in the page map and clears its header (it no longer belongs to anyone).
   void release(uint32_t page);
 
-  // One operation: a failure between begin and commit is undone by rollback().
+  // One operation: a failure between begin and commit is undone by rollback(). Operations
+  // nest; only the outermost one keeps the old bytes, so rolling back an inner one undoes
+  // the whole outer operation (callers rethrow).
   void begin();
   void commit();
   void rollback();
@@ -63,6 +65,7 @@ class WriteContext {
   PageSpec spec_;
   std::string journalPath_;
   bool inOperation_ = false;
+  int depth_ = 0;
   uint32_t opStartPages_ = 0;
   std::unordered_map<uint32_t, std::vector<uint8_t>> undo_;  // old bytes, this operation
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush

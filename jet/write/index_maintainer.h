@@ -1,0 +1,22 @@
+// What the row writer asks of a table's indexes. The index code implements it; the writer
+// calls check* before it changes any page (a duplicate key refuses the write with nothing
+// written) and the on* calls after the row is in place, inside the same undoable operation.
+#pragma once
+
+#include "jet/database.h"
+#include "jet/value.h"
+
+namespace jet::write {
+
+class IndexMaintainer {
+ public:
+  virtual ~IndexMaintainer() = default;
+  // Throws Error(Constraint) when a unique index would get a duplicate key.
+  virtual void checkInsert(const Row& row) = 0;
+  virtual void checkUpdate(RowId id, const Row& oldRow, const Row& newRow) = 0;
+  virtual void onInsert(RowId id, const Row& row) = 0;
+  virtual void onUpdate(RowId id, const Row& oldRow, const Row& newRow) = 0;
+  virtual void onRemove(RowId id, const Row& oldRow) = 0;
+};
+
+}  // namespace jet::write

@@ -1,0 +1,341 @@
+// Row operations of one table on top of the page, map and long-value writers.
+#include "jet/write/table_writer.h"
+
+#include <random>
+
+#include "jet/error.h"
+#include "jet/format/data_page.h"
+#include "jet/format/table_def.h"
+#include "jet/util/bytes.h"
+#include "jet/write/usage_map_writer.h"
+#include "jet/write/value_encoder.h"
+
+namespace jet::write {
+namespace fd = format::data;
+namespace td = format::tabledef;
+
+namespace {
+
+RowLayout layoutOf(const TableInfo& info) {
+  RowLayout layout;
+  layout.columnCount = info.maxColumns;
+  layout.varColumnCount = info.varColumns;
+  layout.slots.resize(info.def.columns.size());
+  for (size_t i = 0; i < info.def.columns.size(); ++i) {
+    ColumnSlot& slot = layout.slots[i];
+    slot.column = &info.def.columns[i];
+    slot.columnId = info.storage[i].number;
+    slot.fixed = (info.storage[i].flags & td::kFixed) != 0;
+    slot.fixedOffset = info.storage[i].fixedOffset;
+    slot.varIndex = info.storage[i].varIndex;
+  }
+  return layout;
+}
+
+Guid newGuid() {
+  static std::mt19937_64 rng{std::random_device{}()};
+  Guid g;
+  for (int i = 0; i < 16; i += 8) {
+    uint64_t v = rng();
+    for (int k = 0; k < 8; ++k) g.bytes[i + k] = static_cast<uint8_t>(v >> (8 * k));
+  }
+  g.bytes[7] = static_cast<uint8_t>((g.bytes[7] & 0x0F) | 0x40);  // a version 4 (random) identifier
+  g.bytes[8] = static_cast<uint8_t>((g.bytes[8] & 0x3F) | 0x80);
+  return g;
+}
+
+}  // namespace
+
+TableWriter::TableWriter(WriteContext& ctx, LongValueWriter& longValues, TableInfo& info, const RowDecoder& decoder)
+    : ctx_(ctx), longValues_(longValues), info_(info), decoder_(decoder), layout_(layoutOf(info)) {}
+
+void TableWriter::requireWritable() {
+  if (info_.format != Format::Jet4) {
+    throw Error(ErrorKind::Unsupported, "writing Jet 3 (Access 97) files is not supported");
+  }
+  if (!indexes_ && (!info_.realIndexes.empty() || !info_.logicalIndexes.empty())) {
+    throw Error(ErrorKind::Unsupported,
+                "table " + info_.def.name + " has indexes; writing them is not supported yet");
+  }
+  if (!info_.ownedPages.valid() || !info_.freePages.valid()) {
+    throw Error(ErrorKind::Corrupt, "table " + info_.def.name + " has no usage maps");
+  }
+}
+
+uint32_t TableWriter::lastAutoNumber() const {
+  return info_.def.nextAutoNumber == 0 ? 0 : info_.def.nextAutoNumber - 1;
+}
+
+void TableWriter::setLastAutoNumber(uint32_t value) {
+  info_.def.nextAutoNumber = value + 1;
+  countersDirty_ = true;
+}
+
+void TableWriter::setRowCount(uint32_t value) {
+  info_.def.rowCount = value;
+  countersDirty_ = true;
+}
+
+void TableWriter::storeCounters() {
+  if (!countersDirty_) return;
+  uint32_t pageSize = ctx_.spec().pageSize;
+  auto store = [&](uint32_t offset, uint32_t value) {
+    TableInfo::Location at = info_.locate(offset, pageSize);
+    put32(ctx_.modify(at.page) + at.offset, value);
+    if (offset + 4 <= info_.bytes.size()) put32(info_.bytes.data() + offset, value);
+  };
+  store(info_.rowCountOffset, info_.def.rowCount);
+  store(info_.nextAutoNumberOffset, lastAutoNumber());
+  countersDirty_ = false;
+}
+
+TableWriter::Located TableWriter::locate(RowId id) {
+  auto missing = [&] {
+    return Error(ErrorKind::NotFound, "table " + info_.def.name + " has no row " + std::to_string(id.row) +
+                                          " on page " + std::to_string(id.page));
+  };
+  auto dataPageOfTable = [&](uint32_t page) {
+    if (page == 0 || page >= ctx_.pager().pageCount()) return false;
+    const uint8_t* p = ctx_.read(page);
+    return p[0] == fd::kPageType && le32(p + fd::kOwner) == info_.def.definitionPage;
+  };
+  if (!dataPageOfTable(id.page)) throw missing();
+  const uint8_t* page = ctx_.read(id.page);
+  if (id.row >= rowCount(ctx_.spec(), page)) throw missing();
+  Located loc{id, id, rowSpan(ctx_.spec(), page, id.page, id.row)};
+  if (loc.span.flags & fd::kDeletedRow) throw missing();
+  for (int hops = 0; loc.span.flags & fd::kOverflowRow; ++hops) {
+    const uint8_t* at = ctx_.read(loc.data.page) + loc.span.start;
+    if (hops > 4 || loc.span.length < fd::kRowPointerSize) {
+      throw Error(ErrorKind::Corrupt, "page " + std::to_string(loc.data.page) + ": bad forward pointer");
+    }
+    RowId target{le24(at + 1), at[0]};
+    if (!dataPageOfTable(target.page) || target.row >= rowCount(ctx_.spec(), ctx_.read(target.page))) {
+      throw Error(ErrorKind::Corrupt, "page " + std::to_string(loc.data.page) + ": forward pointer to page " +
+                                          std::to_string(target.page) + " row " + std::to_string(target.row));
+    }
+    loc.data = target;
+    loc.span = rowSpan(ctx_.spec(), ctx_.read(target.page), target.page, target.row);
+    // The moved bytes carry the deleted flag alone; both flags mean they are gone.
+    if ((loc.span.flags & fd::kDeletedRow) && (loc.span.flags & fd::kOverflowRow)) {
+      throw Error(ErrorKind::Corrupt, "page " + std::to_string(id.page) + " row " + std::to_string(id.row) +
+                                          " points to a deleted row");
+    }
+    if (loc.span.flags & fd::kDeletedRow) break;
+  }
+  return loc;
+}
+
+Row TableWriter::decodeAt(const Located& where) {
+  Row row;
+  decoder_.decode(ctx_.read(where.data.page) + where.span.start, where.span.length, where.data, row);
+  return row;
+}
+
+uint32_t TableWriter::newDataPage() {
+  uint32_t page = ctx_.allocate();
+  initDataPage(ctx_.spec(), ctx_.modify(page), info_.def.definitionPage);
+  UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).add(page);
+  UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).add(page);
+  return page;
+}
+
+RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t) {
+  auto usable = [&](uint32_t page) {
+    if (page == 0 || page >= ctx_.pager().pageCount()) return false;
+    const uint8_t* p = ctx_.read(page);
+    return p[0] == fd::kPageType && le32(p + fd::kOwner) == info_.def.definitionPage;
+  };
+  if (insertPage_ == 0) {
+    // First write in this session: try the pages the free-space map lists, last first.
+    UsageMapWriter freeMap(ctx_, info_.freePages.page, info_.freePages.row);
+    std::vector<uint32_t> pages = freeMap.pages();
+    for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
+      if (usable(*it) && rowFits(ctx_.spec(), ctx_.read(*it), bytes.size())) {
+        insertPage_ = *it;
+        break;
+      }
+    }
+  }
+  if (!usable(insertPage_) || !rowFits(ctx_.spec(), ctx_.read(insertPage_), bytes.size())) {
+    if (usable(insertPage_)) {
+      UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).remove(insertPage_);
+    }
+    insertPage_ = newDataPage();
+  }
+  uint16_t row = addRow(ctx_.spec(), ctx_.modify(insertPage_), bytes, flags);
+  return RowId{insertPage_, row};
+}
+
+std::vector<uint8_t> TableWriter::assemble(const std::vector<EncodedValue>& values, size_t minLength) {
+  return assembleRow(
+      layout_, values, [&](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); },
+      minLength);
+}
+
+void TableWriter::releaseLongValues(const Located& where) {
+  const uint8_t* row = ctx_.read(where.data.page) + where.span.start;
+  for (size_t i = 0; i < layout_.slots.size(); ++i) {
+    const ColumnSlot& slot = layout_.slots[i];
+    if (slot.fixed || !isLongValueKind(slot.column->kind) || slot.column->unknownKind) continue;
+    ColumnBytes ref = variableColumnBytes(layout_, row, where.span.length, i);
+    if (ref.data && ref.size >= kLongValueRefBytes) {
+      std::vector<uint8_t> copy(ref.data, ref.data + ref.size);  // the page may change below
+      longValues_.release(copy.data(), copy.size());
+    }
+  }
+}
+
+RowId TableWriter::insert(Row& row) {
+  requireWritable();
+  if (row.size() != info_.def.columns.size()) {
+    throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has " + std::to_string(info_.def.columns.size()) +
+                                        " columns, the row has " + std::to_string(row.size()) + " values");
+  }
+  Row values = row;
+  uint32_t last = lastAutoNumber();
+  bool usesCounter = false;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Column& column = info_.def.columns[i];
+    if (!column.autoNumber) continue;
+    if (!isNull(values[i])) {
+      throw Error(ErrorKind::Invalid, "column '" + column.name +
+                                          "' is an auto-number: leave it Null and the table assigns the next value");
+    }
+    if (column.kind == ColumnKind::ReplicationID) {
+      values[i] = newGuid();
+    } else {
+      if (last >= static_cast<uint32_t>(INT32_MAX)) {
+        throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has used up its auto-numbers");
+      }
+      values[i] = static_cast<int32_t>(last + 1);
+      usesCounter = true;
+    }
+  }
+  std::vector<EncodedValue> encoded = encodeValues(layout_, values);
+  if (indexes_) indexes_->checkInsert(values);
+
+  const uint32_t oldCount = info_.def.rowCount, oldNext = info_.def.nextAutoNumber;
+  const bool oldDirty = countersDirty_;
+  try {
+    RowId id = inOperation(ctx_, [&] {
+      std::vector<uint8_t> bytes = assemble(encoded, 0);
+      RowId placed = place(bytes, 0);
+      if (indexes_) indexes_->onInsert(placed, values);
+      setRowCount(info_.def.rowCount + 1);
+      if (usesCounter) setLastAutoNumber(last + 1);
+      return placed;
+    });
+    row = std::move(values);
+    return id;
+  } catch (...) {
+    info_.def.rowCount = oldCount;
+    info_.def.nextAutoNumber = oldNext;
+    countersDirty_ = oldDirty;
+    insertPage_ = 0;
+    longValues_.reset();
+    throw;
+  }
+}
+
+void TableWriter::update(RowId id, const Row& newRow) {
+  requireWritable();
+  if (newRow.size() != info_.def.columns.size()) {
+    throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has " + std::to_string(info_.def.columns.size()) +
+                                        " columns, the row has " + std::to_string(newRow.size()) + " values");
+  }
+  Located loc = locate(id);
+  Row old = decodeAt(loc);
+  Row values = newRow;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Column& column = info_.def.columns[i];
+    if (!column.autoNumber) continue;
+    if (isNull(values[i])) {
+      values[i] = old[i];
+    } else if (!(values[i] == old[i])) {
+      throw Error(ErrorKind::Invalid, "column '" + column.name + "' is an auto-number and cannot be changed");
+    }
+  }
+  std::vector<EncodedValue> encoded = encodeValues(layout_, values);
+  if (indexes_) indexes_->checkUpdate(id, old, values);
+  try {
+    inOperation(ctx_, [&] {
+      releaseLongValues(loc);
+      std::vector<uint8_t> bytes = assemble(encoded, 0);
+      if (bytes.size() <= loc.span.length) {
+        bytes = padRow(layout_, std::move(bytes), loc.span.length);
+        overwriteRow(ctx_.spec(), ctx_.modify(loc.data.page), loc.data.page, loc.data.row, bytes);
+      } else {
+        RowId moved = place(bytes, fd::kDeletedRow);
+        if (!(loc.data == loc.header)) {
+          setRowFlags(ctx_.spec(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
+        }
+        forwardRow(ctx_.spec(), ctx_.modify(loc.header.page), loc.header.page, loc.header.row, moved.page,
+                   static_cast<uint8_t>(moved.row));
+      }
+      if (indexes_) indexes_->onUpdate(id, old, values);
+    });
+  } catch (...) {
+    insertPage_ = 0;
+    longValues_.reset();
+    throw;
+  }
+}
+
+void TableWriter::remove(RowId id) {
+  requireWritable();
+  Located loc = locate(id);
+  Row old;
+  if (indexes_) old = decodeAt(loc);
+  const uint32_t oldCount = info_.def.rowCount;
+  const bool oldDirty = countersDirty_;
+  try {
+    inOperation(ctx_, [&] {
+      releaseLongValues(loc);
+      setRowFlags(ctx_.spec(), ctx_.modify(loc.header.page), loc.header.row, fd::kDeletedRow | fd::kOverflowRow);
+      if (!(loc.data == loc.header)) {
+        setRowFlags(ctx_.spec(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
+      }
+      if (indexes_) indexes_->onRemove(id, old);
+      setRowCount(info_.def.rowCount > 0 ? info_.def.rowCount - 1 : 0);
+    });
+  } catch (...) {
+    info_.def.rowCount = oldCount;
+    countersDirty_ = oldDirty;
+    longValues_.reset();
+    throw;
+  }
+}
+
+uint32_t TableWriter::removeAll() {
+  requireWritable();
+  // Live rows are those listed on the table's own data pages that are neither deleted nor the
+  // moved bytes of another row.
+  std::vector<RowId> ids;
+  std::vector<uint32_t> pages = UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages();
+  for (uint32_t page : pages) {
+    if (page >= ctx_.pager().pageCount()) continue;
+    const uint8_t* p = ctx_.read(page);
+    if (p[0] != fd::kPageType || le32(p + fd::kOwner) != info_.def.definitionPage) continue;
+    uint16_t count = rowCount(ctx_.spec(), p);
+    for (uint16_t r = 0; r < count; ++r) {
+      uint16_t flags = rowSpan(ctx_.spec(), p, page, r).flags;
+      if (!(flags & fd::kDeletedRow)) ids.push_back(RowId{page, r});
+    }
+  }
+  const uint32_t oldCount = info_.def.rowCount;
+  const bool oldDirty = countersDirty_;
+  try {
+    inOperation(ctx_, [&] {
+      for (RowId id : ids) remove(id);
+      setRowCount(0);
+    });
+  } catch (...) {
+    info_.def.rowCount = oldCount;
+    countersDirty_ = oldDirty;
+    throw;
+  }
+  return static_cast<uint32_t>(ids.size());
+}
+
+}  // namespace jet::write

@@ -1,0 +1,63 @@
+// Inserts, updates and deletes the rows of one table: values checked first, then the row
+// placed through the table's free-space map (or on a new page recorded in the table's and
+// the database's page maps), long values stored and released, auto-numbers assigned, and the
+// row count and counter kept in step. Every change is one undoable operation.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "jet/row_decoder.h"
+#include "jet/table_info.h"
+#include "jet/write/index_maintainer.h"
+#include "jet/write/long_value_writer.h"
+#include "jet/write/row_encoder.h"
+#include "jet/write/write_context.h"
+
+namespace jet::write {
+
+class TableWriter {
+ public:
+  // info and decoder belong to the table and must outlive the writer; the writer updates
+  // info (row count, counter) as it writes.
+  TableWriter(WriteContext& ctx, LongValueWriter& longValues, TableInfo& info, const RowDecoder& decoder);
+
+  // Index upkeep; without it a table that has indexes refuses every write.
+  void setIndexMaintainer(std::unique_ptr<IndexMaintainer> maintainer) { indexes_ = std::move(maintainer); }
+
+  RowId insert(Row& row);
+  void update(RowId id, const Row& newRow);
+  void remove(RowId id);
+  uint32_t removeAll();
+
+  // Writes the row count and the auto-number counter into the definition page.
+  void storeCounters();
+
+ private:
+  struct Located {
+    RowId header;      // where the row is listed
+    RowId data;        // where its bytes are (differs when it was moved)
+    RowSpan span;      // of the bytes at data
+  };
+  Located locate(RowId id);
+  Row decodeAt(const Located& where);
+  void requireWritable();
+  RowId place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t avoidPage = 0);
+  uint32_t newDataPage();
+  std::vector<uint8_t> assemble(const std::vector<EncodedValue>& values, size_t minLength);
+  void releaseLongValues(const Located& where);
+  uint32_t lastAutoNumber() const;
+  void setLastAutoNumber(uint32_t value);
+  void setRowCount(uint32_t value);
+
+  WriteContext& ctx_;
+  LongValueWriter& longValues_;
+  TableInfo& info_;
+  const RowDecoder& decoder_;
+  RowLayout layout_;
+  std::unique_ptr<IndexMaintainer> indexes_;
+  uint32_t insertPage_ = 0;  // data page new rows go to while they fit
+  bool countersDirty_ = false;
+};
+
+}  // namespace jet::write

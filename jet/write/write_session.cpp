@@ -1,0 +1,50 @@
+// The per-database write state and its flush.
+#include "jet/write/write_session.h"
+
+#include "jet/database_impl.h"
+
+namespace jet::write {
+namespace {
+WriteSession::IndexFactory& indexFactory() {
+  static WriteSession::IndexFactory factory;
+  return factory;
+}
+}  // namespace
+
+void WriteSession::setIndexFactory(IndexFactory factory) { indexFactory() = std::move(factory); }
+
+WriteSession::WriteSession(DatabaseImpl& db)
+    : db_(db),
+      ctx_(db.pager(), db.header.format, db.path.empty() ? std::string() : journalPath(db.path)),
+      longValues_(ctx_) {
+  ctx_.addBeforeFlush([this] {
+    for (auto& [page, entry] : writers_) entry.second->storeCounters();
+  });
+  ctx_.addAfterDiscard([this] {
+    // The pages went back to what the file holds: so must the decoded definitions.
+    for (auto& [page, entry] : writers_) {
+      TableImpl& table = *entry.first;
+      table.info = readTableInfo(db_.pager(), db_.header.format, table.info.def.definitionPage,
+                                 table.info.def.name, db_.header.codePage, nullptr);
+    }
+    writers_.clear();
+    longValues_.reset();
+  });
+}
+
+TableWriter& WriteSession::writer(TableImpl& table) {
+  uint32_t page = table.info.def.definitionPage;
+  auto it = writers_.find(page);
+  if (it != writers_.end()) return *it->second.second;
+  auto w = std::make_unique<TableWriter>(ctx_, longValues_, table.info, table.decoder);
+  if (indexFactory() && (!table.info.realIndexes.empty() || !table.info.logicalIndexes.empty())) {
+    w->setIndexMaintainer(indexFactory()(db_, table));
+  }
+  TableWriter& ref = *w;
+  writers_[page] = {&table, std::move(w)};
+  return ref;
+}
+
+void WriteSession::flush() { ctx_.flush(); }
+
+}  // namespace jet::write

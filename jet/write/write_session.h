@@ -1,0 +1,48 @@
+// Everything a database opened for writing keeps for its writes: the page context (undo,
+// allocation, journalled flush), the long-value writer and one row writer per table written.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "jet/write/index_maintainer.h"
+#include "jet/write/long_value_writer.h"
+#include "jet/write/table_writer.h"
+#include "jet/write/write_context.h"
+
+namespace jet {
+class DatabaseImpl;
+class TableImpl;
+}  // namespace jet
+
+namespace jet::write {
+
+class WriteSession {
+ public:
+  explicit WriteSession(DatabaseImpl& db);
+
+  WriteContext& context() { return ctx_; }
+  LongValueWriter& longValues() { return longValues_; }
+  // The row writer of a table (made on first use, with index upkeep from the factory).
+  TableWriter& writer(TableImpl& table);
+
+  // Stores counters, then writes every change through the journal. A failed flush drops all
+  // unwritten changes and reads the definitions of the tables written again.
+  void flush();
+
+  // Set by the index code: makes the index upkeep of a table (nullptr when it has none).
+  using IndexFactory = std::function<std::unique_ptr<IndexMaintainer>(DatabaseImpl&, TableImpl&)>;
+  static void setIndexFactory(IndexFactory factory);
+
+  // The journal that sits beside a database file while a flush writes it.
+  static std::string journalPath(const std::string& databasePath) { return databasePath + "-journal"; }
+
+ private:
+  DatabaseImpl& db_;
+  WriteContext ctx_;
+  LongValueWriter longValues_;
+  std::map<uint32_t, std::pair<TableImpl*, std::unique_ptr<TableWriter>>> writers_;
+};
+
+}  // namespace jet::write

@@ -1,0 +1,60 @@
+// Filling a copy of a fixture with generated rows, and measuring how full its pages are.
+#include "bench_support.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "jet/database.h"
+
+namespace jet::bench {
+
+std::string baseFixture() {
+  std::filesystem::path p = std::filesystem::path(QAR_FIXTURES_DIR) / "qar26m/basic/destination.mdb";
+  return std::filesystem::exists(p) ? p.string() : std::string();
+}
+
+FillResult makeLargeDatabase(const std::string& path, uint32_t rows) {
+  std::string base = baseFixture();
+  if (base.empty()) throw std::runtime_error("shared fixtures not found at " QAR_FIXTURES_DIR);
+  std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  FillResult result;
+  uint32_t definitionPage = 0;
+  {
+    auto db = Database::open(path, OpenMode::ReadWrite);
+    Table table = db->table(kLargeTable);
+    definitionPage = table.def().definitionPage;
+    table.removeAll();
+    db->flush();
+    auto start = std::chrono::steady_clock::now();
+    Row row(3);
+    for (uint32_t i = 0; i < rows; ++i) {
+      row[0] = static_cast<int32_t>(i);
+      row[1] = "CARD-" + std::to_string(10000000 + i);
+      row[2] = DateTime{45000.0 + i / 86400.0};
+      table.insert(row);
+    }
+    db->close();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  result.fileBytes = std::filesystem::file_size(path);
+  // Data pages of the table: type 0x01 and owned by its definition page.
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> page(4096);
+  uint64_t used = 0;
+  while (in.read(reinterpret_cast<char*>(page.data()), page.size())) {
+    uint32_t owner = page[4] | (page[5] << 8) | (page[6] << 16) | (static_cast<uint32_t>(page[7]) << 24);
+    if (page[0] != 0x01 || owner != definitionPage) continue;
+    uint16_t freeBytes = static_cast<uint16_t>(page[2] | (page[3] << 8));
+    used += page.size() - freeBytes;
+    ++result.dataPages;
+  }
+  if (result.dataPages > 0) result.pageFill = static_cast<double>(used) / (result.dataPages * 4096.0);
+  return result;
+}
+
+}  // namespace jet::bench

@@ -27,4 +27,8 @@ void addSelectedTable(const QString& name);
 // Lock-free, so setting it from a signal handler is safe.
 extern std::atomic<bool> CopyCancelled;
 
+// Sets the key search options of a conversion (SearchOptions, search_options.h) to exactly
+// {case-insensitive}; done when a progress window or a headless run is created.
+void resetSearchOptions();
+
 }  // namespace qar

@@ -113,6 +113,9 @@ class TCGauge : public QWidget {
   void RepaintNow();
   // The area the style is drawn in: the whole gauge, less a one-pixel frame for bsSingle.
   TRect PaintRect() const;
+  // Fills r with Color for the pie and the needle and answers the dial's right and bottom
+  // edges (d, e): r's width and height, each one more with bsSingle.
+  QPoint PaintDialGround(QImage& image, const TRect& r) const;
 
   int minValue_ = 0;
   int maxValue_ = 100;

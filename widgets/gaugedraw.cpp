@@ -50,15 +50,18 @@ void TCGauge::PaintAsBar(QImage& image, const TRect& r) const {
   }
 }
 
-void TCGauge::PaintAsPie(QImage& image, const TRect& r) const {
-  int d = r.Right - r.Left;
-  int e = r.Bottom - r.Top;
-  if (borderStyle_ == bsSingle) {
-    ++d;
-    ++e;
-  }
-  const QColor fore = ToQColor(foreColor_);
+QPoint TCGauge::PaintDialGround(QImage& image, const TRect& r) const {
   FillRect(image, r, ToQColor(Color()));
+  // With a frame the dial reaches one pixel further, up to the frame's inner edge.
+  const int grow = borderStyle_ == bsSingle ? 1 : 0;
+  return QPoint(r.Right - r.Left + grow, r.Bottom - r.Top + grow);
+}
+
+void TCGauge::PaintAsPie(QImage& image, const TRect& r) const {
+  const QPoint extent = PaintDialGround(image, r);
+  const int d = extent.x();
+  const int e = extent.y();
+  const QColor fore = ToQColor(foreColor_);
   const TRect box{r.Left, r.Top, d, e};
   DrawEllipse(image, box, fore, ToQColor(backColor_));
   const int percent = GetPercentDone();
@@ -72,14 +75,10 @@ void TCGauge::PaintAsPie(QImage& image, const TRect& r) const {
 }
 
 void TCGauge::PaintAsNeedle(QImage& image, const TRect& r) const {
-  int d = r.Right - r.Left;
-  int e = r.Bottom - r.Top;
-  if (borderStyle_ == bsSingle) {
-    ++d;
-    ++e;
-  }
+  const QPoint extent = PaintDialGround(image, r);
+  const int d = extent.x();
+  const int e = extent.y();
   const QColor fore = ToQColor(foreColor_);
-  FillRect(image, r, ToQColor(Color()));
   // The dial: the upper half of an ellipse twice r's height, from its right end over the
   // top to its left end, standing on a base line one row below r.
   DrawSector(image, TRect{r.Left, r.Top, d, 2 * e - 1}, QPoint(r.Left + d, r.Bottom - 1),

@@ -130,6 +130,16 @@ TEST_F(GaugeBar, ProgramGaugeAtFullCoversTheInside) {
   EXPECT_EQ(pixelAt(image, 423, 29), kNavy);
 }
 
+TEST_F(GaugeBar, EmptyRangeShowsZeroWithoutFill) {
+  gauge.SetMinValue(100);  // Progress rises to 100 of 100..100
+  ASSERT_EQ(gauge.Progress(), 100);
+  const TextPixels text =
+      checkBar(gauge.renderImage(), {true, 0, kNavy, kWhite, textBox(kProgramRect)}, "empty");
+  EXPECT_EQ(text.faults, 0);
+  EXPECT_EQ(text.overFore, 0);
+  EXPECT_GT(text.overBack, 20);  // "0%"
+}
+
 TEST_F(GaugeBar, EachPercentFillsFourOrFiveColumns) {
   gauge.SetShowText(false);
   // The fill's right edge is w * percent / 100 (w = 424) as an absolute column: 0 at 0 %.

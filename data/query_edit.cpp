@@ -1,0 +1,104 @@
+// TADOQuery's editing: edit, append, field assignment, post and cancel. A post writes
+// through to the engine at once and then updates the in-memory result and its key indexes.
+#include "base/exception.h"
+#include "data/connection.h"
+#include "data/messages.h"
+#include "data/query.h"
+
+namespace qar::data {
+
+void TADOQuery::checkModifiable() const {
+  if (lockType_ == ltReadOnly || !connection_ || !connection_->canModify()) fail(msg::kReadOnlyDataset);
+}
+
+void TADOQuery::checkEditing() const {
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) fail(msg::kNotEditing);
+}
+
+void TADOQuery::assignValue(int index, jet::Value value) {
+  checkEditing();
+  auto i = static_cast<size_t>(index);
+  pending_.at(i) = std::move(value);
+  assigned_.at(i) = true;
+}
+
+void TADOQuery::finishPending() {
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+  bool any = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
+  if (any)
+    Post();
+  else
+    Cancel();
+}
+
+void TADOQuery::startInsert() {
+  pending_.assign(fields_.size(), jet::Null{});
+  assigned_.assign(fields_.size(), false);
+  state_ = TDataSetState::dsInsert;
+}
+
+void TADOQuery::Edit() {
+  checkActive();
+  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+  checkModifiable();
+  if (store_.rowCount() == 0) {
+    startInsert();
+    return;
+  }
+  pending_ = store_.row(current_);
+  assigned_.assign(fields_.size(), false);
+  state_ = TDataSetState::dsEdit;
+}
+
+void TADOQuery::Append() {
+  checkActive();
+  finishPending();
+  checkModifiable();
+  startInsert();
+}
+
+void TADOQuery::Cancel() {
+  if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+  pending_.clear();
+  assigned_.clear();
+  state_ = TDataSetState::dsBrowse;
+}
+
+void TADOQuery::Post() {
+  checkEditing();
+  try {
+    jet::Database& db = connection_->writeDatabase();
+    jet::Table table = db.table(table_.toStdString());
+    if (state_ == TDataSetState::dsInsert) {
+      jet::Row row(fields_.size(), jet::Null{});
+      for (size_t i = 0; i < fields_.size(); ++i)
+        if (assigned_[i]) row[i] = pending_[i];
+      jet::RowId id = table.insert(row);  // fills in the auto-number
+      store_.appendRow(row, id);
+      auto r = static_cast<uint32_t>(store_.rowCount() - 1);
+      for (auto& [key, index] : indexes_) index->add(store_, r);
+      current_ = r;
+    } else {
+      bool any = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
+      if (any) {
+        jet::Row row = store_.row(current_);
+        for (size_t i = 0; i < fields_.size(); ++i)
+          if (assigned_[i]) row[i] = pending_[i];
+        table.update(store_.rowId(current_), row);
+        auto r = static_cast<uint32_t>(current_);
+        for (auto& [key, index] : indexes_) index->remove(store_, r);
+        for (size_t i = 0; i < fields_.size(); ++i)
+          if (assigned_[i]) store_.setCell(current_, i, row[i]);
+        for (auto& [key, index] : indexes_) index->add(store_, r);
+      }
+    }
+  } catch (const jet::Error& e) {
+    msg::raiseProvider(e.what());  // the state stays editing or inserting
+  }
+  pending_.clear();
+  assigned_.clear();
+  state_ = TDataSetState::dsBrowse;
+  eof_ = false;
+}
+
+}  // namespace qar::data

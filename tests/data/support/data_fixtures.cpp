@@ -1,0 +1,61 @@
+// Fixture copies, engine-made databases and hashes for the dataset layer's tests.
+#include "data_fixtures.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qar::data::testing {
+
+QString fixture(const QString& relative) {
+  QString path = QStringLiteral(QAR_FIXTURES_DIR) + u'/' + relative;
+  return QFileInfo::exists(path) ? path : QString();
+}
+
+QString copyFixture(const QString& relative, const QTemporaryDir& dir) {
+  QString from = fixture(relative);
+  if (from.isEmpty()) return QString();
+  QString to = dir.filePath(QFileInfo(from).fileName());
+  QFile::remove(to);
+  if (!QFile::copy(from, to)) return QString();
+  QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+  return to;
+}
+
+QByteArray fileHash(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+  QCryptographicHash h(QCryptographicHash::Sha256);
+  h.addData(&f);
+  return h.result();
+}
+
+std::optional<std::string> writerMissing() {
+  static const std::optional<std::string> answer = []() -> std::optional<std::string> {
+    QTemporaryDir dir;
+    try {
+      auto db = jet::Database::create(dir.filePath(QStringLiteral("probe.mdb")).toStdString());
+      jet::TableSpec spec{"Probe", {{"ID", jet::ColumnKind::Long}}, {}};
+      jet::Table t = db->createTable(spec);
+      jet::Row row{int32_t{1}};
+      t.insert(row);
+      db->close();
+    } catch (const jet::Error& e) {
+      return std::string(e.what());
+    }
+    return std::nullopt;
+  }();
+  return answer;
+}
+
+QString createDatabase(const QTemporaryDir& dir, const QString& name, const jet::TableSpec& table,
+                       const std::vector<jet::Row>& rows) {
+  QString path = dir.filePath(name);
+  auto db = jet::Database::create(path.toStdString());
+  jet::Table t = db->createTable(table);
+  for (jet::Row row : rows) t.insert(row);
+  db->close();
+  return path;
+}
+
+}  // namespace qar::data::testing

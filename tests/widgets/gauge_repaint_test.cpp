@@ -93,7 +93,8 @@ TEST_F(GaugeRepaint, HiddenGaugeDrawsNothingUntilShown) {
   gauge.SetForeColor(clRed);
   EXPECT_EQ(gauge.paints, 0);
   ASSERT_TRUE(gauge_testing::showAndExpose(gauge));
-  EXPECT_GE(gauge.paints, 1);  // the regular paint on showing
+  // The regular paint on showing draws the state of that moment.
+  EXPECT_TRUE(gauge_testing::processEventsUntil([this] { return gauge.paints >= 1; }));
   EXPECT_EQ(gauge.GetPercentDone(), 60);
 }
 

@@ -27,7 +27,7 @@ int countColour(const QImage& image, QRgb rgb) {
   return n;
 }
 
-TEST(WorkImage, XorCombinesRedGreenBlueAndKeepsPixelsOpaque) {
+TEST(GaugeWorkImage, XorCombinesRedGreenBlueAndKeepsPixelsOpaque) {
   QImage target = filled(3, 2, 0x123456);
   QImage source = filled(3, 2, 0x000000);
   source.setPixel(1, 1, 0xFFFFFFFF);
@@ -43,7 +43,7 @@ TEST(WorkImage, XorCombinesRedGreenBlueAndKeepsPixelsOpaque) {
   EXPECT_EQ(pixelAt(navy, 0, 0), kPaleYellow);
 }
 
-TEST(WorkImage, XorRefusesImagesThatDoNotMatch) {
+TEST(GaugeWorkImage, XorRefusesImagesThatDoNotMatch) {
   QImage target = filled(3, 2, 0x123456);
   const QImage original = target;
   try {
@@ -56,7 +56,7 @@ TEST(WorkImage, XorRefusesImagesThatDoNotMatch) {
   EXPECT_EQ(target, original);
 }
 
-TEST(WorkImage, FillCoversLeftToRightExclusiveAndClips) {
+TEST(GaugeWorkImage, FillCoversLeftToRightExclusiveAndClips) {
   QImage image = filled(10, 10, kBlack);
   FillRect(image, TRect{2, 3, 5, 4}, Qt::white);
   EXPECT_EQ(countColour(image, kWhite), 3);
@@ -71,7 +71,7 @@ TEST(WorkImage, FillCoversLeftToRightExclusiveAndClips) {
   EXPECT_EQ(countColour(image, 0xFF0000), 10);
 }
 
-TEST(WorkImage, LineLeavesOutItsEndPoint) {
+TEST(GaugeWorkImage, LineLeavesOutItsEndPoint) {
   QImage image = filled(10, 10, kBlack);
   DrawLine(image, QPoint(1, 1), QPoint(6, 1), Qt::white);
   EXPECT_EQ(countColour(image, kWhite), 5);
@@ -89,7 +89,7 @@ TEST(WorkImage, LineLeavesOutItsEndPoint) {
   EXPECT_EQ(countColour(image, kWhite), 10);
 }
 
-TEST(WorkImage, OverlayTakesTheSizeFilledWithTheWindowFrameColour) {
+TEST(GaugeWorkImage, OverlayTakesTheSizeFilledWithTheWindowFrameColour) {
   ensureApplication();
   TBltBitmap overlay;
   overlay.CopySizeFrom(filled(7, 4, kWhite));
@@ -99,7 +99,7 @@ TEST(WorkImage, OverlayTakesTheSizeFilledWithTheWindowFrameColour) {
   EXPECT_EQ(countColour(overlay, ToQColor(clWindowFrame).rgb() & 0xFFFFFF), 28);
 }
 
-TEST(WorkImage, ImpossibleSizesRaiseClearErrors) {
+TEST(GaugeWorkImage, ImpossibleSizesRaiseClearErrors) {
   try {
     NewWorkingImage(-1, 5);
     ADD_FAILURE() << "no error";

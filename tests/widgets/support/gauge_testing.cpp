@@ -40,18 +40,23 @@ void saveForInspection(const QImage& image, const std::string& name) {
   image.save(QStringLiteral(QAR_BUILD_DIR "/gauge-test-%1.png").arg(QString::fromStdString(name)));
 }
 
-bool showAndExpose(TCGauge& gauge) {
-  gauge.show();
+bool processEventsUntil(const std::function<bool()>& done) {
   for (int round = 0; round < 200; ++round) {
     QCoreApplication::processEvents();
-    const QWindow* window = gauge.window()->windowHandle();
-    if (window != nullptr && window->isExposed()) {
-      QCoreApplication::processEvents();  // the first regular paint
-      return true;
-    }
+    if (done()) return true;
     QThread::msleep(5);
   }
   return false;
+}
+
+bool showAndExpose(TCGauge& gauge) {
+  gauge.show();
+  const bool exposed = processEventsUntil([&gauge] {
+    const QWindow* window = gauge.window()->windowHandle();
+    return window != nullptr && window->isExposed();
+  });
+  QCoreApplication::processEvents();  // the first regular paint
+  return exposed;
 }
 
 }  // namespace gauge_testing

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QRgb>
 
+#include <functional>
 #include <string>
 
 #include "widgets/cgauges.h"
@@ -45,6 +46,10 @@ class CountingGauge : public TCGauge {
 // Shows the gauge's window and lets it reach the screen, so that repaints draw at once.
 // False when the window never became exposed.
 bool showAndExpose(TCGauge& gauge);
+
+// Lets the event loop run until done() holds, for a bounded number of rounds; false when it
+// never did.
+bool processEventsUntil(const std::function<bool()>& done);
 
 
 // Writes image as <build folder>/gauge-test-<name>.png so a failing picture can be looked at.

@@ -47,4 +47,7 @@ int cmdTables(const Args& args, std::ostream& out, std::ostream& err);
 int cmdSchema(const Args& args, std::ostream& out, std::ostream& err);
 int cmdExport(const Args& args, std::ostream& out, std::ostream& err);
 
+// The conversion run without a window (cmd_convert.cpp).
+int cmdConvert(const Args& args, std::ostream& out, std::ostream& err);
+
 }  // namespace qar::cli

@@ -16,6 +16,9 @@ constexpr std::array kCommands{
     Command{"schema", "FILE [TABLE]", "show columns (position, name, kind, size, auto-number) and indexes", cmdSchema},
     Command{"export", "FILE TABLE [--format csv|jsonl]", "write every row in table-scan order (csv by default)",
             cmdExport},
+    Command{"convert", "SOURCE DESTINATION [--tables all|NAME[,NAME...]] [--no-backup]",
+            "carry the chosen tables from SOURCE into DESTINATION (exit 0 ok, 1 failed, 3 cancelled)",
+            cmdConvert},
 };
 
 void printHelp(std::ostream& out) {

@@ -15,7 +15,9 @@ QString backupFileName(const QString& path, const QDateTime& when) {
   if (suffix.isEmpty()) suffix = QStringLiteral("mdb");
   const QString name = info.completeBaseName() + QStringLiteral("-backup-") +
                        when.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QLatin1Char('.') + suffix;
-  return info.dir().filePath(name);
+  // Beside the file, written the way the file's own path was (a bare name stays bare).
+  if (!path.contains(QLatin1Char('/'))) return name;
+  return QDir(info.path()).filePath(name);
 }
 
 static std::string describeFile(const QFile& file) {
@@ -34,8 +36,8 @@ QString makeDestinationBackup(const QString& path, const QDateTime& when) {
     QString candidate = first;
     if (attempt > 1) {
       const QFileInfo info(first);
-      candidate = info.dir().filePath(info.completeBaseName() + QStringLiteral("-%1.").arg(attempt) +
-                                      info.suffix());
+      const QString name = info.completeBaseName() + QStringLiteral("-%1.").arg(attempt) + info.suffix();
+      candidate = first.contains(QLatin1Char('/')) ? QDir(info.path()).filePath(name) : name;
     }
     target.setFileName(candidate);
     if (target.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;

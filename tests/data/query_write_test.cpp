@@ -1,0 +1,259 @@
+// Writing through the dataset layer: edit, append and post writing through to the file,
+// "Delete From", defaults, read-only and Null assignments, text cuts, empty memos, failed
+// posts, key search over appended records, and one file used as source and destination.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "base/exception.h"
+#include "data/connection.h"
+#include "data/query.h"
+#include "data_fixtures.h"
+
+using namespace qar::data;
+using namespace qar::data::testing;
+
+namespace {
+
+std::string messageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const qar::Exception& e) {
+    return e.message();
+  }
+  return "(no error)";
+}
+
+void run(TADOQuery& q, const QString& sql, bool open = true) {
+  q.Close();
+  q.SQL().Clear();
+  q.SQL().Add(sql);
+  if (open) q.Open();
+}
+
+class QueryWrite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QAR_WRITER_OR_SKIP();
+    path = copyFixture(QStringLiteral("qar26m/basic/destination.mdb"), dir);
+    if (path.isEmpty()) GTEST_SKIP() << "fixture qar26m/basic/destination.mdb is absent (" << QAR_FIXTURES_DIR << ")";
+    connect(conn, path);
+    q.setConnection(&conn);
+  }
+  static void connect(TADOConnection& c, const QString& file, TConnectMode mode = cmUnknown) {
+    c.setProvider(TADOConnection::kJetProvider);
+    c.setConnectionString(file);
+    c.setMode(mode);
+    c.setLoginPrompt(false);
+    c.setConnected(true);
+  }
+  // Reads a table afresh through a connection of its own.
+  int countOf(const QString& table) {
+    TADOConnection c;
+    connect(c, path, cmShareDenyNone);
+    TADOQuery r;
+    r.setConnection(&c);
+    run(r, QStringLiteral("Select * From ") + table);
+    return r.RecordCount();
+  }
+  LocaleGuard locale{"en_US"};
+  QTemporaryDir dir;
+  QString path;
+  TADOConnection conn{QStringLiteral("adcTo")};
+  TADOQuery q{QStringLiteral("adqTo")};
+};
+
+}  // namespace
+
+TEST_F(QueryWrite, AppendAndEditWriteThroughAndAreFoundAgain) {
+  run(q, QStringLiteral("Select * From DepartmentData"));
+  int before = q.RecordCount();
+  q.Append();
+  EXPECT_EQ(q.State(), TDataSetState::dsInsert);
+  q.Fields(0).setValue(Variant("O'Hara-1"));
+  q.Fields(1).setValue(Variant(QStringLiteral("研究开发部")));
+  q.Post();
+  EXPECT_EQ(q.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(q.RecordCount(), before + 1);
+  EXPECT_EQ(q.RecNo(), before + 1);
+  EXPECT_FALSE(q.EndOfData());
+  q.First();
+  ASSERT_TRUE(q.Locate(QStringLiteral("DepartmentID"), Variant("o'hara-1"), loCaseInsensitive));
+  EXPECT_EQ(q.RecNo(), before + 1);
+  EXPECT_EQ(q.Fields(1).AsString(), QStringLiteral("研究开发部"));
+
+  // Edit the first record; the index follows the changed key.
+  q.First();
+  QString oldKey = q.Fields(0).AsString();
+  q.Edit();
+  q.Fields(0).setValue(Variant("Z-RENAMED"));
+  q.Post();
+  EXPECT_FALSE(q.Locate(QStringLiteral("DepartmentID"), Variant(oldKey), loCaseInsensitive));
+  EXPECT_TRUE(q.Locate(QStringLiteral("DepartmentID"), Variant("z-renamed"), loCaseInsensitive));
+  EXPECT_EQ(q.RecNo(), 1);
+  q.Close();
+
+  EXPECT_EQ(countOf(QStringLiteral("DepartmentData")), before + 1);
+  run(q, QStringLiteral("Select * From DepartmentData"));
+  EXPECT_EQ(q.Fields(0).AsString(), "Z-RENAMED");
+  EXPECT_TRUE(q.Locate(QStringLiteral("DepartmentID"), Variant("O'HARA-1"), {}));
+}
+
+TEST_F(QueryWrite, EmptiedTableTakesOneRecordFromEditAndDefaultsFromAppend) {
+  run(q, QStringLiteral("Select * From HolderCardData"));
+  int had = q.RecordCount();
+  run(q, QStringLiteral("Delete From HolderCardData"), false);
+  EXPECT_EQ(q.ExecSQL(), had);
+  run(q, QStringLiteral("Select * From HolderCardData"));
+  EXPECT_EQ(q.RecordCount(), 0);
+  EXPECT_TRUE(q.EndOfData());
+  q.Edit();
+  EXPECT_EQ(q.State(), TDataSetState::dsInsert);
+  for (int i = 0; i < q.FieldCount(); ++i)
+    if (!q.Fields(i).ReadOnly() && q.Fields(i).DataType() != ftBoolean) q.Fields(i).setValue(Variant("1"));
+  q.Post();
+  EXPECT_EQ(q.RecordCount(), 1);
+  q.Append();
+  q.Post();  // nothing assigned: a record of defaults
+  EXPECT_EQ(q.RecordCount(), 2);
+  EXPECT_EQ(q.RecNo(), 2);
+  q.Close();
+  EXPECT_EQ(countOf(QStringLiteral("HolderCardData")), 2);
+}
+
+TEST_F(QueryWrite, AssignmentRulesReachTheFile) {
+  run(q, QStringLiteral("Select * From HolderData"));
+  q.Append();
+  EXPECT_EQ(messageOf([&] { q.Fields(0).setValue(Variant::null()); }), "Field 'ID' cannot be modified");
+  EXPECT_EQ(messageOf([&] { q.Fields(0).setValue(Variant(5)); }), "Field 'ID' cannot be modified");
+  q.Fields(1).setValue(Variant("H-NEW"));
+  q.Fields(2).setValue(Variant(QString(60, u'名')));  // 50 characters fit
+  q.Fields(3).setValue(Variant::null());
+  q.Fields(9).setValue(Variant(QString()));           // empty memo: Null
+  q.Post();
+  int64_t id = q.Fields(0).Value().integer();
+  EXPECT_GT(id, 0);
+  q.Close();
+
+  run(q, QStringLiteral("Select * From HolderData"));
+  ASSERT_TRUE(q.Locate(QStringLiteral("HolderNo"), Variant("h-new"), loCaseInsensitive));
+  EXPECT_EQ(q.Fields(0).Value(), Variant(id));
+  EXPECT_EQ(q.Fields(2).AsString(), QString(50, u'名'));
+  EXPECT_TRUE(q.Fields(3).IsNull());
+  EXPECT_TRUE(q.Fields(9).IsNull());
+  EXPECT_TRUE(q.Locate(QStringLiteral("ID"), Variant(QString::number(id)), {}));
+}
+
+TEST_F(QueryWrite, PendingRecordsAreFinishedByNextAndSearch) {
+  run(q, QStringLiteral("Select * From DepartmentData"));
+  int before = q.RecordCount();
+  q.Append();
+  q.Fields(0).setValue(Variant("NEXT-1"));
+  q.Next();  // posts
+  EXPECT_EQ(q.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(q.RecordCount(), before + 1);
+  q.Append();  // nothing assigned: dropped by the search
+  EXPECT_TRUE(q.Locate(QStringLiteral("DepartmentID"), Variant("next-1"), {}));
+  EXPECT_EQ(q.RecordCount(), before + 1);
+  q.Edit();
+  q.Fields(1).setValue(Variant("via search"));
+  EXPECT_FALSE(q.Locate(QStringLiteral("DepartmentID"), Variant("absent"), {}));
+  EXPECT_EQ(q.Fields(1).AsString(), "via search");
+  EXPECT_EQ(q.State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(QueryWrite, AFailedPostKeepsThePendingRecord) {
+  run(q, QStringLiteral("Select * From DepartmentData"));
+  ASSERT_GT(q.RecordCount(), 0);
+  QString existing = q.Fields(0).AsString();
+  int before = q.RecordCount();
+  q.Append();
+  q.Fields(0).setValue(Variant(existing));  // a duplicate of the primary key
+  std::string m = messageOf([&] { q.Post(); });
+  EXPECT_NE(m, "(no error)");
+  EXPECT_FALSE(m.ends_with('.')) << m;
+  EXPECT_EQ(m.find("adqTo:"), std::string::npos) << m;
+  EXPECT_EQ(q.State(), TDataSetState::dsInsert);
+  q.Cancel();
+  EXPECT_EQ(q.RecordCount(), before);
+  q.Close();
+  EXPECT_EQ(countOf(QStringLiteral("DepartmentData")), before);
+}
+
+TEST_F(QueryWrite, OneFileAsSourceAndDestination) {
+  TADOConnection from(QStringLiteral("adcFrom"));
+  connect(from, path, cmShareDenyNone);
+  TADOQuery src(QStringLiteral("adqFrom"));
+  src.setConnection(&from);
+  run(src, QStringLiteral("Select * From DepartmentData"));
+  run(q, QStringLiteral("Select * From DepartmentData"));
+  int before = src.RecordCount();
+  for (int i = 0; i < before; ++i, src.Next()) {
+    q.Append();
+    q.Fields(0).setValue(Variant(src.Fields(0).AsString() + QStringLiteral("-copy")));
+    q.Post();
+  }
+  // The reading side is never blocked and its open result stays as it was read.
+  EXPECT_EQ(src.RecordCount(), before);
+  run(src, QStringLiteral("Select * From UserRightsData"));
+  q.Close();  // flushes
+  run(src, QStringLiteral("Select * From DepartmentData"));
+  EXPECT_EQ(src.RecordCount(), 2 * before);
+}
+
+TEST_F(QueryWrite, ASecondWriterOnTheFileIsRefusedWithTheEnginesMessage) {
+  run(q, QStringLiteral("Select * From DepartmentData"));
+  q.Edit();
+  q.Fields(1).setValue(Variant("first writer"));
+  q.Post();  // this connection now holds the write lock
+
+  TADOConnection other(QStringLiteral("adcOther"));
+  connect(other, path);
+  other.setCommandTimeout(0);
+  TADOQuery oq(QStringLiteral("adqOther"));
+  oq.setConnection(&other);
+  run(oq, QStringLiteral("Select * From DepartmentData"));
+  oq.Edit();
+  oq.Fields(1).setValue(Variant("second writer"));
+  std::string m = messageOf([&] { oq.Post(); });
+  EXPECT_NE(m, "(no error)");
+  EXPECT_EQ(oq.State(), TDataSetState::dsEdit);
+  oq.Cancel();
+  // Reading still works on the refused connection.
+  run(oq, QStringLiteral("Select * From CardData"));
+  EXPECT_TRUE(oq.Active());
+}
+
+TEST_F(QueryWrite, DatabasesMadeByTheEngine) {
+  jet::TableSpec spec{"Stamps",
+                      {{"ID", jet::ColumnKind::Long, 0, true},
+                       {"Name", jet::ColumnKind::Text, 10},
+                       {"At", jet::ColumnKind::DateTime},
+                       {"Amount", jet::ColumnKind::Currency}},
+                      {{"PK", {"ID"}, true, true}}};
+  QString file = createDatabase(dir, QStringLiteral("made.mdb"), spec,
+                                {{jet::Null{}, std::string("midnight"), jet::DateTime{45413.0}, jet::Currency{15000}},
+                                 {jet::Null{}, std::string("evening"), jet::DateTime{45413.75}, jet::Null{}}});
+  TADOConnection c;
+  connect(c, file);
+  TADOQuery m(QStringLiteral("adqMade"));
+  m.setConnection(&c);
+  run(m, QStringLiteral("select * from [Stamps];"));
+  ASSERT_EQ(m.RecordCount(), 2);
+  EXPECT_EQ(m.Fields(2).AsString(), "5/1/2024");
+  EXPECT_EQ(m.Fields(3).AsString(), "1.5");
+  m.Next();
+  EXPECT_EQ(m.Fields(2).AsString(), "5/1/2024 6:00:00 PM");
+  EXPECT_EQ(m.Fields(3).AsString(), "");
+  EXPECT_TRUE(m.Locate(QStringLiteral("At"), Variant("5/1/2024"), {}));
+  EXPECT_EQ(m.RecNo(), 1);
+  EXPECT_TRUE(m.Locate(QStringLiteral("Name"), Variant("EVE"), loPartialKey));
+  EXPECT_EQ(m.RecNo(), 2);
+  m.Edit();
+  m.Fields(1).setValue(Variant("a longer name than ten"));
+  m.Post();
+  m.Close();
+  run(m, QStringLiteral("Select * From Stamps"));
+  m.Next();
+  EXPECT_EQ(m.Fields(1).AsString(), "a longer n");
+}

@@ -62,6 +62,13 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+Error withContext(const Error& e, const std::string& path, const std::string& table) {
+  std::string message = e.what();
+  if (!table.empty() && message.compare(0, 6, "table ") != 0) message = "table " + table + ": " + message;
+  if (message.compare(0, path.size(), path) != 0) message = path + ": " + message;
+  return Error(e.kind(), message);
+}
+
 const CatalogEntry* DatabaseImpl::findTable(std::string_view name) const {
   for (const auto& entry : userTables_) {
     if (equalsIgnoreCase(entry.name, name)) return &entry;
@@ -72,7 +79,12 @@ const CatalogEntry* DatabaseImpl::findTable(std::string_view name) const {
 TableImpl& DatabaseImpl::table(const CatalogEntry& entry) {
   auto it = tables_.find(entry.definitionPage);
   if (it != tables_.end()) return *it->second;
-  TableInfo info = readTableInfo(pager(), header.format, entry.definitionPage, entry.name, header.codePage, &warnings);
+  TableInfo info;
+  try {
+    info = readTableInfo(pager(), header.format, entry.definitionPage, entry.name, header.codePage, &warnings);
+  } catch (const Error& e) {
+    throw withContext(e, path, "");
+  }
   auto impl = std::make_unique<TableImpl>(*this, std::move(info));
   TableImpl& ref = *impl;
   tables_[entry.definitionPage] = std::move(impl);
@@ -112,15 +124,19 @@ RowCursor& RowCursor::operator=(RowCursor&&) noexcept = default;
 RowCursor::~RowCursor() = default;
 
 bool RowCursor::next() {
-  RowBytes bytes;
-  if (!state_->scanner.next(bytes)) {
-    state_->positioned = false;
-    return false;
+  try {
+    RowBytes bytes;
+    if (!state_->scanner.next(bytes)) {
+      state_->positioned = false;
+      return false;
+    }
+    state_->id = state_->scanner.current();
+    state_->table.decoder.decode(bytes.data, bytes.size, bytes.id, state_->row);
+    state_->positioned = true;
+    return true;
+  } catch (const Error& e) {
+    throw withContext(e, state_->table.db.path, state_->table.info.def.name);
   }
-  state_->id = state_->scanner.current();
-  state_->table.decoder.decode(bytes.data, bytes.size, bytes.id, state_->row);
-  state_->positioned = true;
-  return true;
 }
 
 RowId RowCursor::id() const { return state_->id; }
@@ -130,7 +146,13 @@ const Row& RowCursor::values() const { return state_->row; }
 
 const TableDef& Table::def() const { return impl_->info.def; }
 
-RowCursor Table::scan() const { return RowCursor(std::make_unique<RowCursor::State>(*impl_)); }
+RowCursor Table::scan() const {
+  try {
+    return RowCursor(std::make_unique<RowCursor::State>(*impl_));
+  } catch (const Error& e) {
+    throw withContext(e, db_->path, name());
+  }
+}
 
 Row Table::read(RowId id) const {
   Pager& pager = db_->pager();
@@ -147,7 +169,11 @@ Row Table::read(RowId id) const {
                                          std::to_string(id.page));
   }
   Row row;
-  impl_->decoder.decode(bytes.data, bytes.size, bytes.id, row);
+  try {
+    impl_->decoder.decode(bytes.data, bytes.size, bytes.id, row);
+  } catch (const Error& e) {
+    throw withContext(e, db_->path, name());
+  }
   return row;
 }
 
@@ -170,6 +196,10 @@ std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode)
   // A flush that was cut short left the old bytes of the pages it was writing beside the file.
   if (mode == OpenMode::ReadWrite) write::WriteContext::recoverJournal(*file, write::WriteSession::journalPath(path));
   return std::unique_ptr<Database>(new Database(openDatabaseImpl(std::move(file), path, mode)));
+}
+
+std::unique_ptr<Database> Database::adopt(std::unique_ptr<DatabaseImpl> impl) {
+  return std::unique_ptr<Database>(new Database(std::move(impl)));
 }
 
 void Database::close() { impl_->close(); }

@@ -112,6 +112,9 @@ class Database {
   // Opens an existing Jet 3 or Jet 4 file. Refuses ACE (.accdb), encrypted or
   // password-protected files and anything else with a clear message.
   static std::unique_ptr<Database> open(const std::string& path, OpenMode mode = OpenMode::ReadOnly);
+  // Wraps a database opened by the engine's internals (openDatabaseImpl in
+  // jet/database_impl.h, which tests and fuzzers use on a memory file).
+  static std::unique_ptr<Database> adopt(std::unique_ptr<DatabaseImpl> impl);
   // Creates a new, empty Jet 4 database (the file must not exist) and opens it ReadWrite.
   static std::unique_ptr<Database> create(const std::string& path);
 

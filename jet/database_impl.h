@@ -72,6 +72,9 @@ class DatabaseImpl {
   std::map<uint32_t, std::unique_ptr<TableImpl>> tables_;
 };
 
+// The error with the file's path (and the table's name, when given and not yet there) in front.
+Error withContext(const Error& e, const std::string& path, const std::string& table);
+
 // Opens and checks a file: header, page size, catalog. Used by Database::open and by tools
 // that work on a File directly (tests and fuzzers use a MemoryFile).
 std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode);

@@ -109,16 +109,16 @@ iconv_t converterFor(uint16_t codePage) {
   if (it != converters.end()) return it->second;
   std::string name = "CP" + std::to_string(codePage);
   iconv_t cd = iconv_open("UTF-8", name.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1) && codePage == 1252) cd = iconv_open("UTF-8", "WINDOWS-1252");
   converters[codePage] = cd;
   return cd;
 }
 
-// Windows-1252, for when iconv lacks the code page: Latin-1 except 0x80-0x9F.
+// Windows-1252: Latin-1 except 0x80-0x9F. The five bytes the code page leaves undefined map
+// to the C1 control characters of the same value, as Windows converts them, so no byte is lost.
 constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 std::string decodeCp1252(const uint8_t* data, size_t len) {
   std::string out;
@@ -138,6 +138,7 @@ std::string decodeCodePage(const uint8_t* data, size_t len, uint16_t codePage) {
   for (size_t i = 0; i < len && ascii; ++i) ascii = data[i] < 0x80;
   if (ascii) return std::string(reinterpret_cast<const char*>(data), len);
 
+  if (codePage == 1252) return decodeCp1252(data, len);
   iconv_t cd = converterFor(codePage);
   if (cd == reinterpret_cast<iconv_t>(-1)) return decodeCp1252(data, len);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);

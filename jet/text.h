@@ -16,8 +16,9 @@ std::string utf16ToUtf8(const uint8_t* data, size_t len);
 // below U+0100) and runs of plain UTF-16; it starts in the one-byte mode.
 std::string decodeJet4Text(const uint8_t* data, size_t len);
 
-// Bytes in a Windows code page (1252 when codePage is 0) to UTF-8. Bytes the code page does
-// not define become U+FFFD.
+// Bytes in a Windows code page (1252 when codePage is 0) to UTF-8, through iconv; code
+// page 1252 is built in. Bytes a code page does not define become U+FFFD (in 1252: the C1
+// control of the same value, as Windows does).
 std::string decodeCodePage(const uint8_t* data, size_t len, uint16_t codePage);
 
 // Appends the UTF-8 form of a code point.

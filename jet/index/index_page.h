@@ -9,6 +9,7 @@
 
 #include "jet/database.h"
 #include "jet/index/index_page_format.h"
+#include "jet/index/index_page_view.h"
 
 namespace jet {
 
@@ -25,17 +26,17 @@ class IndexPage {
   // anything cannot be what Access writes. Reuses this object's memory.
   void decode(std::span<const uint8_t> page, uint32_t number, Format format);
 
-  uint32_t number() const { return number_; }
-  bool leaf() const { return leaf_; }
-  uint32_t previousPage() const { return previous_; }
-  uint32_t nextPage() const { return next_; }
-  uint32_t tailPage() const { return tail_; }
-  uint32_t tableDefinitionPage() const { return tableDefinition_; }
-  uint16_t freeSpace() const { return freeSpace_; }
+  uint32_t number() const { return view_.number(); }
+  bool leaf() const { return view_.leaf(); }
+  uint32_t previousPage() const { return view_.previousPage(); }
+  uint32_t nextPage() const { return view_.nextPage(); }
+  uint32_t tailPage() const { return view_.tailPage(); }
+  uint32_t tableDefinitionPage() const { return view_.tableDefinitionPage(); }
+  uint16_t freeSpace() const { return view_.freeSpace(); }
   // Bytes the entries take on the page (after prefix compression).
-  size_t usedEntryBytes() const { return used_; }
+  size_t usedEntryBytes() const { return view_.usedEntryBytes(); }
   // The bytes every entry after the first shares with the first (may reach into its row id).
-  std::span<const uint8_t> prefix() const { return prefix_; }
+  std::span<const uint8_t> prefix() const { return view_.prefix(); }
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
@@ -48,12 +49,7 @@ class IndexPage {
     RowId row;
     uint32_t child;
   };
-  uint32_t number_ = 0;
-  bool leaf_ = true;
-  uint32_t previous_ = 0, next_ = 0, tail_ = 0, tableDefinition_ = 0;
-  uint16_t freeSpace_ = 0;
-  size_t used_ = 0;
-  std::vector<uint8_t> prefix_;
+  IndexPageView view_;
   std::vector<uint8_t> keys_;  // every entry's key, whole, back to back
   std::vector<Slot> entries_;
 };

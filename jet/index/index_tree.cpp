@@ -16,42 +16,39 @@ constexpr int kMaxLevels = 32;
   throw Error(ErrorKind::Corrupt, "index page " + std::to_string(page) + ": " + what);
 }
 
-int compareKeys(std::span<const uint8_t> a, std::span<const uint8_t> b) {
-  return compareIndexEntries(a, RowId{}, b, RowId{});
-}
-
 }  // namespace
 
 IndexEntryCursor::IndexEntryCursor(IndexPageFetcher fetch, Format format, uint32_t rootPage)
     : fetch_(std::move(fetch)), format_(format), root_(rootPage) {}
 
 void IndexEntryCursor::load(uint32_t page) {
-  page_.decode(fetch_(page), page, format_);
+  page_.load(fetch_(page), page, format_);
   loaded_ = true;
   position_ = 0;
 }
 
 void IndexEntryCursor::seek(std::span<const uint8_t> key) {
   started_ = true;
-  haveLast_ = false;
+  haveEntry_ = false;
   emptyLeaves_.clear();
-  std::vector<uint8_t> target(key.begin(), key.end());  // key may point into our own page
+  target_.assign(key.begin(), key.end());  // key may point into this cursor's own entry
   uint32_t page = root_;
   for (int level = 0;; ++level) {
     if (level == kMaxLevels) corrupt(root_, "index tree deeper than " + std::to_string(kMaxLevels) + " levels");
     load(page);
-    size_t i = 0;
-    while (i < page_.size() && compareKeys(page_.entry(i).key, target) < 0) ++i;
+    const size_t i = page_.lowerBound(target_);
     if (page_.leaf()) {
       position_ = i;
       return;
     }
+    // An intermediate entry is the last entry of its child: the first child whose last key
+    // is not below the target holds the first such entry.
     if (i < page_.size()) {
-      page = page_.entry(i).child;
+      page_.read(i, key_, &page);
     } else if (page_.tailPage() != 0) {
       page = page_.tailPage();
     } else {
-      position_ = page_.size();  // every key is below the target: the cursor is at the end
+      loaded_ = false;  // every key is below the target: the cursor is at the end
       return;
     }
   }
@@ -60,17 +57,9 @@ void IndexEntryCursor::seek(std::span<const uint8_t> key) {
 bool IndexEntryCursor::next() {
   if (!started_) seek({});
   while (loaded_) {
-    if (!page_.leaf()) {
-      loaded_ = false;  // a seek past every entry ended on an intermediate page
-      return false;
-    }
     if (position_ < page_.size()) {
-      current_ = page_.entry(position_++);
-      if (position_ == page_.size()) {
-        lastKey_.assign(current_.key.begin(), current_.key.end());
-        lastRow_ = current_.row;
-        haveLast_ = true;
-      }
+      row_ = page_.read(position_++, key_);
+      haveEntry_ = true;
       emptyLeaves_.clear();
       return true;
     }
@@ -85,10 +74,13 @@ bool IndexEntryCursor::next() {
     const uint32_t from = page_.number();
     load(next);
     if (!page_.leaf()) corrupt(next, "next page of leaf page " + std::to_string(from) + " is not a leaf page");
-    // Keys grow along the chain; a chain that loops back comes to a smaller key.
-    const IndexEntry first = page_.empty() ? IndexEntry{} : page_.entry(0);
-    if (!page_.empty() && haveLast_ && compareIndexEntries(first.key, first.row, lastKey_, lastRow_) <= 0) {
-      corrupt(next, "leaf page " + std::to_string(from) + " leads to keys out of order");
+    // Entries grow along the chain; a chain that loops back comes to an earlier entry.
+    if (!page_.empty() && haveEntry_) {
+      const int c = page_.compareKey(0, key_);
+      std::vector<uint8_t> firstKey;
+      if (c < 0 || (c == 0 && page_.read(0, firstKey) <= row_)) {
+        corrupt(next, "leaf page " + std::to_string(from) + " leads to entries out of order");
+      }
     }
   }
   return false;

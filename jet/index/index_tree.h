@@ -10,6 +10,7 @@
 
 #include "jet/database.h"
 #include "jet/index/index_page.h"
+#include "jet/index/index_page_view.h"
 
 namespace jet {
 
@@ -28,23 +29,24 @@ class IndexEntryCursor {
   // key prefix finds the first entry starting with it); the next call to next() reads it.
   void seek(std::span<const uint8_t> key);
 
-  std::span<const uint8_t> key() const { return current_.key; }
-  RowId row() const { return current_.row; }
+  // The entry read by the last successful next(): key valid until the cursor moves.
+  std::span<const uint8_t> key() const { return key_; }
+  RowId row() const { return row_; }
 
  private:
   void load(uint32_t page);
   IndexPageFetcher fetch_;
   Format format_;
   uint32_t root_;
-  IndexPage page_;
+  IndexPageView page_;
   bool started_ = false;
   bool loaded_ = false;
   size_t position_ = 0;  // next entry of page_ to read
-  std::vector<uint8_t> lastKey_;  // last entry of the previous leaf, to catch chain loops
-  RowId lastRow_;
-  bool haveLast_ = false;
-  std::unordered_set<uint32_t> emptyLeaves_;      // empty leaves passed since the last entry
-  IndexEntry current_{};
+  std::vector<uint8_t> key_;
+  RowId row_;
+  bool haveEntry_ = false;                    // key_ / row_ hold an entry (for loop checks)
+  std::unordered_set<uint32_t> emptyLeaves_;  // empty leaves passed since the last entry
+  std::vector<uint8_t> target_;
 };
 
 struct IndexTreeStats {

@@ -3,6 +3,7 @@
 #include "jet/index/text_key.h"
 
 #include <array>
+#include <cstring>
 
 #include "jet/error.h"
 #include "jet/index/general_legacy_codes.h"
@@ -116,7 +117,8 @@ struct TextKeyTail {
   }
 };
 
-void appendFlags(const TextKeyTail& tail, std::vector<uint8_t>& out) {
+// Writes the packed flags and their trailer at w; returns the new end.
+uint8_t* writeFlags(const TextKeyTail& tail, uint8_t* w) {
   size_t count = tail.flagCount;
   while (count > 0 && tail.flags[count - 1] == kFlagPlain) --count;
   uint8_t packed = kFlagByteStart;
@@ -124,14 +126,20 @@ void appendFlags(const TextKeyTail& tail, std::vector<uint8_t>& out) {
   for (size_t i = 0; i < count; ++i) {
     packed = static_cast<uint8_t>(packed | (tail.flags[i] << ((2 - inByte) * 2)));
     if (++inByte == 3) {
-      out.push_back(packed);
+      *w++ = packed;
       packed = kFlagByteStart;
       inByte = 0;
     }
   }
-  if (inByte > 0) out.push_back(packed);
-  out.insert(out.end(), kFlagsTrailer.begin(), kFlagsTrailer.end());
+  if (inByte > 0) *w++ = packed;
+  for (uint8_t b : kFlagsTrailer) *w++ = b;
+  return w;
 }
+
+// The longest key: four inline bytes per unit, the extra, flag and unprintable sections
+// at their fullest, and the marks between them.
+constexpr size_t kMaxTextKeyBytes = 4 * kMaxTextKeyUnits + 2 * kMaxTextKeyUnits + kMaxTextKeyUnits / 3 + 1 +
+                                    kFlagsTrailer.size() + 4 * kMaxTextKeyUnits + 8;
 
 }  // namespace
 
@@ -141,12 +149,13 @@ void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<
   while (count > 0 && units[count - 1] == ' ') --count;
 
   const CharCode* codes = generalLegacyCodes();
-  const size_t start = out.size();
+  uint8_t key[kMaxTextKeyBytes];
+  uint8_t* w = key;
   TextKeyTail tail;
   size_t position = 0;  // characters with inline codes so far
   for (size_t i = 0; i < count; ++i) {
     const CharCode& code = codes[units[i]];
-    if (code.inlineLen > 0) out.insert(out.end(), code.inlineBytes, code.inlineBytes + code.inlineLen);
+    for (int b = 0; b < code.inlineLen; ++b) *w++ = code.inlineBytes[b];
     switch (code.kind) {
       case CodeKind::Simple:
         break;
@@ -168,30 +177,33 @@ void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<
     }
     if (code.inlineLen > 0) ++position;
   }
-  out.push_back(kEndText);
+  *w++ = kEndText;
 
   // Filler codes at the end of the extra section say nothing and are dropped.
   while (tail.extraLen > 0 && tail.extra[tail.extraLen - 1] <= kExtraFiller) --tail.extraLen;
   const bool hasFlags = tail.flagCount > 0;
   const bool hasUnprintable = tail.unprintableLen > 0;
-  out.insert(out.end(), tail.extra.begin(), tail.extra.begin() + tail.extraLen);
+  std::memcpy(w, tail.extra.data(), tail.extraLen);
+  w += tail.extraLen;
   if (hasFlags || hasUnprintable) {
-    out.push_back(kEndText);
-    out.push_back(kEndText);
+    *w++ = kEndText;
+    *w++ = kEndText;
     if (hasFlags) {
-      appendFlags(tail, out);
-      if (hasUnprintable) out.push_back(kFlagsBeforeUnprintable);
+      w = writeFlags(tail, w);
+      if (hasUnprintable) *w++ = kFlagsBeforeUnprintable;
     }
     if (hasUnprintable) {
-      out.push_back(kEndText);
-      out.insert(out.end(), tail.unprintable.begin(), tail.unprintable.begin() + tail.unprintableLen);
+      *w++ = kEndText;
+      std::memcpy(w, tail.unprintable.data(), tail.unprintableLen);
+      w += tail.unprintableLen;
     }
   }
   if (!ascending) {
-    out.push_back(kEndKey);
-    for (size_t i = start; i < out.size(); ++i) out[i] = static_cast<uint8_t>(~out[i]);
+    *w++ = kEndKey;
+    for (uint8_t* p = key; p < w; ++p) *p = static_cast<uint8_t>(~*p);
   }
-  out.push_back(kEndKey);
+  *w++ = kEndKey;
+  out.insert(out.end(), key, w);
 }
 
 }  // namespace jet

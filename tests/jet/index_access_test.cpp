@@ -105,7 +105,9 @@ void proveFiles(const std::vector<std::filesystem::path>& files, const std::stri
   std::cout << format << ": " << tally.compared << " indexes, " << tally.entries << " entries agree with the stored ones\n";
   for (const auto& s : tally.skipped) std::cout << "  skipped " << s << "\n";
   EXPECT_GT(tally.compared, 0);
-  if (textExpected) EXPECT_TRUE(tally.skipped.empty()) << "Jet 4 fixtures use only the General sort order";
+  if (textExpected) {
+    EXPECT_TRUE(tally.skipped.empty()) << "Jet 4 fixtures use only the General sort order";
+  }
 }
 
 void proveFormat(const std::string& format, bool textExpected) {

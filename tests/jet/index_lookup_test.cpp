@@ -55,7 +55,9 @@ TEST(IndexLookup, EveryRowIsFoundThroughEveryIndex) {
           EXPECT_LE(*found, id);
           // Rows with a Null in the key may share it even in a unique index.
           const bool anyNull = std::any_of(key.begin(), key.end(), [](const Value& v) { return isNull(v); });
-          if (index.unique && !anyNull) EXPECT_EQ(*found, id);
+          if (index.unique && !anyNull) {
+            EXPECT_EQ(*found, id);
+          }
           // Text keys ignore letter case.
           bool hasText = false;
           for (Value& v : key) {

@@ -143,6 +143,39 @@ TEST(IndexPage, DamagedPagesAreCorrupt) {
   expectCorrupt(b, "prefix without entries");
 }
 
+TEST(IndexPageView, SearchesAgreeWithDecodedEntries) {
+  // Keys sharing three bytes, one key shorter than the prefix reaches (into its row id).
+  // Every entry starts 7F 4A 01; for the first, the 01 is its row id's first byte.
+  const std::vector<TestEntry> entries{leafEntry({0x7F, 0x4A}, 0x010000, 1),
+                                       leafEntry({0x7F, 0x4A, 0x01}, 2, 1), leafEntry({0x7F, 0x4A, 0x01}, 2, 2),
+                                       leafEntry({0x7F, 0x4A, 0x01, 0x4C, 0x01}, 3, 0),
+                                       leafEntry({0x7F, 0x4A, 0x01, 0x4C, 0x4E, 0x01}, 3, 1)};
+  for (size_t prefix : {0, 1, 2, 3}) {
+    const auto bytes = buildPage(Format::Jet4, true, entries, prefix);
+    IndexPageView view;
+    view.load(bytes, 4, Format::Jet4);
+    IndexPage page;
+    page.decode(bytes, 4, Format::Jet4);
+    ASSERT_EQ(view.size(), entries.size());
+    for (const Key& target : {Key{}, Key{0x7F}, Key{0x7F, 0x4A}, Key{0x7F, 0x4A, 0x00}, Key{0x7F, 0x4A, 0x01},
+                              Key{0x7F, 0x4A, 0x01, 0x00}, Key{0x7F, 0x4A, 0x01, 0x4C}, Key{0x7F, 0x4A, 0x01, 0x4D},
+                              Key{0x7F, 0x4A, 0x02}, Key{0x80}}) {
+      size_t expected = 0;
+      while (expected < page.size() &&
+             compareIndexEntries(page.entry(expected).key, {}, target, {}) < 0) {
+        ++expected;
+      }
+      EXPECT_EQ(view.lowerBound(target), expected) << "prefix " << prefix << ", target of " << target.size();
+    }
+    Key key;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      EXPECT_EQ(view.read(i, key), entries[i].row);
+      EXPECT_EQ(key, entries[i].key);
+      EXPECT_EQ(view.compareKey(i, entries[i].key), 0);
+    }
+  }
+}
+
 // A small tree in memory: page number -> bytes.
 struct MemoryTree {
   std::map<uint32_t, std::vector<uint8_t>> pages;

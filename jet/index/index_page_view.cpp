@@ -1,0 +1,137 @@
+// Loads an index page's header and entry boundaries, and searches and reads its entries
+// without rebuilding those it does not need.
+#include "jet/index/index_page_view.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "jet/error.h"
+
+namespace jet {
+namespace {
+
+uint16_t le16At(std::span<const uint8_t> p, size_t at) {
+  return static_cast<uint16_t>(p[at] | (p[at + 1] << 8));
+}
+uint32_t le32At(std::span<const uint8_t> p, size_t at) {
+  return static_cast<uint32_t>(p[at]) | (static_cast<uint32_t>(p[at + 1]) << 8) |
+         (static_cast<uint32_t>(p[at + 2]) << 16) | (static_cast<uint32_t>(p[at + 3]) << 24);
+}
+
+[[noreturn]] void corrupt(uint32_t number, const std::string& what) {
+  throw Error(ErrorKind::Corrupt, "index page " + std::to_string(number) + ": " + what);
+}
+
+int compareBytes(const uint8_t* a, size_t na, const uint8_t* b, size_t nb) {
+  const size_t n = std::min(na, nb);
+  if (n > 0) {
+    const int c = std::memcmp(a, b, n);
+    if (c != 0) return c;
+  }
+  return na < nb ? -1 : (na > nb ? 1 : 0);
+}
+
+}  // namespace
+
+void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format format) {
+  const IndexPageLayout& layout = indexPageLayout(format);
+  number_ = number;
+  ends_.clear();
+  prefix_.clear();
+  if (page.size() != layout.pageSize) corrupt(number, "short page");
+  if (page[0] != kIndexLeafPage && page[0] != kIndexNodePage) {
+    corrupt(number, "not an index page (type " + std::to_string(page[0]) + ")");
+  }
+  leaf_ = page[0] == kIndexLeafPage;
+  trailer_ = kEntryRowIdSize + (leaf_ ? 0 : kEntryChildSize);
+  freeSpace_ = le16At(page, layout.freeSpace);
+  tableDefinition_ = le32At(page, layout.tableDefinition);
+  previous_ = le32At(page, layout.previousPage);
+  next_ = le32At(page, layout.nextPage);
+  tail_ = le32At(page, layout.tailPage);
+  const size_t prefixLength =
+      layout.prefixLengthSize == 2 ? le16At(page, layout.prefixLength) : page[layout.prefixLength];
+
+  const size_t room = layout.entryRoom();
+  const uint8_t* map = page.data() + layout.entryMap;
+  if (map[0] & 1) corrupt(number, "entry map marks an empty entry");
+  size_t start = 0;
+  for (size_t byte = 0; byte < layout.entryMapSize; ++byte) {
+    unsigned bits = map[byte];
+    while (bits != 0) {
+      const size_t end = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+      bits &= bits - 1;
+      if (end > room) corrupt(number, "entry map marks an entry past the end of the page");
+      const bool first = ends_.empty();
+      const size_t length = end - start + (first ? 0 : prefixLength);
+      if (length < trailer_) corrupt(number, "entry of " + std::to_string(length) + " bytes is too short");
+      if (first && prefixLength > length) corrupt(number, "shared prefix is longer than the first entry");
+      ends_.push_back(static_cast<uint16_t>(end));
+      start = end;
+    }
+  }
+  if (ends_.empty() && prefixLength != 0) corrupt(number, "shared prefix on a page without entries");
+  const uint8_t* entries = page.data() + layout.entries();
+  entries_.assign(entries, entries + start);
+  prefix_.assign(entries, entries + (ends_.empty() ? 0 : prefixLength));
+}
+
+uint8_t IndexPageView::at(size_t i, size_t k) const {
+  if (i == 0) return entries_[k];
+  if (k < prefix_.size()) return prefix_[k];
+  return entries_[begin(i) + k - prefix_.size()];
+}
+
+int IndexPageView::compareKey(size_t i, std::span<const uint8_t> target) const {
+  const size_t keyLen = keyLength(i);
+  if (i == 0) return compareBytes(entries_.data(), keyLen, target.data(), target.size());
+  // The key is the shared prefix (as much of it as lies in the key), then stored bytes.
+  const size_t fromPrefix = std::min(prefix_.size(), keyLen);
+  const size_t head = std::min(fromPrefix, target.size());
+  if (head > 0) {
+    const int c = std::memcmp(prefix_.data(), target.data(), head);
+    if (c != 0) return c;
+  }
+  if (head < fromPrefix) return 1;  // target ended inside the prefix
+  return compareBytes(entries_.data() + begin(i), keyLen - fromPrefix, target.data() + head, target.size() - head);
+}
+
+size_t IndexPageView::lowerBound(std::span<const uint8_t> target) const {
+  size_t lo = 0, hi = ends_.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (compareKey(mid, target) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+RowId IndexPageView::read(size_t i, std::vector<uint8_t>& key, uint32_t* child) const {
+  const size_t keyLen = keyLength(i);
+  key.resize(keyLen);
+  if (i == 0) {
+    std::memcpy(key.data(), entries_.data(), keyLen);
+  } else {
+    const size_t fromPrefix = std::min(prefix_.size(), keyLen);
+    std::memcpy(key.data(), prefix_.data(), fromPrefix);
+    std::memcpy(key.data() + fromPrefix, entries_.data() + begin(i), keyLen - fromPrefix);
+  }
+  // Row id and child are big-endian; the prefix may cover the first bytes of the row id.
+  const uint32_t page = (static_cast<uint32_t>(at(i, keyLen)) << 16) | (static_cast<uint32_t>(at(i, keyLen + 1)) << 8) |
+                        at(i, keyLen + 2);
+  const RowId row{page, at(i, keyLen + kEntryDataPageSize)};
+  if (child) {
+    uint32_t c = 0;
+    if (!leaf_) {
+      for (size_t k = 0; k < kEntryChildSize; ++k) c = (c << 8) | at(i, keyLen + kEntryRowIdSize + k);
+    }
+    *child = c;
+  }
+  return row;
+}
+
+}  // namespace jet

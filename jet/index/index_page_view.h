@@ -1,0 +1,59 @@
+// A light reading of one index page: a private copy of its bytes and where each entry ends,
+// so a search touches only the entries it compares and rebuilds only the ones it reads.
+// IndexPage (every entry decoded) and the index cursor are built on it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/index/index_page_format.h"
+
+namespace jet {
+
+class IndexPageView {
+ public:
+  // Copies page `number` and checks its type, entry map, entry lengths and prefix against
+  // the page; throws jet::Error (Corrupt) naming the page. Reuses this object's memory.
+  void load(std::span<const uint8_t> page, uint32_t number, Format format);
+
+  uint32_t number() const { return number_; }
+  bool leaf() const { return leaf_; }
+  uint32_t previousPage() const { return previous_; }
+  uint32_t nextPage() const { return next_; }
+  uint32_t tailPage() const { return tail_; }
+  uint32_t tableDefinitionPage() const { return tableDefinition_; }
+  uint16_t freeSpace() const { return freeSpace_; }
+  size_t usedEntryBytes() const { return ends_.empty() ? 0 : ends_.back(); }
+  std::span<const uint8_t> prefix() const { return prefix_; }
+  size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+
+  // Length of entry i's key (the entry without row id and child page).
+  size_t keyLength(size_t i) const { return length(i) - trailer_; }
+  // <0, 0, >0 as entry i's key sorts before, equal to or after target (bytes, unsigned).
+  int compareKey(size_t i, std::span<const uint8_t> target) const;
+  // The first entry whose key is not below target; size() when there is none.
+  size_t lowerBound(std::span<const uint8_t> target) const;
+  // Rebuilds entry i's key into key (replacing its contents); returns its row id and, on
+  // intermediate pages, sets child.
+  RowId read(size_t i, std::vector<uint8_t>& key, uint32_t* child = nullptr) const;
+
+ private:
+  size_t begin(size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+  size_t length(size_t i) const { return ends_[i] - begin(i) + (i == 0 ? 0 : prefix_.size()); }
+  // Byte k of entry i (prefix restored).
+  uint8_t at(size_t i, size_t k) const;
+
+  std::vector<uint8_t> entries_;  // the page's entry area
+  std::vector<uint16_t> ends_;    // end of each entry's stored bytes in entries_
+  std::vector<uint8_t> prefix_;
+  uint32_t number_ = 0;
+  bool leaf_ = true;
+  size_t trailer_ = kEntryRowIdSize;
+  uint32_t previous_ = 0, next_ = 0, tail_ = 0, tableDefinition_ = 0;
+  uint16_t freeSpace_ = 0;
+};
+
+}  // namespace jet

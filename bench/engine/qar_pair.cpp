@@ -1,0 +1,132 @@
+// Generated QAR26M-shaped pairs for the conversion benchmark (see qar_pair.h).
+#include "qar_pair.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <stdexcept>
+#include <string>
+
+#include "engine/catalogue.h"
+#include "jet/database.h"
+
+namespace qar::bench {
+
+PairShape PairShape::scaled(double factor) const {
+  PairShape s;
+  s.flowRecords = int(flowRecords * factor);
+  s.holderRecords = int(holderRecords * factor);
+  s.mergeRecords = int(mergeRecords * factor);
+  s.otherRecords = int(otherRecords * factor);
+  return s;
+}
+
+namespace {
+
+int recordsFor(const QString& table, const PairShape& shape) {
+  if (table == "CRFlowData") return shape.flowRecords;
+  switch (strategyFor(table)) {
+    case TransferStrategy::PositionalRefresh: return shape.holderRecords;
+    case TransferStrategy::MergeOneKey:
+    case TransferStrategy::MergeTwoKeys: return shape.mergeRecords;
+    case TransferStrategy::ReplaceAll: return shape.otherRecords;
+  }
+  return 0;
+}
+
+std::string fitted(std::string text, const jet::Column& column) {
+  const size_t limit = size_t(column.textLength(true));
+  if (limit > 0 && text.size() > limit) text.resize(limit);
+  return text;
+}
+
+// The value of column c in the record numbered key (keys decide merge matches).
+jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrategy strategy,
+                     int testColumn, bool source) {
+  using jet::ColumnKind;
+  if (column.autoNumber) return jet::Null{};
+  const bool oneKey = strategy == TransferStrategy::MergeOneKey && c == 0;
+  const bool twoKeys = strategy == TransferStrategy::MergeTwoKeys && c <= 1;
+  if (oneKey && column.kind == ColumnKind::Text) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, source && key % 3 == 0 ? "k%07d" : "K%07d", key);
+    return std::string(buffer);
+  }
+  if (oneKey) return int32_t(key);
+  if (twoKeys) {
+    const int part = c == 0 ? key / 8 : key % 8;
+    switch (column.kind) {
+      case ColumnKind::Integer: return int16_t(part);
+      case ColumnKind::Byte: return uint8_t(part);
+      case ColumnKind::Text: return std::to_string(part);
+      default: return int32_t(part);
+    }
+  }
+  if (int(c) == testColumn && source && key % 4 == 3) return std::string("  ");
+  const int n = key * 7 + int(c);
+  switch (column.kind) {
+    case ColumnKind::YesNo: return bool(n % 2);
+    case ColumnKind::Byte: return uint8_t(n % 250);
+    case ColumnKind::Integer: return int16_t(n % 30000);
+    case ColumnKind::Long: return int32_t(n);
+    case ColumnKind::Currency: return jet::Currency{int64_t(n) * 125};
+    case ColumnKind::Single: return float(n % 1000) / 4.0f;
+    case ColumnKind::Double: return double(n) / 8.0;
+    case ColumnKind::DateTime: return jet::DateTime{45000.0 + double(key % 5000) / 4.0};
+    case ColumnKind::Text:
+      return fitted((source ? "S" : "D") + std::to_string(key) + "-" + std::to_string(c) + " text", column);
+    case ColumnKind::Memo: return std::string("remark for record ") + std::to_string(key);
+    default: return jet::Null{};
+  }
+}
+
+void fill(jet::Database& db, const QString& table, int count, int firstKey, bool source) {
+  jet::Table t = db.table(table.toStdString());
+  t.removeAll();
+  const TransferStrategy strategy = strategyFor(table);
+  const int testColumn = refreshTestColumn(table);
+  const auto& columns = t.def().columns;
+  jet::Row row(columns.size());
+  for (int i = 0; i < count; ++i) {
+    for (size_t c = 0; c < columns.size(); ++c)
+      row[c] = generated(columns[c], c, firstKey + i, strategy, testColumn, source);
+    t.insert(row);
+  }
+}
+
+}  // namespace
+
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape) {
+  const QString fixtures = QStringLiteral(QAR_FIXTURES_DIR) + "/qar26m/basic/";
+  std::map<QString, int> counts;
+  for (const char* side : {"source", "destination"}) {
+    const QString target = QDir(folder).filePath(QString(side) + ".mdb");
+    QFile::remove(target);
+    if (!QFile::copy(fixtures + side + ".mdb", target))
+      throw std::runtime_error("cannot copy the shared fixture pair from " + fixtures.toStdString());
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    const bool source = std::string(side) == "source";
+    auto db = jet::Database::open(target.toStdString(), jet::OpenMode::ReadWrite);
+    for (const CatalogueEntry& entry : TableCatalogue) {
+      const QString table = entry.name;
+      const int n = recordsFor(table, shape);
+      switch (strategyFor(table)) {
+        case TransferStrategy::MergeOneKey:
+        case TransferStrategy::MergeTwoKeys:
+          fill(*db, table, n, source ? 0 : n / 2, source);  // half of the keys shared
+          break;
+        case TransferStrategy::PositionalRefresh:
+          fill(*db, table, n, 0, source);
+          break;
+        case TransferStrategy::ReplaceAll:
+          fill(*db, table, source ? n : n / 2, 0, source);
+          break;
+      }
+      if (source) counts[table] = n;
+    }
+    db->close();
+  }
+  return counts;
+}
+
+}  // namespace qar::bench

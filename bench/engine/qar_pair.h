@@ -1,0 +1,26 @@
+// A QAR26M-shaped source/destination pair for the conversion benchmark, made by the storage
+// engine: the shared basic pair's eighteen tables (their columns and keys) refilled with
+// generated records. Merge tables' destinations hold half of the source's keys (a third of
+// the shared text keys differ in letter case), positional tables pair record for record,
+// replace-all destinations hold half as many records as their sources.
+#pragma once
+
+#include <QString>
+
+#include <map>
+
+namespace qar::bench {
+
+struct PairShape {
+  int flowRecords = 200000;       // CRFlowData
+  int holderRecords = 50000;      // HolderData and CardData
+  int mergeRecords = 20000;       // each merge table
+  int otherRecords = 1000;        // the other replace-all tables
+  PairShape scaled(double factor) const;
+};
+
+// Builds source.mdb and destination.mdb in folder from the shared fixture pair. Returns the
+// source's record count per table. Raises std::exception (jet::Error included) on failure.
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape);
+
+}  // namespace qar::bench

@@ -20,6 +20,7 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
   jet::Table table = db->table(parsed.positional[1]);
   const auto& columns = table.def().columns;
   std::string line;
+  std::string buffer;  // rows are written in blocks of about 64 KiB
   if (format == "csv") {
     for (size_t i = 0; i < columns.size(); ++i) {
       if (i) line += ',';
@@ -36,8 +37,12 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
       for (size_t i = 0; i < row.size(); ++i) {
         if (i) line += ',';
         if (jet::isNull(row[i])) continue;
-        std::string text = valueText(row[i]);
-        line += text.empty() ? "\"\"" : csvField(text);
+        const auto* text = std::get_if<std::string>(&row[i]);
+        if (text && text->empty()) {
+          line += "\"\"";  // empty text, told apart from Null
+        } else {
+          appendValueText(line, row[i], true);
+        }
       }
       line += "\r\n";
     } else {
@@ -48,8 +53,13 @@ int cmdExport(const Args& args, std::ostream& out, std::ostream& err) {
       }
       line += "]\n";
     }
-    out << line;
+    buffer += line;
+    if (buffer.size() >= 65536) {
+      out << buffer;
+      buffer.clear();
+    }
   }
+  out << buffer;
   for (const auto& w : db->warnings()) err << "warning: " << w << "\n";
   return 0;
 }

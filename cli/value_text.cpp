@@ -59,6 +59,19 @@ std::string shortest(T v) {
   return std::string(buf, r.ptr);
 }
 
+// Writes v with at least `width` digits, zero-padded; returns the end.
+char* putDigits(char* p, int64_t v, int width) {
+  char tmp[24];
+  int n = 0;
+  do {
+    tmp[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v > 0 && n < 20);
+  while (n < width) tmp[n++] = '0';
+  while (n > 0) *p++ = tmp[--n];
+  return p;
+}
+
 std::string u128Text(unsigned __int128 v) {
   if (v == 0) return "0";
   std::string s;
@@ -94,16 +107,29 @@ std::string dateTimeText(double days) {
   int64_t y;
   unsigned m, d;
   civilFromDays(day - 25569, y, m, d);  // 1899-12-30 is 25569 days before 1970-01-01
-  char buf[64];
-  int n = std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld", static_cast<long long>(y), m, d,
-                        static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
-                        static_cast<long long>(ms / 1000 % 60));
-  std::string s(buf, n);
-  if (ms % 1000) {
-    std::snprintf(buf, sizeof buf, ".%03lld", static_cast<long long>(ms % 1000));
-    s += buf;
+  // Formatted by hand into one buffer: this runs once per date of every exported row.
+  char buf[32];
+  char* p = buf;
+  if (y < 0) {
+    *p++ = '-';
+    y = -y;
   }
-  return s;
+  p = putDigits(p, y, 4);
+  *p++ = '-';
+  p = putDigits(p, m, 2);
+  *p++ = '-';
+  p = putDigits(p, d, 2);
+  *p++ = ' ';
+  p = putDigits(p, ms / 3600000, 2);
+  *p++ = ':';
+  p = putDigits(p, ms / 60000 % 60, 2);
+  *p++ = ':';
+  p = putDigits(p, ms / 1000 % 60, 2);
+  if (ms % 1000) {
+    *p++ = '.';
+    p = putDigits(p, ms % 1000, 3);
+  }
+  return std::string(buf, p);
 }
 
 std::string currencyText(int64_t v) {
@@ -129,6 +155,24 @@ std::string guidText(const jet::Guid& g) {
 
 std::string floatText(float f) { return shortest(f); }
 std::string doubleText(double d) { return shortest(d); }
+
+void appendValueText(std::string& out, const jet::Value& value, bool csvQuoting) {
+  if (const auto* s = std::get_if<std::string>(&value)) {
+    if (csvQuoting) {
+      out += csvField(*s);
+    } else {
+      out += *s;
+    }
+    return;
+  }
+  if (const auto* i = std::get_if<int32_t>(&value)) {
+    char buf[16];
+    auto r = std::to_chars(buf, buf + sizeof buf, *i);
+    out.append(buf, r.ptr);
+    return;
+  }
+  out += valueText(value);  // nothing else needs quoting
+}
 
 std::string valueText(const jet::Value& value) {
   struct Visitor {
@@ -186,7 +230,14 @@ std::string valueJson(const jet::Value& value) {
 }
 
 std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  bool plain = true;
+  for (char c : text) {
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return text;
   std::string out = "\"";
   for (char c : text) {
     if (c == '"') out += '"';

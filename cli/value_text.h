@@ -13,6 +13,8 @@ namespace qar::cli {
 
 // The text form of a non-null value (Null gives "").
 std::string valueText(const jet::Value& value);
+// Appends the text form; for CSV, a text value is quoted as csvField() would.
+void appendValueText(std::string& out, const jet::Value& value, bool csvQuoting);
 // A JSON value: null, true/false, numbers, or a quoted string.
 std::string valueJson(const jet::Value& value);
 

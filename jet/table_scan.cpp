@@ -20,7 +20,14 @@ bool TableScanner::next(RowBytes& out) {
       RowSlot slot = dataPageRow(*page_, info_.format, row);
       if (slot.deleted) continue;  // deleted, or the new home of a moved row
       RowId id{page_->number, row};
-      if (!readLiveRow(pager_, info_.format, id, out)) continue;
+      if (!slot.overflow) {
+        out.page = page_;
+        out.id = id;
+        out.data = page_->data() + slot.start;
+        out.size = slot.size();
+      } else if (!readLiveRow(pager_, info_.format, id, out)) {
+        continue;
+      }
       current_ = id;
       return true;
     }

@@ -36,6 +36,10 @@ class Utf16Sink {
  public:
   explicit Utf16Sink(std::string& out) : out_(out) {}
   void unit(uint16_t u) {
+    if (u < 0x80 && !high_) {
+      out_.push_back(static_cast<char>(u));
+      return;
+    }
     if (high_) {
       if (u >= 0xDC00 && u <= 0xDFFF) {
         appendUtf8(out_, 0x10000 + ((static_cast<uint32_t>(high_ - 0xD800) << 10) | (u - 0xDC00)));
@@ -66,10 +70,16 @@ class Utf16Sink {
 }  // namespace
 
 std::string utf16ToUtf8(const uint8_t* data, size_t len) {
-  std::string out;
-  out.reserve(len);
+  // Most text is ASCII: copy it straight.
+  size_t ascii = 0;
+  while (2 * ascii + 1 < len && data[2 * ascii] < 0x80 && data[2 * ascii + 1] == 0) ++ascii;
+  std::string out(ascii, '\0');
+  for (size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(data[2 * k]);
+  size_t i = 2 * ascii;
+  if (i + 1 >= len) return out;
+  out.reserve(ascii + (len - i) * 2);
   Utf16Sink sink(out);
-  for (size_t i = 0; i + 1 < len; i += 2) sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+  for (; i + 1 < len; i += 2) sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
   sink.finish();
   return out;
 }

@@ -101,7 +101,8 @@ TableInfo readTableInfo(Pager& pager, Format format, uint32_t definitionPage, co
   info.rowCountOffset = b.rowCount;
   info.nextAutoNumberOffset = b.nextAutoNumber;
   info.def.rowCount = r.u32(b.rowCount, "row count");
-  info.def.nextAutoNumber = r.u32(b.nextAutoNumber, "auto-number");
+  // The definition stores the last auto-number handed out; the next row gets one more.
+  info.def.nextAutoNumber = r.u32(b.nextAutoNumber, "auto-number") + 1;
   info.tableType = r.u8(b.tableType, "table type");
   info.maxColumns = r.u16(b.maxColumns, "column count");
   info.varColumns = r.u16(b.varColumns, "column count");

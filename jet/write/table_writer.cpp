@@ -219,6 +219,12 @@ RowId TableWriter::insert(Row& row) {
   const bool oldDirty = countersDirty_;
   try {
     RowId id = inOperation(ctx_, [&] {
+      ctx_.onRollback([this, oldCount, oldNext, oldDirty] {
+        info_.def.rowCount = oldCount;
+        info_.def.nextAutoNumber = oldNext;
+        countersDirty_ = oldDirty;
+        insertPage_ = 0;
+      });
       std::vector<uint8_t> bytes = assemble(encoded, 0);
       RowId placed = place(bytes, 0);
       if (indexes_) indexes_->onInsert(placed, values);
@@ -260,6 +266,7 @@ void TableWriter::update(RowId id, const Row& newRow) {
   if (indexes_) indexes_->checkUpdate(id, old, values);
   try {
     inOperation(ctx_, [&] {
+      ctx_.onRollback([this] { insertPage_ = 0; });
       releaseLongValues(loc);
       std::vector<uint8_t> bytes = assemble(encoded, 0);
       if (bytes.size() <= loc.span.length) {
@@ -291,6 +298,10 @@ void TableWriter::remove(RowId id) {
   const bool oldDirty = countersDirty_;
   try {
     inOperation(ctx_, [&] {
+      ctx_.onRollback([this, oldCount, oldDirty] {
+        info_.def.rowCount = oldCount;
+        countersDirty_ = oldDirty;
+      });
       releaseLongValues(loc);
       setRowFlags(ctx_.spec(), ctx_.modify(loc.header.page), loc.header.row, fd::kDeletedRow | fd::kOverflowRow);
       if (!(loc.data == loc.header)) {

@@ -147,6 +147,7 @@ void WriteContext::commit() {
   if (depth_ == 0 || --depth_ > 0) return;
   inOperation_ = false;
   undo_.clear();
+  rollbackHooks_.clear();
 }
 
 void WriteContext::rollback() {
@@ -158,6 +159,8 @@ void WriteContext::rollback() {
   }
   undo_.clear();
   pager_.dropAppendedFrom(opStartPages_);
+  for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
+  rollbackHooks_.clear();
   changed_.erase(std::remove_if(changed_.begin(), changed_.end(),
                                 [&](uint32_t p) {
                                   if (p < opStartPages_) return false;

@@ -40,6 +40,11 @@ class WriteContext {
   void begin();
   void commit();
   void rollback();
+  // Inside an operation: fn runs if the outermost operation is rolled back (to restore state
+  // kept outside the pages, such as counters held in memory).
+  void onRollback(std::function<void()> fn) {
+    if (depth_ > 0) rollbackHooks_.push_back(std::move(fn));
+  }
 
   // Writes every change to the file: saves the old bytes of the pages about to be overwritten
   // in the journal, syncs it, writes the pages, syncs the file and removes the journal. When
@@ -71,6 +76,7 @@ class WriteContext {
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;
+  std::vector<std::function<void()>> rollbackHooks_;
   std::vector<std::function<void()>> beforeFlush_;
   std::vector<std::function<void()>> afterDiscard_;
 };

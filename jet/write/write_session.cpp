@@ -2,6 +2,7 @@
 #include "jet/write/write_session.h"
 
 #include "jet/database_impl.h"
+#include "jet/format/table_def.h"
 
 namespace jet::write {
 namespace {
@@ -18,6 +19,7 @@ WriteSession::WriteSession(DatabaseImpl& db)
       ctx_(db.pager(), db.header.format, db.path.empty() ? std::string() : journalPath(db.path)),
       longValues_(ctx_) {
   ctx_.addBeforeFlush([this] {
+    for (IndexRebuild* rebuild : rebuilds_) rebuild->rebuild();
     for (auto& [page, entry] : writers_) entry.second->storeCounters();
   });
   ctx_.addAfterDiscard([this] {
@@ -28,6 +30,7 @@ WriteSession::WriteSession(DatabaseImpl& db)
                                  table.info.def.name, db_.header.codePage, nullptr);
     }
     writers_.clear();
+    rebuilds_.clear();
     longValues_.reset();
   });
 }
@@ -37,8 +40,14 @@ TableWriter& WriteSession::writer(TableImpl& table) {
   auto it = writers_.find(page);
   if (it != writers_.end()) return *it->second.second;
   auto w = std::make_unique<TableWriter>(ctx_, longValues_, table.info, table.decoder);
-  if (indexFactory() && (!table.info.realIndexes.empty() || !table.info.logicalIndexes.empty())) {
+  bool indexed = !table.info.realIndexes.empty() || !table.info.logicalIndexes.empty();
+  if (indexed && indexFactory()) {
     w->setIndexMaintainer(indexFactory()(db_, table));
+  } else if (indexed && table.info.tableType == format::tabledef::kSystemTable) {
+    // The small system tables the writer changes get their indexes rebuilt at each flush.
+    auto rebuild = std::make_unique<IndexRebuild>(ctx_, table.info, table.decoder);
+    rebuilds_.push_back(rebuild.get());
+    w->setIndexMaintainer(std::move(rebuild));
   }
   TableWriter& ref = *w;
   writers_[page] = {&table, std::move(w)};

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "jet/write/index_maintainer.h"
+#include "jet/write/index_rebuild.h"
 #include "jet/write/long_value_writer.h"
 #include "jet/write/table_writer.h"
 #include "jet/write/write_context.h"
@@ -43,6 +44,7 @@ class WriteSession {
   WriteContext ctx_;
   LongValueWriter longValues_;
   std::map<uint32_t, std::pair<TableImpl*, std::unique_ptr<TableWriter>>> writers_;
+  std::vector<IndexRebuild*> rebuilds_;  // owned by their table writers
 };
 
 }  // namespace jet::write

@@ -1,0 +1,358 @@
+// Table creation: definition encoding, page layout and catalog registration.
+#include "jet/write/table_creator.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+
+#include "jet/catalog.h"
+#include "jet/database_impl.h"
+#include "jet/error.h"
+#include "jet/format/table_def.h"
+#include "jet/format/usage_map.h"
+#include "jet/table_scan.h"
+#include "jet/util/bytes.h"
+#include "jet/write/row_encoder.h"
+#include "jet/write/value_encoder.h"
+#include "jet/write/write_session.h"
+
+namespace jet::write {
+namespace td = format::tabledef;
+namespace fu = format::usagemap;
+
+namespace {
+
+constexpr uint32_t kDefinitionMagic = 0x0659;   // every definition and column block carries it
+constexpr uint16_t kGeneralSortOrder = 0x0409;  // locale 1033, "General"
+constexpr size_t kMaxNameLength = 64;
+constexpr size_t kMaxColumns = 255;
+// The catalog's container of tables, and the owner Access gives new objects, when the file
+// does not tell (objects take the owner of the database's own entry, MSysDb).
+constexpr int32_t kTablesContainerId = 0x0F000001;
+const Bytes kDefaultOwner{0xA6, 0x33};
+// Access rights a new table's access entries grant (everything).
+constexpr int32_t kFullAccess = 0x000FFFFF;
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+void checkName(const std::string& what, const std::string& name) {
+  if (name.empty()) throw Error(ErrorKind::Invalid, what + " name is empty");
+  std::u16string units = utf8ToUtf16(name);
+  if (units.size() > kMaxNameLength) {
+    throw Error(ErrorKind::Invalid, what + " name '" + name + "' is longer than 64 characters");
+  }
+  if (name.front() == ' ') throw Error(ErrorKind::Invalid, what + " name '" + name + "' starts with a blank");
+  for (char16_t c : units) {
+    if (c < 0x20 || c == '.' || c == '!' || c == '`' || c == '[' || c == ']') {
+      throw Error(ErrorKind::Invalid, what + " name '" + name + "' contains a character Access does not allow");
+    }
+  }
+}
+
+double nowAsDateTime() {
+  using namespace std::chrono;
+  double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
+  return 25569.0 + seconds / 86400.0;  // days from 1899-12-30 to 1970-01-01, plus today
+}
+
+void appendName(std::vector<uint8_t>& out, const std::string& name) {
+  std::vector<uint8_t> bytes = encodeJet4Text(utf8ToUtf16(name), false);
+  size_t at = out.size();
+  out.resize(at + 2);
+  put16(out.data() + at, static_cast<uint16_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::vector<Column> columnsForSpec(const TableSpec& spec) {
+  checkName("table", spec.name);
+  if (spec.name.size() >= 4 && equalsIgnoreCase(spec.name.substr(0, 4), "MSys")) {
+    throw Error(ErrorKind::Invalid, "table name '" + spec.name + "' is reserved for system tables");
+  }
+  if (spec.columns.empty()) throw Error(ErrorKind::Invalid, "table " + spec.name + " has no columns");
+  if (spec.columns.size() > kMaxColumns) {
+    throw Error(ErrorKind::Invalid, "table " + spec.name + " has more than 255 columns");
+  }
+  if (!spec.indexes.empty()) {
+    throw Error(ErrorKind::Unsupported, "table " + spec.name + ": creating indexes is not supported yet");
+  }
+  std::vector<Column> columns;
+  for (size_t i = 0; i < spec.columns.size(); ++i) {
+    const ColumnSpec& cs = spec.columns[i];
+    checkName("column", cs.name);
+    for (size_t j = 0; j < i; ++j) {
+      if (equalsIgnoreCase(spec.columns[j].name, cs.name)) {
+        throw Error(ErrorKind::Invalid, "table " + spec.name + " has two columns named " + cs.name);
+      }
+    }
+    Column c;
+    c.name = cs.name;
+    c.kind = cs.kind;
+    c.columnId = static_cast<uint16_t>(i);
+    c.fixed = !isVariableKind(cs.kind);
+    if (cs.autoNumber && cs.kind != ColumnKind::Long && cs.kind != ColumnKind::ReplicationID) {
+      throw Error(ErrorKind::Invalid, "column " + cs.name + ": only Long and Replication ID columns can be auto-numbers");
+    }
+    c.autoNumber = cs.autoNumber;
+    switch (cs.kind) {
+      case ColumnKind::Text: {
+        int chars = cs.size == 0 ? 255 : cs.size;
+        if (chars < 1 || chars > 255) {
+          throw Error(ErrorKind::Invalid, "column " + cs.name + ": a Text column holds 1 to 255 characters");
+        }
+        c.size = static_cast<uint16_t>(chars * 2);
+        c.compressedText = cs.compressedText;
+        c.sortOrder = SortOrder{1033, 0};
+        break;
+      }
+      case ColumnKind::Memo:
+        c.compressedText = cs.compressedText;
+        c.sortOrder = SortOrder{1033, 0};
+        break;
+      case ColumnKind::Binary: {
+        int bytes = cs.size == 0 ? 255 : cs.size;
+        if (bytes < 1 || bytes > 255) {
+          throw Error(ErrorKind::Invalid, "column " + cs.name + ": a Binary column holds 1 to 255 bytes");
+        }
+        c.size = static_cast<uint16_t>(bytes);
+        break;
+      }
+      case ColumnKind::OLE:
+        break;
+      case ColumnKind::YesNo:
+        c.size = 1;
+        break;
+      case ColumnKind::Decimal:
+        if (cs.precision < 1 || cs.precision > 28 || cs.scale > cs.precision) {
+          throw Error(ErrorKind::Invalid, "column " + cs.name + ": a Decimal needs 1 to 28 digits, scale at most that");
+        }
+        c.precision = cs.precision;
+        c.scale = cs.scale;
+        c.size = static_cast<uint16_t>(fixedWidth(cs.kind));
+        break;
+      default:
+        if (fixedWidth(cs.kind) == 0) {
+          throw Error(ErrorKind::Invalid, "column " + cs.name + ": unknown column kind");
+        }
+        c.size = static_cast<uint16_t>(fixedWidth(cs.kind));
+    }
+    columns.push_back(std::move(c));
+  }
+  return columns;
+}
+
+std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, uint32_t usageMapPage) {
+  const td::BlockLayout& b = td::kBlockJet4;
+  const td::ColumnLayout& cl = td::kColumnJet4;
+  RowLayout layout = layoutForNewTable(columns);
+  std::vector<uint8_t> out(b.realIndexCounts, 0);
+  out[0] = td::kPageType;
+  out[1] = 0x01;
+  put32(out.data() + 12, kDefinitionMagic);
+  out[24] = 0x01;  // Access sets it in every table it makes
+  out[b.tableType] = td::kUserTable;
+  put16(out.data() + b.maxColumns, static_cast<uint16_t>(columns.size()));
+  put16(out.data() + b.varColumns, layout.varColumnCount);
+  put16(out.data() + b.columns, static_cast<uint16_t>(columns.size()));
+  out[b.ownedPages] = 0;
+  put24(out.data() + b.ownedPages + 1, usageMapPage);
+  out[b.freePages] = 1;
+  put24(out.data() + b.freePages + 1, usageMapPage);
+
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const Column& c = columns[i];
+    const ColumnSlot& slot = layout.slots[i];
+    uint8_t d[td::kColumnJet4.size] = {};
+    d[cl.kind] = static_cast<uint8_t>(c.kind);
+    put32(d + 1, kDefinitionMagic);
+    put16(d + cl.number, c.columnId);
+    put16(d + cl.varIndex, slot.fixed ? 0 : slot.varIndex);
+    put16(d + cl.index, c.columnId);
+    if (c.kind == ColumnKind::Decimal) {
+      d[cl.precision] = c.precision;
+      d[cl.scale] = c.scale;
+    } else {
+      put16(d + cl.sortOrder, kGeneralSortOrder);
+    }
+    uint8_t flags = td::kNullable;
+    if (slot.fixed) flags |= td::kFixed;
+    if (c.autoNumber) flags |= c.kind == ColumnKind::Long ? td::kAutoLong : td::kAutoGuid;
+    d[cl.flags] = flags;
+    d[cl.extFlags] = c.compressedText ? td::kCompressedUnicode : 0;
+    put16(d + cl.fixedOffset, slot.fixed ? slot.fixedOffset : 0);
+    put16(d + cl.length, isLongValueKind(c.kind) ? 0 : c.size);
+    out.insert(out.end(), d, d + sizeof d);
+  }
+  for (const Column& c : columns) appendName(out, c.name);
+  out.push_back(0xFF);  // no column usage maps
+  out.push_back(0xFF);
+  put32(out.data() + td::kLength, static_cast<uint32_t>(out.size()));
+  return out;
+}
+
+namespace {
+
+// Writes definition bytes over as many pages as they need (the first one given).
+std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<uint8_t>& bytes, uint32_t first) {
+  const uint32_t pageSize = ctx.spec().pageSize;
+  std::vector<uint32_t> pages{first};
+  size_t at = 0;
+  uint32_t current = first;
+  while (true) {
+    uint8_t* page = ctx.modify(current);
+    std::memset(page, 0, pageSize);
+    size_t room = pages.size() == 1 ? pageSize : pageSize - td::kPageHeaderSize;
+    size_t n = std::min(room, bytes.size() - at);
+    size_t dest = pages.size() == 1 ? 0 : td::kPageHeaderSize;
+    std::memcpy(page + dest, bytes.data() + at, n);
+    page[0] = td::kPageType;
+    page[1] = 0x01;
+    at += n;
+    size_t usedOnPage = dest + n;
+    // Access counts 8 bytes more than the page holds.
+    put16(page + 2, static_cast<uint16_t>(usedOnPage + 8 >= pageSize ? 0 : pageSize - usedOnPage - 8));
+    if (at >= bytes.size()) {
+      put32(page + td::kNextPage, 0);
+      break;
+    }
+    uint32_t next = ctx.allocate();
+    put32(ctx.modify(current) + td::kNextPage, next);
+    pages.push_back(next);
+    current = next;
+  }
+  return pages;
+}
+
+// The catalog's own table and its access entries, for writing.
+TableImpl& systemTable(DatabaseImpl& db, const std::string& name, uint32_t page) {
+  return db.table(CatalogEntry{name, page, kSystemObjectFlag});
+}
+
+}  // namespace
+
+uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
+  if (db.header.format != Format::Jet4) {
+    throw Error(ErrorKind::Unsupported, "creating tables in Jet 3 (Access 97) files is not supported");
+  }
+  std::vector<Column> columns = columnsForSpec(spec);
+  WriteSession& session = db.writer();
+  WriteContext& ctx = session.context();
+
+  TableImpl& catalog = systemTable(db, "MSysObjects", kCatalogPage);
+  const TableDef& cdef = catalog.info.def;
+  int cId = cdef.findColumn("Id"), cParent = cdef.findColumn("ParentId"), cName = cdef.findColumn("Name"),
+      cType = cdef.findColumn("Type"), cCreate = cdef.findColumn("DateCreate"),
+      cUpdate = cdef.findColumn("DateUpdate"), cOwner = cdef.findColumn("Owner"), cFlags = cdef.findColumn("Flags");
+  if (cId < 0 || cParent < 0 || cName < 0 || cType < 0) {
+    throw Error(ErrorKind::Corrupt, "the catalog (MSysObjects) lacks its Id, ParentId, Name or Type column");
+  }
+  // Look at the catalog: no object of that name among the tables, where the tables hang,
+  // who owns new objects, and where the access entries live.
+  int32_t parent = kTablesContainerId;
+  Bytes owner = kDefaultOwner;
+  uint32_t acesPage = 0;
+  std::vector<std::pair<int32_t, Row>> catalogRows;
+  {
+    TableScanner scanner(ctx.pager(), catalog.info);
+    RowBytes bytes;
+    Row row;
+    while (scanner.next(bytes)) {
+      catalog.decoder.decode(bytes.data, bytes.size, bytes.id, row);
+      const auto* name = std::get_if<std::string>(&row[cName]);
+      const auto* type = std::get_if<int16_t>(&row[cType]);
+      if (!name) continue;
+      if (*name == "MSysObjects" && std::holds_alternative<int32_t>(row[cParent])) parent = std::get<int32_t>(row[cParent]);
+      if (*name == "MSysDb" && cOwner >= 0 && std::holds_alternative<Bytes>(row[cOwner]) &&
+          !std::get<Bytes>(row[cOwner]).empty()) {
+        owner = std::get<Bytes>(row[cOwner]);
+      }
+      if (*name == "MSysACEs" && type && *type == kObjectTypeTable && std::holds_alternative<int32_t>(row[cId])) {
+        acesPage = static_cast<uint32_t>(std::get<int32_t>(row[cId])) & kObjectIdPageMask;
+      }
+      catalogRows.emplace_back(std::holds_alternative<int32_t>(row[cParent]) ? std::get<int32_t>(row[cParent]) : 0, row);
+    }
+  }
+  for (const auto& [rowParent, row] : catalogRows) {
+    const auto* name = std::get_if<std::string>(&row[cName]);
+    if (rowParent == parent && name && equalsIgnoreCase(*name, spec.name)) {
+      throw Error(ErrorKind::Invalid, "a table named " + *name + " already exists");
+    }
+  }
+  // The access entries a new table inherits: one per account the table container lists.
+  std::vector<Bytes> sids;
+  TableImpl* aces = nullptr;
+  int aObject = -1, aSid = -1, aAcm = -1, aInherit = -1;
+  if (acesPage != 0) {
+    aces = &systemTable(db, "MSysACEs", acesPage);
+    const TableDef& adef = aces->info.def;
+    aObject = adef.findColumn("ObjectId");
+    aSid = adef.findColumn("SID");
+    aAcm = adef.findColumn("ACM");
+    aInherit = adef.findColumn("FInheritable");
+    if (aObject < 0 || aSid < 0 || aAcm < 0 || aInherit < 0) {
+      aces = nullptr;
+    } else {
+      TableScanner scanner(ctx.pager(), aces->info);
+      RowBytes bytes;
+      Row row;
+      while (scanner.next(bytes)) {
+        aces->decoder.decode(bytes.data, bytes.size, bytes.id, row);
+        if (row[aObject] == Value(parent) && std::holds_alternative<Bytes>(row[aSid])) {
+          sids.push_back(std::get<Bytes>(row[aSid]));
+        }
+      }
+    }
+  }
+  if (aces && sids.empty()) sids.push_back(kDefaultOwner);
+
+  TableWriter& catalogWriter = session.writer(catalog);
+  TableWriter* acesWriter = aces ? &session.writer(*aces) : nullptr;
+  uint32_t definitionPage = inOperation(ctx, [&] {
+    uint32_t first = ctx.allocate();
+    uint32_t mapPage = ctx.allocate();
+    std::vector<uint8_t> definition = encodeTableDefinition(columns, mapPage);
+    writeDefinitionPages(ctx, definition, first);
+    // The page of the table's two usage maps (owned pages, pages with free space): inline,
+    // mapping nothing yet.
+    uint8_t* page = ctx.modify(mapPage);
+    initDataPage(ctx.spec(), page, 0);
+    std::vector<uint8_t> map(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
+    addRow(ctx.spec(), page, map);
+    addRow(ctx.spec(), page, map);
+
+    double now = nowAsDateTime();
+    Row entry(cdef.columns.size(), Null{});
+    entry[cId] = static_cast<int32_t>(first);
+    entry[cParent] = parent;
+    entry[cName] = spec.name;
+    entry[cType] = kObjectTypeTable;
+    if (cCreate >= 0) entry[cCreate] = DateTime{now};
+    if (cUpdate >= 0) entry[cUpdate] = DateTime{now};
+    if (cOwner >= 0) entry[cOwner] = owner;
+    if (cFlags >= 0) entry[cFlags] = int32_t{0};
+    catalogWriter.insert(entry);
+    if (acesWriter) {
+      for (const Bytes& sid : sids) {
+        Row ace(aces->info.def.columns.size(), Null{});
+        ace[aObject] = static_cast<int32_t>(first);
+        ace[aSid] = sid;
+        ace[aAcm] = kFullAccess;
+        ace[aInherit] = false;
+        acesWriter->insert(ace);
+      }
+    }
+    return first;
+  });
+  db.addUserTable(CatalogEntry{spec.name, definitionPage, 0});
+  return definitionPage;
+}
+
+}  // namespace jet::write

@@ -112,13 +112,14 @@ size_t IndexPageView::lowerBound(std::span<const uint8_t> target) const {
 
 RowId IndexPageView::read(size_t i, std::vector<uint8_t>& key, uint32_t* child) const {
   const size_t keyLen = keyLength(i);
-  key.resize(keyLen);
+  key.clear();
   if (i == 0) {
-    std::memcpy(key.data(), entries_.data(), keyLen);
+    key.insert(key.end(), entries_.begin(), entries_.begin() + keyLen);
   } else {
     const size_t fromPrefix = std::min(prefix_.size(), keyLen);
-    std::memcpy(key.data(), prefix_.data(), fromPrefix);
-    std::memcpy(key.data() + fromPrefix, entries_.data() + begin(i), keyLen - fromPrefix);
+    key.insert(key.end(), prefix_.begin(), prefix_.begin() + fromPrefix);
+    const auto stored = entries_.begin() + begin(i);
+    key.insert(key.end(), stored, stored + (keyLen - fromPrefix));
   }
   // Row id and child are big-endian; the prefix may cover the first bytes of the row id.
   const uint32_t page = (static_cast<uint32_t>(at(i, keyLen)) << 16) | (static_cast<uint32_t>(at(i, keyLen + 1)) << 8) |

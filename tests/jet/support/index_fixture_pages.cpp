@@ -14,7 +14,9 @@ namespace jet::testing {
 RawPages::RawPages(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(ErrorKind::Io, "cannot open " + path.string());
-  bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  bytes_.resize(std::filesystem::file_size(path));
+  in.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+  if (!in) throw Error(ErrorKind::Io, "cannot read " + path.string());
   // The header page's version byte (offset 0x14): 0 for Jet 3, 1 and up for Jet 4 and later.
   if (bytes_.size() < 0x15) throw Error(ErrorKind::Corrupt, "file too short: " + path.string());
   format_ = bytes_[0x14] == 0 ? Format::Jet3 : Format::Jet4;

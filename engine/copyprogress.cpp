@@ -172,12 +172,24 @@ void TfrmCopy::pumpMessages() { QCoreApplication::processEvents(); }
 
 void TfrmCopy::recordStarted(int r) {
   cgaRecord->SetProgress(r);
-  labPosRecord->setText(QString::number(r));
+  recordNumber_ = r;
+  if (!counterClock_.isValid() || counterClock_.hasExpired(kCounterMillis)) showRecordNumber();
 }
 
-void TfrmCopy::tableDone(int slot, const TableSummary&) { cgaTotal->SetProgress(slot); }
+void TfrmCopy::showRecordNumber() {
+  if (recordNumber_ == shownRecordNumber_) return;
+  shownRecordNumber_ = recordNumber_;
+  labPosRecord->setText(QString::number(recordNumber_));
+  counterClock_.start();
+}
+
+void TfrmCopy::tableDone(int slot, const TableSummary&) {
+  showRecordNumber();
+  cgaTotal->SetProgress(slot);
+}
 
 void TfrmCopy::errorBox(const QString& text, const QString& details) {
+  showRecordNumber();
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error Message"), text, QMessageBox::Ok, this);
   box.setDetailedText(details);
   box.exec();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <memory>
 
@@ -69,6 +70,9 @@ class TfrmCopy : public QDialog, private RunObserver {
   void tableDone(int slot, const TableSummary& summary) override;
   void errorBox(const QString& text, const QString& details) override;
 
+  // Shows the latest record number in labPosRecord.
+  void showRecordNumber();
+
   const ConversionPaths& paths_;
   RunOptions options_;
   std::unique_ptr<CopyRun> run_;
@@ -76,6 +80,12 @@ class TfrmCopy : public QDialog, private RunObserver {
   bool activated_ = false;
   bool running_ = false;
   bool released_ = false;
+  // The record counter's text is refreshed at most every kCounterMillis while a table runs
+  // (each new text costs a repaint at the next pump) and always when a table ends.
+  static constexpr int kCounterMillis = 40;
+  int recordNumber_ = 0;
+  int shownRecordNumber_ = 0;
+  QElapsedTimer counterClock_;
 };
 
 }  // namespace qar

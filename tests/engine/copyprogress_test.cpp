@@ -176,7 +176,7 @@ TEST_F(CopyProgress, CloseRequestsDuringTheRunAreDiscardedAndCancelStopsIt) {
   poke.setInterval(1);
   QObject::connect(&poke, &QTimer::timeout, [&] {
     if (!form.running()) return;
-    const int r = form.labPosRecord->text().toInt();
+    const int r = form.cgaRecord->Progress();
     if (r >= 100 && closesTried == 0) {
       ++closesTried;
       form.close();

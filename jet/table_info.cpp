@@ -71,6 +71,12 @@ void joinPages(Pager& pager, uint32_t firstPage, const std::string& name, TableI
       throw Error(ErrorKind::Corrupt, "table definition of " + name + ": page " + std::to_string(page) +
                                           " appears twice in its chain");
     }
+    // Access's largest definitions (255 columns, 32 indexes) fit in a handful of pages.
+    constexpr size_t kMaxDefinitionPages = 64;
+    if (info.pages.size() >= kMaxDefinitionPages) {
+      throw Error(ErrorKind::Corrupt, "table definition of " + name + " (page " + std::to_string(firstPage) +
+                                          ") runs over more than " + std::to_string(kMaxDefinitionPages) + " pages");
+    }
     PageRef p = pager.read(page);
     if (p->bytes[0] != td::kPageType) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(page) + " should hold the table definition of " +

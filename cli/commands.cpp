@@ -16,9 +16,17 @@ constexpr std::array kCommands{
     Command{"schema", "FILE [TABLE]", "show columns (position, name, kind, size, auto-number) and indexes", cmdSchema},
     Command{"export", "FILE TABLE [--format csv|jsonl]", "write every row in table-scan order (csv by default)",
             cmdExport},
+    Command{"check", "FILE", "verify the file's structure: one line per defect, then OK or FAIL", cmdCheck},
+    Command{"create", "FILE", "make a new, empty database", cmdCreate},
+    Command{"create-table", "FILE TABLE COLUMN:KIND[:SIZE]...", "add a table (KIND as schema prints it)",
+            cmdCreateTable},
+    Command{"import", "FILE TABLE [--format csv|jsonl]",
+            "append the rows on standard input (as export writes them), all or nothing", cmdImport},
     Command{"convert", "SOURCE DESTINATION [--tables all|NAME[,NAME...]] [--no-backup]",
             "carry the chosen tables from SOURCE into DESTINATION (exit 0 ok, 1 failed, 3 cancelled)",
             cmdConvert},
+    Command{"sample", "FOLDER", "write a small QAR26M-shaped source.mdb and destination.mdb into FOLDER",
+            cmdSample},
 };
 
 void printHelp(std::ostream& out) {

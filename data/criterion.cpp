@@ -7,17 +7,21 @@ namespace {
 bool isTextType(TFieldType t) { return t == ftString || t == ftFixedChar || t == ftWideString; }
 bool isDateType(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime; }
 
+// The quote a value's text gets on a field of this type (none: null QChar).
+QChar quoteFor(TFieldType type, const QString& text) {
+  if (isDateType(type)) return u'#';
+  if (isTextType(type)) return text.contains(u'\'') ? u'#' : u'\'';
+  return QChar();
+}
+
 }  // namespace
 
 QString buildCriterion(const QString& fieldName, TFieldType type, const Variant& value, bool partial) {
   QString name = fieldName.contains(u' ') ? u'[' + fieldName + u']' : fieldName;
   if (value.isNullOrEmpty()) return u'(' + name + QStringLiteral("=Null)");
   QString text = value.toString();
-  QString quote;
-  if (isDateType(type))
-    quote = QStringLiteral("#");
-  else if (isTextType(type))
-    quote = text.contains(u'\'') ? QStringLiteral("#") : QStringLiteral("'");
+  QChar q = quoteFor(type, text);
+  QString quote = q.isNull() ? QString() : QString(q);
   QString op = QStringLiteral("=");
   if (partial && isTextType(type) && !text.isEmpty()) {
     op = QStringLiteral(" like ");
@@ -70,6 +74,34 @@ std::optional<Criterion> parseCriterion(const QString& text) {
   if (c.like) {
     if (!c.literal.endsWith(u'*')) return std::nullopt;
     c.literal.chop(1);
+  }
+  return c;
+}
+
+std::optional<Criterion> criterionFor(const QString& fieldName, TFieldType type, const Variant& value,
+                                      bool partial) {
+  Criterion c;
+  c.field = fieldName;
+  if (fieldName.isEmpty()) return std::nullopt;
+  if (value.isNullOrEmpty()) {
+    c.nullWord = true;
+    c.literal = QStringLiteral("Null");
+    return c;
+  }
+  c.literal = value.toString();
+  c.quote = quoteFor(type, c.literal);
+  c.like = partial && isTextType(type) && !c.literal.isEmpty();
+  if (c.quote.isNull()) {
+    if (c.literal.isEmpty()) return std::nullopt;
+    QChar first = c.literal[0];
+    if (first == u'\'' || first == u'#') {
+      // Unquoted text that starts like a quote reads as quoted text, as the criterion does.
+      if (c.literal.size() < 2 || !c.literal.endsWith(first)) return std::nullopt;
+      c.quote = first;
+      c.literal = c.literal.mid(1, c.literal.size() - 2);
+      return c;
+    }
+    c.nullWord = c.literal.compare(QLatin1String("Null"), Qt::CaseInsensitive) == 0;
   }
   return c;
 }

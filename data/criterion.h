@@ -30,4 +30,8 @@ struct Criterion {
 // last one before the closing parenthesis, so quotes inside the value survive.
 std::optional<Criterion> parseCriterion(const QString& text);
 
+// What parseCriterion(buildCriterion(name, type, value, partial)) gives, without the text:
+// the key search takes this road once per search.
+std::optional<Criterion> criterionFor(const QString& fieldName, TFieldType type, const Variant& value, bool partial);
+
 }  // namespace qar::data

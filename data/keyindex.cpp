@@ -60,6 +60,37 @@ void putText(std::string& out, std::string_view utf8) {
   out += jet::textSortKey(utf8);
 }
 
+// UTF-16 to UTF-8 into a reused buffer (a lone surrogate becomes U+FFFD).
+void toUtf8(const QString& text, std::string& out) {
+  out.clear();
+  const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+  const char16_t* end = p + text.size();
+  out.reserve(static_cast<size_t>(text.size()) * 3);
+  while (p < end && *p < 0x80) out.push_back(static_cast<char>(*p++));
+  while (p < end) {
+    char32_t c = *p++;
+    if (c >= 0xD800 && c <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00);
+    else if (c >= 0xD800 && c <= 0xDFFF)
+      c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
 void putVariantNumber(std::string& out, const Variant& v) {
   if (v.type() == VarType::Integer) putInt(out, kInteger, v.integer());
   else if (v.type() == VarType::Currency) putInt(out, kCurrency, v.currency().scaled);
@@ -132,8 +163,9 @@ bool literalComponent(std::string& out, const Criterion& c, const FieldDef& def,
     if (folded) {
       putFolded(out, lit);
     } else {
-      QByteArray utf8 = lit.toUtf8();
-      putText(out, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+      thread_local std::string utf8;
+      toUtf8(lit, utf8);
+      putText(out, utf8);
     }
     return true;
   }
@@ -219,17 +251,25 @@ std::string KeyIndex::rowKey(const ResultStore& store, uint32_t row) const {
 }
 
 std::optional<std::string> KeyIndex::probe(const std::vector<Criterion>& criteria) const {
-  if (criteria.size() != columns_.size()) return std::nullopt;
   std::string key;
-  std::string part;
+  if (!probe(criteria, key)) return std::nullopt;
+  return key;
+}
+
+bool KeyIndex::probe(const std::vector<Criterion>& criteria, std::string& key) const {
+  key.clear();
+  if (criteria.size() != columns_.size()) return false;
   for (size_t i = 0; i < criteria.size(); ++i) {
     bool folded = prefix_ && i + 1 == columns_.size();
-    part.clear();
-    if (!literalComponent(part, criteria[i], defs_[i], folded)) return std::nullopt;
-    if (!folded) putLength(key, part.size());
-    key += part;
+    size_t at = key.size();
+    if (!folded) putLength(key, 0);  // patched below
+    if (!literalComponent(key, criteria[i], defs_[i], folded)) return false;
+    if (!folded) {
+      auto n = static_cast<uint32_t>(key.size() - at - 4);
+      std::memcpy(key.data() + at, &n, 4);
+    }
   }
-  return key;
+  return true;
 }
 
 void KeyIndex::build(const ResultStore& store) {

@@ -35,6 +35,8 @@ class KeyIndex {
   // The probe key for the parsed criteria of the key fields, in order; empty when a
   // criterion cannot match anything of its field's type (then the search fails).
   std::optional<std::string> probe(const std::vector<Criterion>& criteria) const;
+  // The same into a buffer the caller reuses; false for "cannot match".
+  bool probe(const std::vector<Criterion>& criteria, std::string& key) const;
   // The first row, in the result's order, whose key is the probe (or, for a prefix
   // index, the first row in key order whose key starts with it).
   std::optional<uint32_t> find(const std::string& probe) const;

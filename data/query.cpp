@@ -67,6 +67,7 @@ void TADOQuery::reset() {
   fields_.clear();
   store_ = ResultStore();
   indexes_.clear();
+  plan_ = SearchPlan();
   pending_.clear();
   assigned_.clear();
   current_ = 0;

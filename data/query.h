@@ -11,8 +11,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
+#include "data/criterion.h"
 #include "data/field.h"
 #include "data/keyindex.h"
 #include "data/resultstore.h"
@@ -128,7 +130,7 @@ class TADOQuery {
   void sqlChanged();
   void reset();
   KeyIndex& indexFor(const std::vector<int>& columns, bool prefix);
-  bool search(const QStringList& names, const std::vector<Variant>& values, TLocateOptions options);
+  bool search(const QString& keyFields, std::span<const Variant> values, TLocateOptions options);
 
   QString name_;
   TADOConnection* connection_ = nullptr;
@@ -148,6 +150,18 @@ class TADOQuery {
   jet::Row pending_;
   std::vector<bool> assigned_;
   std::map<std::string, std::unique_ptr<KeyIndex>> indexes_;
+
+  // The last search's key fields resolved, so a loop of searches on the same fields does
+  // not look them up again; dropped with the result.
+  struct SearchPlan {
+    QString keyFields;
+    std::vector<int> columns;  // empty: a name that is no field
+    KeyIndex* exact = nullptr;
+    KeyIndex* prefix = nullptr;
+  };
+  SearchPlan plan_;
+  std::vector<Criterion> criteria_;
+  std::string probe_;
 };
 
 }  // namespace qar::data

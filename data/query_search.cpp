@@ -7,7 +7,13 @@
 namespace qar::data {
 
 bool TADOQuery::Locate(const QString& keyFields, const Variant& keyValue, TLocateOptions options) {
-  return Locate(keyFields, std::vector<Variant>{keyValue}, options);
+  checkActive();
+  finishPending();
+  try {
+    return search(keyFields, std::span<const Variant>(&keyValue, 1), options);
+  } catch (const std::exception&) {  // qar::Exception, jet::Error and the library's own
+    return false;
+  }
 }
 
 bool TADOQuery::Locate(const QString& keyFields, const std::vector<Variant>& keyValues,
@@ -15,11 +21,7 @@ bool TADOQuery::Locate(const QString& keyFields, const std::vector<Variant>& key
   checkActive();
   finishPending();
   try {
-    return search(keyFields.split(u';'), keyValues, options);
-  } catch (const qar::Exception&) {
-    return false;
-  } catch (const jet::Error&) {
-    return false;
+    return search(keyFields, keyValues, options);
   } catch (const std::exception&) {
     return false;
   }
@@ -39,28 +41,36 @@ KeyIndex& TADOQuery::indexFor(const std::vector<int>& columns, bool prefix) {
   return *slot;
 }
 
-bool TADOQuery::search(const QStringList& names, const std::vector<Variant>& values,
-                       TLocateOptions options) {
-  if (names.size() != static_cast<qsizetype>(values.size()) || names.isEmpty()) return false;
-  std::vector<int> columns;
-  std::vector<Criterion> criteria;
+bool TADOQuery::search(const QString& keyFields, std::span<const Variant> values, TLocateOptions options) {
+  if (plan_.keyFields != keyFields || plan_.columns.empty()) {
+    plan_ = SearchPlan();
+    plan_.keyFields = keyFields;
+    for (const QString& name : keyFields.split(u';')) {
+      TField* field = FindField(name.trimmed());
+      if (!field) {
+        plan_.columns.clear();
+        break;
+      }
+      plan_.columns.push_back(field->Index());
+    }
+  }
+  const std::vector<int>& columns = plan_.columns;
+  if (columns.empty() || columns.size() != values.size()) return false;
+  criteria_.clear();
   bool prefix = false;
-  for (qsizetype k = 0; k < names.size(); ++k) {
-    TField* field = FindField(names[k].trimmed());
-    if (!field) return false;
-    bool last = k + 1 == names.size();
-    QString text = buildCriterion(field->FieldName(), field->DataType(), values[static_cast<size_t>(k)],
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const TField& field = *fields_[static_cast<size_t>(columns[k])];
+    bool last = k + 1 == columns.size();
+    auto criterion = criterionFor(field.FieldName(), field.DataType(), values[k],
                                   last && options.testFlag(loPartialKey));
-    auto criterion = parseCriterion(text);
     if (!criterion) return false;
     prefix = criterion->like;
-    columns.push_back(field->Index());
-    criteria.push_back(std::move(*criterion));
+    criteria_.push_back(std::move(*criterion));
   }
-  KeyIndex& index = indexFor(columns, prefix);
-  auto probe = index.probe(criteria);
-  if (!probe) return false;
-  auto row = index.find(*probe);
+  KeyIndex*& cached = prefix ? plan_.prefix : plan_.exact;
+  if (!cached) cached = &indexFor(columns, prefix);
+  if (!cached->probe(criteria_, probe_)) return false;
+  auto row = cached->find(probe_);
   if (!row) return false;
   current_ = *row;
   eof_ = false;

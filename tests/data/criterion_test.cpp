@@ -84,3 +84,31 @@ TEST(Statement, AnythingElseIsRefusedClearly) {
     }
   }
 }
+
+TEST(Criterion, TheDirectRoadGivesWhatTheTextGives) {
+  LocaleGuard en("en_US");
+  const Variant values[] = {Variant("Smith"), Variant("O'Brien"), Variant("a'b#c"), Variant(""),
+                            Variant("Null"), Variant("null"), Variant::null(), Variant(), Variant(12),
+                            Variant(Currency{15000}), Variant(DateTime{45413.75}), Variant("ab*"),
+                            Variant(true), Variant("#'"), Variant("#12#"), Variant("'")};
+  for (TFieldType type : {ftWideString, ftInteger, ftDateTime, ftFloat, ftMemo, ftBoolean, ftGuid}) {
+    for (const Variant& v : values) {
+      for (bool partial : {false, true}) {
+        for (const char* name : {"Name", "Card No"}) {
+          SCOPED_TRACE(buildCriterion(name, type, v, partial).toStdString());
+          auto viaText = parseCriterion(buildCriterion(name, type, v, partial));
+          auto direct = criterionFor(name, type, v, partial);
+          ASSERT_EQ(viaText.has_value(), direct.has_value());
+          if (!direct) continue;
+          EXPECT_EQ(viaText->field, direct->field);
+          EXPECT_EQ(viaText->like, direct->like);
+          EXPECT_EQ(viaText->quote, direct->quote);
+          EXPECT_EQ(viaText->nullWord, direct->nullWord);
+          if (!direct->nullWord) {
+            EXPECT_EQ(viaText->literal, direct->literal);
+          }
+        }
+      }
+    }
+  }
+}

@@ -1,6 +1,6 @@
 // qar26m-cli schema FILE [TABLE]: each table's columns and indexes, tab-separated:
 //   table   NAME   rows N
-//   column  POSITION  NAME  KIND  SIZE  [auto-number]
+//   column  POSITION  NAME  KIND  SIZE  [auto-number | sort order of Text and Memo columns]
 //   index   NAME  COLUMNS (a leading '-' marks descending)  FLAGS (or "-")
 // Text sizes are in characters, other sizes in bytes (0 for Memo and OLE).
 #include <ostream>
@@ -26,6 +26,9 @@ void printTable(const jet::Table& table, jet::Format format, std::ostream& out) 
     }
     out << "\t" << size;
     if (c.autoNumber) out << "\tauto-number";
+    if (!c.unknownKind && (c.kind == jet::ColumnKind::Text || c.kind == jet::ColumnKind::Memo)) {
+      out << "\t" << jet::describe(c.sortOrder);
+    }
     out << "\n";
   }
   for (const auto& index : def.indexes) {

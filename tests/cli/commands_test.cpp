@@ -63,7 +63,7 @@ TEST(CliCommands, TablesSchemaAndExportOfAKnownFile) {
   EXPECT_EQ(schema.out,
             "table\tTable3\trows 0\n"
             "column\t0\ta\tAutoNumber\t4\tauto-number\n"
-            "column\t1\tb\tText\t50\n"
+            "column\t1\tb\tText\t50\tGeneral (1033, version 0)\n"
             "index\tid\ta\t-\n"
             "index\tPrimaryKey\ta\tprimary,unique,required\n");
   CliRun missingTable = run({"schema", path.string(), "Nope"});

@@ -100,18 +100,25 @@ bool TableTransfer::UpdateQueryKey1(TADOQuery& from, TADOQuery& to, int k) {
 bool TableTransfer::UpdateQueryKey2(TADOQuery& from, TADOQuery& to, int k1, int k2) {
   // One pass over the destination learns which key pairs it holds; records appended below
   // are added as they are posted. Edits never touch columns 0 and 1, so the pairs hold.
-  step_ = "reading the destination's keys";
+  // The pass is made at the first source record, while the destination still stands on its
+  // first record where SelectQuery left it (an empty source reads nothing).
   KeyPairIndex pairs;
-  const int destinationCount = to.RecordCount();
-  if (destinationCount > 0) {
-    // The query was just opened, so it stands on its first record.
+  bool indexed = false;
+  auto learnPairs = [&] {
+    step_ = "reading the destination's keys";
+    const int destinationCount = to.RecordCount();
     for (int i = 0; i < destinationCount; ++i) {
-      pairs.add(keyGroupOf(to.Fields(k1)), to.Fields(k2).AsString());
+      column_ = k1;
+      const std::string group = keyGroupOf(to.Fields(k1));
+      column_ = k2;
+      pairs.add(group, to.Fields(k2).AsString());
       to.Next();
     }
-  }
+    indexed = true;
+  };
 
   return recordLoop(from, [&] {
+    if (!indexed) learnPairs();
     step_ = "reading the keys";
     column_ = k1;
     const QString key1 = from.Fields(k1).AsString();

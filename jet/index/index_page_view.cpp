@@ -57,10 +57,14 @@ void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format 
   const uint8_t* map = page.data() + layout.entryMap;
   if (map[0] & 1) corrupt(number, "entry map marks an empty entry");
   size_t start = 0;
-  for (size_t byte = 0; byte < layout.entryMapSize; ++byte) {
-    unsigned bits = map[byte];
+  // The map is read eight bytes at a time (low bit first within each byte, so a
+  // little-endian word keeps bit order); most words are zero.
+  for (size_t byte = 0; byte < layout.entryMapSize; byte += 8) {
+    uint64_t bits = 0;
+    const size_t n = std::min<size_t>(8, layout.entryMapSize - byte);
+    for (size_t k = 0; k < n; ++k) bits |= static_cast<uint64_t>(map[byte + k]) << (8 * k);
     while (bits != 0) {
-      const size_t end = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+      const size_t end = byte * 8 + static_cast<size_t>(__builtin_ctzll(bits));
       bits &= bits - 1;
       if (end > room) corrupt(number, "entry map marks an entry past the end of the page");
       const bool first = ends_.empty();

@@ -155,7 +155,13 @@ void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<
   size_t position = 0;  // characters with inline codes so far
   for (size_t i = 0; i < count; ++i) {
     const CharCode& code = codes[units[i]];
-    for (int b = 0; b < code.inlineLen; ++b) *w++ = code.inlineBytes[b];
+    // Always copy four bytes (the buffer has room for four per unit) and keep inlineLen.
+    std::memcpy(w, code.inlineBytes, sizeof code.inlineBytes);
+    w += code.inlineLen;
+    if (code.kind == CodeKind::Simple) {  // most characters: inline codes only
+      ++position;
+      continue;
+    }
     switch (code.kind) {
       case CodeKind::Simple:
         break;

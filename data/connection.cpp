@@ -51,9 +51,19 @@ void TADOConnection::openFile(jet::OpenMode mode, int timeoutSeconds) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
-  QFileInfo info(connectionString_);
-  openedModified_ = info.lastModified();
-  openedSize_ = info.size();
+  std::error_code ec;
+  std::filesystem::path file(path);
+  openedModified_ = std::filesystem::last_write_time(file, ec);
+  openedSize_ = std::filesystem::file_size(file, ec);
+}
+
+bool TADOConnection::changedSinceOpen() const {
+  std::error_code ec;
+  std::filesystem::path file(connectionString_.toStdString());
+  auto modified = std::filesystem::last_write_time(file, ec);
+  if (ec) return true;
+  auto size = std::filesystem::file_size(file, ec);
+  return ec || modified != openedModified_ || size != openedSize_;
 }
 
 void TADOConnection::setConnected(bool connected) {
@@ -96,12 +106,9 @@ void TADOConnection::dropDatabase(bool reportErrors) {
 
 jet::Database& TADOConnection::readDatabase() {
   if (!db_) msg::raise(QStringLiteral("The connection to '%1' is not open").arg(connectionString_));
-  if (!db_->writable()) {
-    QFileInfo info(connectionString_);
-    if (info.lastModified() != openedModified_ || info.size() != openedSize_) {
-      db_.reset();
-      openFile(jet::OpenMode::ReadOnly, connectionTimeout_);
-    }
+  if (!db_->writable() && changedSinceOpen()) {
+    db_.reset();
+    openFile(jet::OpenMode::ReadOnly, connectionTimeout_);
   }
   return *db_;
 }

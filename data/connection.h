@@ -4,8 +4,9 @@
 // delete or post reopens it read-write under the engine's exclusive lock.
 #pragma once
 
-#include <QDateTime>
 #include <QString>
+
+#include <filesystem>
 
 #include <memory>
 #include <vector>
@@ -91,6 +92,8 @@ class TADOConnection {
  private:
   void openFile(jet::OpenMode mode, int timeoutSeconds);
   void dropDatabase(bool reportErrors);
+  // Whether the file's modification time or size differ from those at the last open.
+  bool changedSinceOpen() const;
 
   QString name_;
   QString provider_;
@@ -102,8 +105,9 @@ class TADOConnection {
   bool keepConnection_ = true;
 
   std::unique_ptr<jet::Database> db_;
-  QDateTime openedModified_;  // of the file when a read-only open read it
-  qint64 openedSize_ = -1;
+  // The file's modification time and size when a read-only open read it.
+  std::filesystem::file_time_type openedModified_{};
+  std::uintmax_t openedSize_ = 0;
   std::vector<TADOQuery*> queries_;
 };
 

@@ -128,14 +128,19 @@ int TADOQuery::ExecSQL() {
   if (!connection_) fail(msg::missingProperty(QStringLiteral("Connection")));
   Statement st = parseStatement(text);
   connection_->setConnected(true);
-  if (st.kind == Statement::Delete) return connection_->deleteAll(st.table);
-  // A select run as a command reads nothing and changes nothing; the table must exist.
-  try {
-    if (!connection_->readDatabase().hasTable(st.table.toStdString())) msg::raise(msg::tableNotFound(st.table));
-  } catch (const jet::Error& e) {
-    msg::raiseProvider(e.what());
+  int affected = 0;
+  if (st.kind == Statement::Delete) {
+    affected = connection_->deleteAll(st.table);
+  } else {
+    // A select run as a command reads nothing and changes nothing; the table must exist.
+    try {
+      if (!connection_->readDatabase().hasTable(st.table.toStdString())) msg::raise(msg::tableNotFound(st.table));
+    } catch (const jet::Error& e) {
+      msg::raiseProvider(e.what());
+    }
   }
-  return 0;
+  connection_->queryClosed();
+  return affected;
 }
 
 void TADOQuery::checkActive() const {

@@ -3,6 +3,7 @@
 #include "jet/index/general_legacy_codes.h"
 
 #include <array>
+#include <cstddef>
 
 namespace jet {
 namespace {
@@ -56,10 +57,60 @@ constexpr uint32_t coveredUnits() {
 }
 static_assert(coveredUnits() == 0x10000, "code runs must cover every UTF-16 code unit once");
 
+struct Code97 {
+  CodeKind kind;
+  uint8_t inlineLen;
+  uint16_t inlineValue;
+  uint8_t extra;
+};
+
+struct Mapping97 {
+  uint16_t from;
+  uint8_t to;
+};
+
+constexpr Code97 kCodes97[] = {
+#define GENERAL97_CODES
+#include "jet/index/general_97_codes.inc"
+#undef GENERAL97_CODES
+};
+static_assert(sizeof kCodes97 / sizeof kCodes97[0] == 256, "one Jet 3 code per character 0x00-0xFF");
+
+constexpr Mapping97 kMappings97[] = {
+#define GENERAL97_MAPPINGS
+#include "jet/index/general_97_codes.inc"
+#undef GENERAL97_MAPPINGS
+};
+
+CharCode fromCode97(const Code97& c) {
+  CharCode code{};
+  code.kind = c.kind;
+  code.inlineLen = c.inlineLen & 7;
+  for (int b = 0; b < c.inlineLen; ++b) code.inlineBytes[b] = static_cast<uint8_t>(c.inlineValue >> (8 * (c.inlineLen - 1 - b)));
+  if (c.kind == CodeKind::International) {
+    code.extra[0] = c.extra;
+    code.extraLen = 1;
+  }
+  return code;
+}
+
+CodeTable expand97() {
+  CodeTable table{};
+  for (CharCode& code : table) code.kind = CodeKind::Ignored;
+  for (size_t c = 0; c < 256; ++c) table[c] = fromCode97(kCodes97[c]);
+  for (const Mapping97& m : kMappings97) table[m.from] = fromCode97(kCodes97[m.to]);
+  return table;
+}
+
 }  // namespace
 
 const CharCode* generalLegacyCodes() {
   static const CodeTable table = expand();
+  return table.data();
+}
+
+const CharCode* general97Codes() {
+  static const CodeTable table = expand97();
   return table.data();
 }
 

@@ -1,6 +1,7 @@
-// The per-character code table of Access's "General" text sort order as Jet 4 files use it
-// (locale 1033, version 0; "General Legacy" in later Access). Private to the key encoder:
-// one entry per UTF-16 code unit says which bytes the character contributes to a key.
+// The per-character code tables of Access's "General" text sort order as Jet 4 files use it
+// (locale 1033, version 0; "General Legacy" in later Access) and as Jet 3 files use it.
+// Private to the key encoder: one entry per UTF-16 code unit says which bytes the character
+// contributes to a key.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ enum class CodeKind : uint8_t {
   UnprintableExt,    // no inline bytes; modifies the previous extra byte
   InternationalExt,  // inline bytes, optional extra bytes and a 2-bit flag code
   Ignored,           // contributes nothing
+  Significant,       // Jet 3 order only: inline bytes, and counts before the next accent
 };
 
 // One character's codes. inlineLen is 0..4, extraLen 0..2. For Unprintable, extra[0] is
@@ -32,5 +34,9 @@ static_assert(sizeof(CharCode) == 8);
 // The 65,536 entries, indexed by UTF-16 code unit (surrogate halves included).
 // Built once, on first use; thread-safe.
 const CharCode* generalLegacyCodes();
+
+// The same for the General order of Jet 3 files, which knows 256 characters (and a few
+// above 0xFF that sort as one of them); every other character is Ignored.
+const CharCode* general97Codes();
 
 }  // namespace jet

@@ -201,11 +201,15 @@ void appendValue(const KeyColumn& column, const Value& value, KeyBytes& out) {
     case ColumnKind::Memo: {
       auto p = std::get_if<std::string>(&value);
       if (!p) refuse(column, "a value of another type");
-      if (column.sortOrder != kGeneralLegacy) {
+      if (!canEncodeSortOrder(column.format, column.sortOrder)) {
         throw Error(ErrorKind::Unsupported,
                     "text index keys in the sort order " + describe(column.sortOrder) + " cannot be built");
       }
-      appendGeneralLegacyText(*p, asc, out);
+      if (column.format == Format::Jet3) {
+        appendGeneral97Text(*p, asc, out);
+      } else {
+        appendGeneralLegacyText(*p, asc, out);
+      }
       return;
     }
     case ColumnKind::YesNo:
@@ -219,7 +223,8 @@ void appendValue(const KeyColumn& column, const Value& value, KeyBytes& out) {
 }  // namespace
 
 bool canEncodeSortOrder(Format format, SortOrder order) {
-  return format == Format::Jet4 && order == kGeneralLegacy;
+  if (format == Format::Jet3) return order.id == kGeneralLegacy.id;  // Jet 3 stores no version
+  return order == kGeneralLegacy;
 }
 
 void appendKeyField(const KeyColumn& column, const Value& value, KeyBytes& out) {
@@ -261,6 +266,7 @@ KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format)
     kc.ascending = ic.ascending;
     kc.sortOrder = col.sortOrder;
     kc.scale = col.scale;
+    kc.format = format;
     columns_.push_back(kc);
     positions_.push_back(ic.column);
     if (!reason_.empty()) continue;
@@ -270,7 +276,7 @@ KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format)
     } else if ((col.kind == ColumnKind::Text || col.kind == ColumnKind::Memo) &&
                !canEncodeSortOrder(format, col.sortOrder)) {
       reason_ = where + " cannot be written: column " + col.name + " uses the text sort order " +
-                describe(col.sortOrder) + (format == Format::Jet3 ? " of a Jet 3 file" : "") +
+                describe(col.sortOrder) + (format == Format::Jet3 ? " in a Jet 3 file" : "") +
                 ", which the engine cannot encode";
     }
   }

@@ -22,7 +22,8 @@ namespace jet {
 // Key bytes are compared as unsigned bytes (std::vector's operator< does exactly that).
 using KeyBytes = std::vector<uint8_t>;
 
-// Whether the engine can build text keys in this sort order for files of this format.
+// Whether the engine can build text keys in this sort order for files of this format: the
+// General order (1033) of Jet 4 files, version 0, and the General order of Jet 3 files.
 // Indexes in other sort orders can be read but not written.
 bool canEncodeSortOrder(Format format, SortOrder order);
 
@@ -32,6 +33,7 @@ struct KeyColumn {
   bool ascending = true;
   SortOrder sortOrder;  // Text and Memo
   uint8_t scale = 0;    // Decimal: the column's digits after the point
+  Format format = Format::Jet4;  // Jet 3 files build text keys in their older General order
 };
 
 // Appends one column's field for value to out. The value must be of the alternative the

@@ -180,6 +180,8 @@ void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<
       case CodeKind::UnprintableExt:
         tail.addModifier(position, code.extra[0]);
         break;
+      case CodeKind::Significant:  // the Jet 3 table's kind; not in this one
+        break;
     }
     if (code.inlineLen > 0) ++position;
   }
@@ -209,6 +211,47 @@ void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<
     for (uint8_t* p = key; p < w; ++p) *p = static_cast<uint8_t>(~*p);
   }
   *w++ = kEndKey;
+  out.insert(out.end(), key, w);
+}
+
+void appendGeneral97Text(std::string_view utf8, bool ascending, std::vector<uint8_t>& out) {
+  std::array<uint16_t, kMaxTextKeyUnits> units;
+  size_t count = toUtf16Prefix(utf8, units.data());
+  while (count > 0 && units[count - 1] == ' ') --count;
+
+  // Accents go in 4-bit codes, high half of a byte first, between two zero codes; each
+  // accent is preceded by one filler code per significant character since the last accent.
+  const CharCode* codes = general97Codes();
+  uint8_t key[4 * kMaxTextKeyUnits + kMaxTextKeyUnits + 4];
+  uint8_t* w = key;
+  uint8_t accents[kMaxTextKeyUnits + 2];  // one 4-bit code per entry
+  size_t accentCount = 0;
+  size_t significant = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const CharCode& code = codes[units[i]];
+    std::memcpy(w, code.inlineBytes, sizeof code.inlineBytes);
+    w += code.inlineLen;
+    if (code.kind == CodeKind::Significant) {
+      ++significant;
+    } else if (code.kind == CodeKind::International) {
+      if (accentCount == 0) accents[accentCount++] = 0;
+      // Fillers never overflow: there is at most one code per character.
+      for (; significant > 0; --significant) accents[accentCount++] = kExtraFiller;
+      accents[accentCount++] = code.extra[0] & 0x0F;
+    }
+  }
+  if (accentCount > 0) {
+    accents[accentCount++] = 0;
+    for (size_t i = 0; i < accentCount; i += 2) {
+      const uint8_t low = i + 1 < accentCount ? accents[i + 1] : 0;
+      *w++ = static_cast<uint8_t>((accents[i] << 4) | low);
+    }
+  } else {
+    *w++ = kEndKey;
+  }
+  if (!ascending) {
+    for (uint8_t* p = key; p < w; ++p) *p = static_cast<uint8_t>(~*p);
+  }
   out.insert(out.end(), key, w);
 }
 

@@ -1,5 +1,5 @@
-// Text index keys in Access's "General" sort order of Jet 4 files (locale 1033, version 0):
-// the bytes that follow a text column's start flag in an index entry.
+// Text index keys in Access's "General" sort order of Jet 4 files (locale 1033, version 0),
+// and of Jet 3 files: the bytes that follow a text column's start flag in an index entry.
 //
 // A key holds one inline code per significant character (letter case does not change it),
 // then an end mark and, when needed, sections for accents, unprintable characters and the
@@ -21,5 +21,9 @@ constexpr size_t kMaxTextKeyUnits = 255;
 // inverted and one more zero byte. Throws jet::Error (Invalid) on malformed UTF-8; out is
 // then left as it was.
 void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<uint8_t>& out);
+
+// The same for the General order of Jet 3 files: one inline code per known character, then
+// the accents as 4-bit codes (or a single zero byte); descending keys are inverted whole.
+void appendGeneral97Text(std::string_view utf8, bool ascending, std::vector<uint8_t>& out);
 
 }  // namespace jet

@@ -92,7 +92,9 @@ TEST(TextKey, DescendingInvertsAndAddsAZero) {
   for (const auto& w : words) keys.emplace_back(text(w), text(w, false));
   for (const auto& a : keys) {
     for (const auto& b : keys) {
-      if (a.first < b.first) EXPECT_GT(a.second, b.second);
+      if (a.first < b.first) {
+        EXPECT_GT(a.second, b.second);
+      }
     }
   }
 }
@@ -132,6 +134,23 @@ TEST(TextKey, EveryBmpCharacterEncodes) {
     inverted.push_back(0x00);
     ASSERT_EQ(desc, inverted) << std::hex << cp;
   }
+}
+
+// The General order of Jet 3 files: one byte per letter, accents as 4-bit codes.
+TEST(TextKey97, KnownKeys) {
+  auto key97 = [](std::string_view s, bool asc = true) {
+    Key out;
+    appendGeneral97Text(s, asc, out);
+    return out;
+  };
+  EXPECT_EQ(key97("A"), (Key{0x60, 0x00}));
+  EXPECT_EQ(key97("a"), key97("A"));
+  EXPECT_EQ(key97("é"), (Key{0x66, 0x04, 0x00}));
+  EXPECT_EQ(key97("Aé"), (Key{0x60, 0x66, 0x02, 0x40}));  // a filler for the A before the accent
+  EXPECT_EQ(key97("A", false), (Key{0x9F, 0xFF}));
+  EXPECT_EQ(key97("ab  "), key97("ab"));
+  EXPECT_EQ(key97("中"), key97(""));  // characters the order does not know take no part
+  EXPECT_EQ(key97("\xE2\x82\xAC"), key97("\xC2\x80"));  // U+20AC sorts as code page character 0x80
 }
 
 TEST(Collation, SortKeysAndComparisons) {

@@ -47,6 +47,12 @@ int cmdTables(const Args& args, std::ostream& out, std::ostream& err);
 int cmdSchema(const Args& args, std::ostream& out, std::ostream& err);
 int cmdExport(const Args& args, std::ostream& out, std::ostream& err);
 
+// Commands of the write side.
+int cmdCheck(const Args& args, std::ostream& out, std::ostream& err);
+int cmdCreate(const Args& args, std::ostream& out, std::ostream& err);
+int cmdCreateTable(const Args& args, std::ostream& out, std::ostream& err);
+int cmdImport(const Args& args, std::ostream& out, std::ostream& err);
+
 // The conversion run without a window (cmd_convert.cpp).
 int cmdConvert(const Args& args, std::ostream& out, std::ostream& err);
 

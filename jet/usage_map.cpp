@@ -50,6 +50,9 @@ UsageMapInfo readUsageMap(Pager& pager, Format format, RowRef ref) {
     uint64_t perMapPage = static_cast<uint64_t>(pager.pageSize() - um::kMapPageBitmap) * 8;
     for (size_t j = 0; j < pointers; ++j) {
       uint32_t mapPage = le32(row + um::kReferencePages + j * um::kReferencePointerSize);
+      // Bitmap pages for pages past the end of the file are not looked at: Access leaves
+      // stale bytes in those pointers when it turns an inline map into a referenced one.
+      if (j * perMapPage >= pageCount) mapPage = 0;
       info.mapPages.push_back(mapPage);
       if (mapPage == 0) continue;
       PageRef bits = pager.read(mapPage);

@@ -1,0 +1,27 @@
+// qar26m-cli check FILE: verifies the database's structure; one line per defect, then a line
+// starting "OK" or "FAIL". Exit status 0 when sound, 1 otherwise.
+#include <ostream>
+
+#include "cli/command.h"
+#include "jet/check/structure_check.h"
+#include "jet/database_impl.h"
+#include "jet/io/file.h"
+
+namespace qar::cli {
+
+int cmdCheck(const Args& args, std::ostream& out, std::ostream&) {
+  ParsedArgs parsed = parseArgs(args, {});
+  if (parsed.positional.size() != 1) throw UsageError("expected one database file");
+  const std::string& path = parsed.positional[0];
+  auto impl = jet::openDatabaseImpl(jet::openFile(path, jet::FileAccess::ReadOnly), path, jet::OpenMode::ReadOnly);
+  jet::StructureReport report = jet::checkStructure(*impl);
+  for (const auto& d : report.defects) out << d << "\n";
+  if (report.ok()) {
+    out << "OK: " << report.pages << " pages, " << report.tables << " tables, " << report.rows << " rows\n";
+    return 0;
+  }
+  out << "FAIL: " << report.defects.size() << " defect" << (report.defects.size() == 1 ? "" : "s") << "\n";
+  return 1;
+}
+
+}  // namespace qar::cli

@@ -1,0 +1,58 @@
+// qar26m-cli create-table FILE TABLE COLUMN:KIND[:SIZE]...: adds a table without indexes.
+// KIND is a name schema prints (Text, Long, AutoNumber, ...); SIZE is a Text column's size in
+// characters (a Binary column's in bytes).
+#include <ostream>
+
+#include "cli/command.h"
+#include "jet/database.h"
+
+namespace qar::cli {
+
+namespace {
+
+jet::ColumnSpec parseColumn(const std::string& text) {
+  // NAME:KIND or NAME:KIND:SIZE; the name may itself hold colons, so split from the right.
+  size_t last = text.rfind(':');
+  if (last == std::string::npos || last == 0) throw UsageError("column '" + text + "' is not NAME:KIND[:SIZE]");
+  std::string name = text.substr(0, last), kind = text.substr(last + 1), size;
+  if (!kind.empty() && kind.find_first_not_of("0123456789") == std::string::npos) {
+    size_t before = name.rfind(':');
+    if (before == std::string::npos || before == 0) throw UsageError("column '" + text + "' is not NAME:KIND[:SIZE]");
+    size = kind;
+    kind = name.substr(before + 1);
+    name = name.substr(0, before);
+  }
+  auto parsed = jet::parseKindName(kind);
+  if (!parsed) throw UsageError("column " + name + ": unknown kind '" + kind + "'");
+  jet::ColumnSpec spec;
+  spec.name = name;
+  spec.kind = parsed->kind;
+  spec.autoNumber = parsed->autoNumber;
+  if (!size.empty()) {
+    if (spec.kind != jet::ColumnKind::Text && spec.kind != jet::ColumnKind::Binary) {
+      throw UsageError("column " + name + ": only Text and Binary columns take a size");
+    }
+    if (size.size() > 4) throw UsageError("column " + name + ": size " + size + " is too large");
+    spec.size = std::stoi(size);
+    if (spec.size < 1 || spec.size > 255) throw UsageError("column " + name + ": size must be 1 to 255");
+  }
+  return spec;
+}
+
+}  // namespace
+
+int cmdCreateTable(const Args& args, std::ostream& out, std::ostream&) {
+  ParsedArgs parsed = parseArgs(args, {});
+  if (parsed.positional.size() < 3) throw UsageError("expected a database file, a table name and its columns");
+  jet::TableSpec spec;
+  spec.name = parsed.positional[1];
+  for (size_t i = 2; i < parsed.positional.size(); ++i) spec.columns.push_back(parseColumn(parsed.positional[i]));
+  auto db = jet::Database::open(parsed.positional[0], jet::OpenMode::ReadWrite);
+  db->createTable(spec);
+  db->close();
+  out << "created table " << spec.name << " with " << spec.columns.size() << " column"
+      << (spec.columns.size() == 1 ? "" : "s") << "\n";
+  return 0;
+}
+
+}  // namespace qar::cli

@@ -1,0 +1,23 @@
+// Verifies a database's structure without changing it: every page's type, no page claimed by
+// two objects, page maps that agree with the pages, row counts that agree with the rows,
+// long values that resolve, index trees in order. One line per defect.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace jet {
+
+class DatabaseImpl;
+
+struct StructureReport {
+  std::vector<std::string> defects;
+  uint32_t pages = 0;
+  uint32_t tables = 0;  // system tables included
+  uint64_t rows = 0;
+  bool ok() const { return defects.empty(); }
+};
+
+StructureReport checkStructure(DatabaseImpl& db);
+
+}  // namespace jet

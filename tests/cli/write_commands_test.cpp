@@ -1,0 +1,132 @@
+// qar26m-cli's write commands as a user runs them: check on every fixture, create-table and
+// import (CSV and JSON Lines, all or nothing), and export of what was imported.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "cli/command.h"
+#include "jet/database.h"
+#include "reader_fixtures.h"
+
+namespace qar::cli {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun run(Args args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::streambuf* old = std::cin.rdbuf(in.rdbuf());
+  std::ostringstream out, err;
+  int status = runCli(args, out, err);
+  std::cin.rdbuf(old);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CliCheck, EverySharedFixturePasses) {
+  QAR_REQUIRE_FIXTURES();
+  auto files = jet::testing::allFixtureDatabases();
+  ASSERT_FALSE(files.empty());
+  for (const auto& f : files) {
+    CliRun r = run({"check", f.string()});
+    EXPECT_EQ(r.status, 0) << f << "\n" << r.out << r.err;
+    EXPECT_EQ(r.out.rfind("OK", 0) == std::string::npos, false) << r.out;
+  }
+}
+
+TEST(CliCheck, FindsDamage) {
+  QAR_REQUIRE_FIXTURES();
+  jet::testing::TempDir dir;
+  auto path = dir.copy(jet::testing::fixture("qar26m/basic/destination.mdb"));
+  int32_t definitionPage = 0;
+  {
+    auto db = jet::Database::open(path.string());
+    definitionPage = static_cast<int32_t>(db->table("HolderCardData").def().definitionPage);
+  }
+  // Wrong row count in the definition.
+  auto bytes = jet::testing::readWholeFile(path);
+  bytes[static_cast<size_t>(definitionPage) * 4096 + 16] ^= 0x01;
+  jet::testing::writeWholeFile(path, bytes);
+  CliRun r = run({"check", path.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("HolderCardData"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nFAIL"), std::string::npos) << r.out;
+}
+
+class CliWriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QAR_REQUIRE_FIXTURES();
+    auto empty = jet::testing::fixture("access/empty-jet4-2000.mdb");
+    if (empty.empty()) GTEST_SKIP() << "access/empty-jet4-2000.mdb not found";
+    path_ = dir_.copy(empty).string();
+  }
+  jet::testing::TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(CliWriteTest, CreateTableImportAndExportRoundTrip) {
+  CliRun made = run({"create-table", path_, "Cards", "ID:AutoNumber", "CardNo:Text:20", "Issued:DateTime",
+                     "Balance:Currency", "Active:YesNo", "Notes:Memo", "Photo:OLE", "Rate:Double", "Key:ReplicationID",
+                     "Amount:Decimal", "Raw:Binary:8"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  CliRun schema = run({"schema", path_, "Cards"});
+  EXPECT_NE(schema.out.find("CardNo\tText\t20"), std::string::npos) << schema.out;
+  EXPECT_NE(schema.out.find("AutoNumber"), std::string::npos) << schema.out;
+
+  const std::string csv =
+      "ID,CardNo,Issued,Balance,Active,Notes,Photo,Rate,Key,Amount,Raw\r\n"
+      ",C-1,2024-02-29 13:45:10,12.5000,true,\"line one\nline two, with \"\"quotes\"\"\",AAEC,0.25,"
+      "{01234567-89AB-CDEF-0123-456789ABCDEF},42,AQID\r\n"
+      ",\"\",1899-12-29 06:00:00,-0.0001,false,,,,,,\r\n";
+  CliRun imported = run({"import", path_, "Cards"}, csv);
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  CliRun exported = run({"export", path_, "Cards"});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  EXPECT_EQ(exported.out, csv.substr(0, csv.find('\n') + 1) +
+                              "1,C-1,2024-02-29 13:45:10,12.5000,true,\"line one\nline two, with \"\"quotes\"\"\",AAEC,0.25,"
+                              "{01234567-89AB-CDEF-0123-456789ABCDEF},42,AQID\r\n"
+                              "2,\"\",1899-12-29 06:00:00,-0.0001,false,,,,,,\r\n");
+  // The JSON Lines form of the export imports again and gives the next auto-numbers.
+  CliRun json = run({"export", path_, "Cards", "--format", "jsonl"});
+  std::string again;
+  std::istringstream lines(json.out);
+  for (std::string line; std::getline(lines, line);) {
+    again += "[null" + line.substr(line.find(',')) + "\n";
+  }
+  CliRun reimported = run({"import", path_, "Cards", "--format", "jsonl"}, again);
+  ASSERT_EQ(reimported.status, 0) << reimported.err;
+  auto db = jet::Database::open(path_);
+  auto t = db->table("Cards");
+  EXPECT_EQ(t.rowCount(), 4u);
+  std::vector<jet::Row> rows;
+  auto c = t.scan();
+  while (c.next()) rows.push_back(c.values());
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[2][0], jet::Value(int32_t{3}));
+  for (size_t i = 1; i < rows[0].size(); ++i) EXPECT_EQ(rows[2][i], rows[0][i]) << "column " << i;
+  EXPECT_EQ(run({"check", path_}).status, 0);
+}
+
+TEST_F(CliWriteTest, ABadRowNamesItsLineAndNothingIsImported) {
+  ASSERT_EQ(run({"create-table", path_, "T", "N:Integer", "S:Text:3"}).status, 0);
+  auto before = jet::testing::readWholeFile(path_);
+  CliRun tooLong = run({"import", path_, "T"}, "N,S\n1,abc\n2,abcd\n");
+  EXPECT_EQ(tooLong.status, 1);
+  EXPECT_NE(tooLong.err.find("line 3"), std::string::npos) << tooLong.err;
+  CliRun badNumber = run({"import", path_, "T"}, "N,S\n1,a\n99999,b\n");
+  EXPECT_EQ(badNumber.status, 1);
+  EXPECT_NE(badNumber.err.find("line 3"), std::string::npos) << badNumber.err;
+  EXPECT_EQ(run({"import", path_, "T"}, "X,S\n1,a\n").status, 1);                     // wrong header
+  EXPECT_EQ(run({"import", path_, "T", "--format", "jsonl"}, "[1,\"a\"]\n[2]\n").status, 1);  // short row
+  EXPECT_EQ(jet::testing::readWholeFile(path_), before);
+  EXPECT_EQ(run({"create-table", path_, "U", "N:Nonsense"}).status, 2);
+  EXPECT_EQ(run({"create-table", path_, "U", "N:Long:4"}).status, 2);
+  EXPECT_EQ(run({"create-table", path_, "T", "N:Long"}).status, 1);  // exists already
+}
+
+}  // namespace
+}  // namespace qar::cli

@@ -22,14 +22,16 @@ std::string upper(const std::string& s) {
 }
 
 TEST(IndexLookup, EveryRowIsFoundThroughEveryIndex) {
-  const auto files = testing::accessFixtures("jet4");
+  std::vector<std::filesystem::path> files = testing::accessFixtures("jet4");
+  const auto jet3 = testing::accessFixtures("jet3");
+  files.insert(files.end(), jet3.begin(), jet3.end());
   if (files.empty()) GTEST_SKIP() << "no Access fixtures in " << testing::accessFixtureDir("jet4");
   uint64_t lookups = 0;
   for (const auto& path : files) {
     SCOPED_TRACE(path.filename().string());
     auto db = Database::open(path.string(), OpenMode::ReadOnly);
     auto file = openFile(path.string(), FileAccess::ReadOnly);
-    Pager pager(*file, 4096);
+    Pager pager(*file, db->format() == Format::Jet4 ? 4096 : 2048);
     for (const std::string& name : db->tableNames()) {
       const Table table = db->table(name);
       const TableDef& def = table.def();

@@ -116,55 +116,59 @@ QStringList allTables() {
   GTEST_SKIP() << "the storage engine cannot write these tables yet: "                       \
                << (outcome).errorDetails.toStdString()
 
-TEST(Fixtures, BasicPairConvertsEveryTableByItsStrategy) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  if (!copyFixture("qar26m/basic", dir.path())) GTEST_SKIP() << "shared fixtures absent: " << fixturesDir().toStdString();
-  const QString source = dir.filePath("source.mdb"), destination = dir.filePath("destination.mdb");
-  const Snapshot before = readBoth(source, destination);
-  const QByteArray sourceBytes = fileBytes(source), destinationBytes = fileBytes(destination);
+// A copy of one shared pair, read before the run, converted whole.
+class Fixtures : public ::testing::Test {
+ protected:
+  // False when the shared fixtures are absent.
+  bool convertPair(const char* folder) {
+    if (!dir_.isValid() || !copyFixture(folder, dir_.path())) return false;
+    source_ = dir_.filePath("source.mdb");
+    destination_ = dir_.filePath("destination.mdb");
+    before_ = readBoth(source_, destination_);
+    const QByteArray sourceBytes = fileBytes(source_);
+    destinationBytes_ = fileBytes(destination_);
+    outcome_ = convert(source_, destination_, allTables(), observer_);
+    EXPECT_EQ(fileBytes(source_), sourceBytes) << "the source changed";
+    return true;
+  }
 
-  RecordingObserver observer;
-  const RunOutcome outcome = convert(source, destination, allTables(), observer);
-  EXPECT_EQ(fileBytes(source), sourceBytes);
-  QAR_SKIP_IF_UNSUPPORTED(outcome);
-  ASSERT_TRUE(outcome.completed()) << outcome.errorDetails.toStdString();
-  ASSERT_EQ(outcome.tables.size(), 18u);
-  EXPECT_EQ(fileBytes(outcome.backupPath), destinationBytes);
+  QTemporaryDir dir_;
+  QString source_, destination_;
+  Snapshot before_;
+  QByteArray destinationBytes_;
+  RecordingObserver observer_;
+  RunOutcome outcome_;
+};
+
+TEST_F(Fixtures, BasicPairConvertsEveryTableByItsStrategy) {
+  if (!convertPair("qar26m/basic")) GTEST_SKIP() << "shared fixtures absent: " << fixturesDir().toStdString();
+  QAR_SKIP_IF_UNSUPPORTED(outcome_);
+  ASSERT_TRUE(outcome_.completed()) << outcome_.errorDetails.toStdString();
+  ASSERT_EQ(outcome_.tables.size(), 18u);
+  EXPECT_EQ(fileBytes(outcome_.backupPath), destinationBytes_);
 
   for (const CatalogueEntry& e : TableCatalogue) {
     SCOPED_TRACE(e.name);
-    expectTable(e.name, expectedRows(e.name, before.source.at(e.name), before.destination.at(e.name)),
-                readRows(destination, e.name));
+    expectTable(e.name, expectedRows(e.name, before_.source.at(e.name), before_.destination.at(e.name)),
+                readRows(destination_, e.name));
   }
-  // Case-differing keys were updated, not appended: a merge table never grows by more than
-  // the source keys the destination lacked.
-  for (const TableSummary& t : outcome.tables)
-    EXPECT_EQ(t.recordsRead, int(before.source.at(t.name).size())) << t.name.toStdString();
+  for (const TableSummary& t : outcome_.tables)
+    EXPECT_EQ(t.recordsRead, int(before_.source.at(t.name).size())) << t.name.toStdString();
 }
 
-TEST(Fixtures, AutoNumberInAReplacedTableStopsTheRunWithTheTableEmptyAndTheBackupIntact) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  if (!copyFixture("qar26m/autonum-replace", dir.path()))
+TEST_F(Fixtures, AutoNumberInAReplacedTableStopsTheRunWithTheTableEmptyAndTheBackupIntact) {
+  if (!convertPair("qar26m/autonum-replace"))
     GTEST_SKIP() << "shared fixtures absent: " << fixturesDir().toStdString();
-  const QString source = dir.filePath("source.mdb"), destination = dir.filePath("destination.mdb");
-  const Snapshot before = readBoth(source, destination);
-  const QByteArray sourceBytes = fileBytes(source), destinationBytes = fileBytes(destination);
-
-  RecordingObserver observer;
-  const RunOutcome outcome = convert(source, destination, allTables(), observer);
-  EXPECT_EQ(fileBytes(source), sourceBytes);
-  EXPECT_EQ(fileBytes(outcome.backupPath), destinationBytes);
-  EXPECT_EQ(outcome.failure, RunFailure::FieldsTransform);
-  if (!outcome.tables.empty() && outcome.tables.back().name != "HolidayData") QAR_SKIP_IF_UNSUPPORTED(outcome);
-  ASSERT_FALSE(outcome.tables.empty());
-  EXPECT_EQ(outcome.tables.back().name, "HolidayData");
-  EXPECT_TRUE(readRows(destination, "HolidayData").empty());
+  EXPECT_EQ(fileBytes(outcome_.backupPath), destinationBytes_);
+  EXPECT_EQ(outcome_.failure, RunFailure::FieldsTransform);
+  if (!outcome_.tables.empty() && outcome_.tables.back().name != "HolidayData") QAR_SKIP_IF_UNSUPPORTED(outcome_);
+  ASSERT_FALSE(outcome_.tables.empty());
+  EXPECT_EQ(outcome_.tables.back().name, "HolidayData");
+  EXPECT_TRUE(readRows(destination_, "HolidayData").empty());
   for (const char* later : {"HolderCardData", "IOData"})
-    EXPECT_EQ(readRows(destination, later), before.destination.at(later)) << later;
-  ASSERT_EQ(observer.boxes.size(), 1u);
-  EXPECT_NE(observer.boxes[0].details.indexOf("HolidayData"), -1);
+    EXPECT_EQ(readRows(destination_, later), before_.destination.at(later)) << later;
+  ASSERT_EQ(observer_.boxes.size(), 1u);
+  EXPECT_NE(observer_.boxes[0].details.indexOf("HolidayData"), -1);
 }
 
 }  // namespace

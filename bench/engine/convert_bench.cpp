@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <map>
 
+#include <sys/resource.h>
+
 #include "engine/catalogue.h"
 #include "engine/copy_run.h"
 #include "engine/copyprogress.h"
@@ -52,6 +54,19 @@ void selectAll() {
   resetSearchOptions();
 }
 
+// CPU seconds (user + system) used so far by this process, or by its finished children.
+double cpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing {
+  double wall = -1;  // negative when the run failed
+  double cpu = 0;
+};
+
 struct StrategyFigures {
   long records = 0;
   double seconds = 0;
@@ -59,8 +74,9 @@ struct StrategyFigures {
 
 // Runs qar26m-cli; returns wall seconds (negative on failure) and fills per-strategy figures
 // from its summary lines "Name (strategy): N read, ..., S s".
-double runCli(const QString& folder, std::map<QString, StrategyFigures>& figures, long& total) {
+Timing runCli(const QString& folder, std::map<QString, StrategyFigures>& figures, long& total) {
   QProcess process;
+  const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
   QElapsedTimer clock;
   clock.start();
   process.start(QStringLiteral(QAR_BUILD_DIR "/qar26m-cli"),
@@ -68,9 +84,9 @@ double runCli(const QString& folder, std::map<QString, StrategyFigures>& figures
   if (!process.waitForFinished(-1) || process.exitCode() != 0) {
     std::fprintf(stderr, "qar26m-cli failed (exit %d):\n%s\n", process.exitCode(),
                  process.readAllStandardError().constData());
-    return -1;
+    return {};
   }
-  const double wall = double(clock.nsecsElapsed()) / 1e9;
+  const Timing timing{double(clock.nsecsElapsed()) / 1e9, cpuSeconds(RUSAGE_CHILDREN) - cpuBefore};
   static const QRegularExpression line(R"(^(\w+) \(([a-z ]+)\): (\d+) read.*, ([0-9.]+) s$)");
   for (const QString& text : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
     const auto m = line.match(text);
@@ -80,30 +96,34 @@ double runCli(const QString& folder, std::map<QString, StrategyFigures>& figures
     f.seconds += m.captured(4).toDouble();
     total += m.captured(3).toLong();
   }
-  return wall;
+  return timing;
 }
 
-double runHeadless(const QString& folder) {
+Timing runHeadless(const QString& folder) {
   selectAll();
   SilentObserver observer;
+  const double cpuBefore = cpuSeconds(RUSAGE_SELF);
   QElapsedTimer clock;
   clock.start();
   CopyRun run(observer, RunOptions{false});
   const RunOutcome outcome = run.run(folder + "/source.mdb", folder + "/destination.mdb");
   run.release();
-  return outcome.completed() ? double(clock.nsecsElapsed()) / 1e9 : -1;
+  if (!outcome.completed()) return {};
+  return {double(clock.nsecsElapsed()) / 1e9, cpuSeconds(RUSAGE_SELF) - cpuBefore};
 }
 
-double runWindow(const QString& folder) {
+Timing runWindow(const QString& folder) {
   selectAll();
   FixedPaths paths(folder + "/source.mdb", folder + "/destination.mdb");
   RunOptions options;
   options.makeBackup = false;
+  const double cpuBefore = cpuSeconds(RUSAGE_SELF);
   QElapsedTimer clock;
   clock.start();
   TfrmCopy form(paths, nullptr, options);
   form.exec();
-  return form.outcome().completed() ? double(clock.nsecsElapsed()) / 1e9 : -1;
+  if (!form.outcome().completed()) return {};
+  return {double(clock.nsecsElapsed()) / 1e9, cpuSeconds(RUSAGE_SELF) - cpuBefore};
 }
 
 }  // namespace
@@ -117,7 +137,7 @@ int main(int argc, char** argv) {
 
   QTemporaryDir dir;
   if (!dir.isValid()) return 1;
-  std::map<double, double> cliSeconds;
+  std::map<double, Timing> cliTimes;
   for (double scale : scales) {
     const QString pristine = dir.filePath(QString("pristine-%1").arg(scale));
     QDir().mkpath(pristine);
@@ -138,24 +158,30 @@ int main(int argc, char** argv) {
     std::map<QString, StrategyFigures> figures;
     long total = 0;
     copyPair(pristine, dir.filePath("cli"));
-    const double wall = runCli(dir.filePath("cli"), figures, total);
-    if (wall < 0) return 1;
-    cliSeconds[scale] = wall;
+    const Timing cli = runCli(dir.filePath("cli"), figures, total);
+    if (cli.wall < 0) return 1;
+    cliTimes[scale] = cli;
     for (const auto& [strategy, f] : figures)
       std::printf("  %-20s %8ld records %8.3f s %10.0f records/s\n", qPrintable(strategy), f.records, f.seconds,
                   f.seconds > 0 ? double(f.records) / f.seconds : 0.0);
-    std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli wall time)\n", "total", total, wall,
-                double(total) / wall);
+    std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli wall time)\n", "total", total, cli.wall,
+                double(total) / cli.wall);
+    std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli CPU time)\n", "total", total, cli.cpu,
+                double(total) / cli.cpu);
 
     copyPair(pristine, dir.filePath("headless"));
-    const double headless = runHeadless(dir.filePath("headless"));
+    const Timing headless = runHeadless(dir.filePath("headless"));
     copyPair(pristine, dir.filePath("window"));
-    const double window = runWindow(dir.filePath("window"));
-    if (headless > 0 && window > 0)
-      std::printf("  in-process headless %.3f s, progress window %.3f s: pump and gauges cost %+.1f%%\n", headless,
-                  window, (window / headless - 1) * 100);
+    const Timing window = runWindow(dir.filePath("window"));
+    if (headless.wall > 0 && window.wall > 0) {
+      std::printf("  in-process headless %.3f s wall / %.3f s CPU; progress window %.3f s wall / %.3f s CPU\n",
+                  headless.wall, headless.cpu, window.wall, window.cpu);
+      std::printf("  pump and gauges cost %+.1f%% wall, %+.1f%% CPU\n", (window.wall / headless.wall - 1) * 100,
+                  (window.cpu / headless.cpu - 1) * 100);
+    }
   }
-  if (cliSeconds.count(1.0) && cliSeconds.count(0.1))
-    std::printf("ten times the records took %.2f times the time\n", cliSeconds[1.0] / cliSeconds[0.1]);
+  if (cliTimes.count(1.0) && cliTimes.count(0.1))
+    std::printf("ten times the records took %.2f times the wall time, %.2f times the CPU time\n",
+                cliTimes[1.0].wall / cliTimes[0.1].wall, cliTimes[1.0].cpu / cliTimes[0.1].cpu);
   return 0;
 }

@@ -24,6 +24,9 @@ namespace fu = format::usagemap;
 namespace {
 
 constexpr uint32_t kDefinitionMagic = 0x0659;   // every definition and column block carries it
+constexpr uint32_t kRealIndexMagic = 0x0783;    // every real index block starts with it
+constexpr uint8_t kIndexFlagAlwaysSet = 0x80;   // set in every index flag byte Access writes
+constexpr uint8_t kCascadeFieldsAsWritten = 0x04;  // what Jet writes there for plain indexes
 constexpr uint16_t kGeneralSortOrder = 0x0409;  // locale 1033, "General"
 constexpr size_t kMaxNameLength = 64;
 constexpr size_t kMaxColumns = 255;
@@ -150,22 +153,32 @@ std::vector<Column> columnsForSpec(const TableSpec& spec) {
 }
 
 std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, uint32_t usageMapPage) {
+  DefinitionLayout layout;
+  layout.tableType = td::kUserTable;
+  layout.usageMapPage = usageMapPage;
+  return encodeTableDefinition(columns, layout);
+}
+
+std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, const DefinitionLayout& def) {
   const td::BlockLayout& b = td::kBlockJet4;
   const td::ColumnLayout& cl = td::kColumnJet4;
   RowLayout layout = layoutForNewTable(columns);
-  std::vector<uint8_t> out(b.realIndexCounts, 0);
+  const uint32_t indexCount = static_cast<uint32_t>(def.indexes.size());
+  std::vector<uint8_t> out(b.realIndexCounts + indexCount * b.realIndexCountSize, 0);
   out[0] = td::kPageType;
   out[1] = 0x01;
   put32(out.data() + 12, kDefinitionMagic);
   out[24] = 0x01;  // Access sets it in every table it makes
-  out[b.tableType] = td::kUserTable;
+  out[b.tableType] = def.tableType;
   put16(out.data() + b.maxColumns, static_cast<uint16_t>(columns.size()));
   put16(out.data() + b.varColumns, layout.varColumnCount);
   put16(out.data() + b.columns, static_cast<uint16_t>(columns.size()));
-  out[b.ownedPages] = 0;
-  put24(out.data() + b.ownedPages + 1, usageMapPage);
-  out[b.freePages] = 1;
-  put24(out.data() + b.freePages + 1, usageMapPage);
+  put32(out.data() + b.logicalIndexes, indexCount);
+  put32(out.data() + b.realIndexes, indexCount);
+  out[b.ownedPages] = def.ownedRow;
+  put24(out.data() + b.ownedPages + 1, def.usageMapPage);
+  out[b.freePages] = def.freeRow;
+  put24(out.data() + b.freePages + 1, def.usageMapPage);
 
   for (size_t i = 0; i < columns.size(); ++i) {
     const Column& c = columns[i];
@@ -192,13 +205,43 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, u
     out.insert(out.end(), d, d + sizeof d);
   }
   for (const Column& c : columns) appendName(out, c.name);
+  const td::RealIndexLayout& ri = td::kRealIndexJet4;
+  const td::LogicalIndexLayout& li = td::kLogicalIndexJet4;
+  for (const IndexDefinition& index : def.indexes) {
+    std::vector<uint8_t> block(ri.size, 0);
+    put32(block.data(), kRealIndexMagic);
+    for (uint32_t slot = 0; slot < td::kIndexColumnSlots; ++slot) {
+      uint8_t* at = block.data() + ri.columns + slot * td::kIndexColumnSlotSize;
+      if (slot < index.columnNumbers.size()) {
+        put16(at, index.columnNumbers[slot]);
+        at[2] = td::kAscending;
+      } else {
+        put16(at, td::kNoColumn);
+      }
+    }
+    block[ri.usedPages] = index.usedPagesRow;
+    put24(block.data() + ri.usedPages + 1, index.usedPagesPage);
+    put32(block.data() + ri.firstPage, index.firstPage);
+    block[ri.flags] = static_cast<uint8_t>(index.flags | kIndexFlagAlwaysSet);
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  for (uint32_t i = 0; i < indexCount; ++i) {
+    std::vector<uint8_t> block(li.size, 0);
+    put32(block.data(), kDefinitionMagic);
+    put32(block.data() + li.number, i);
+    put32(block.data() + li.realIndex, i);
+    put32(block.data() + li.relatedIndex, 0xFFFFFFFF);
+    block[li.cascadeUpdates] = kCascadeFieldsAsWritten;
+    block[li.cascadeDeletes] = kCascadeFieldsAsWritten;
+    block[li.type] = def.indexes[i].primary ? td::kPrimaryKey : 0;
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  for (const IndexDefinition& index : def.indexes) appendName(out, index.name);
   out.push_back(0xFF);  // no column usage maps
   out.push_back(0xFF);
   put32(out.data() + td::kLength, static_cast<uint32_t>(out.size()));
   return out;
 }
-
-namespace {
 
 // Writes definition bytes over as many pages as they need (the first one given).
 std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<uint8_t>& bytes, uint32_t first) {
@@ -230,6 +273,8 @@ std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<
   }
   return pages;
 }
+
+namespace {
 
 // The catalog's own table and its access entries, for writing.
 TableImpl& systemTable(DatabaseImpl& db, const std::string& name, uint32_t page) {

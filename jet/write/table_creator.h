@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "jet/schema.h"
@@ -18,9 +19,33 @@ namespace jet::write {
 // Throws Error(Invalid) naming the problem.
 std::vector<Column> columnsForSpec(const TableSpec& spec);
 
-// The definition bytes of a new Jet 4 table (page header of the first page included), with
-// its usage maps at rows 0 and 1 of usageMapPage.
+// An index as a new definition stores it (one real index per logical one).
+struct IndexDefinition {
+  std::string name;
+  std::vector<uint16_t> columnNumbers;  // ascending order
+  uint8_t flags = 0;                    // format::tabledef::kUnique, kIgnoreNulls, kRequired
+  bool primary = false;
+  uint8_t usedPagesRow = 0;             // its usage map
+  uint32_t usedPagesPage = 0;
+  uint32_t firstPage = 0;               // its root page
+};
+
+struct DefinitionLayout {
+  uint8_t tableType = 0x4E;  // format::tabledef::kUserTable or kSystemTable
+  uint8_t ownedRow = 0, freeRow = 1;
+  uint32_t usageMapPage = 0;  // page of both maps
+  std::vector<IndexDefinition> indexes;
+};
+
+// The definition bytes of a new Jet 4 table (page header of the first page included).
+std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, const DefinitionLayout& layout);
+// A user table without indexes, its usage maps at rows 0 and 1 of usageMapPage.
 std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, uint32_t usageMapPage);
+
+class WriteContext;
+// Writes definition bytes over as many pages as they need, starting at first (allocating the
+// rest); returns the pages in order.
+std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<uint8_t>& bytes, uint32_t first);
 
 // Creates the table; returns its definition page.
 uint32_t createTable(DatabaseImpl& db, const TableSpec& spec);

@@ -1,34 +1,26 @@
-// Filling a copy of a fixture with generated rows, and measuring how full its pages are.
+// Filling a new database with generated rows, and measuring how full its pages are.
 #include "bench_support.h"
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <vector>
 
 #include "jet/database.h"
 
 namespace jet::bench {
 
-std::string baseFixture() {
-  std::filesystem::path p = std::filesystem::path(QAR_FIXTURES_DIR) / "qar26m/basic/destination.mdb";
-  return std::filesystem::exists(p) ? p.string() : std::string();
-}
-
 FillResult makeLargeDatabase(const std::string& path, uint32_t rows) {
-  std::string base = baseFixture();
-  if (base.empty()) throw std::runtime_error("shared fixtures not found at " QAR_FIXTURES_DIR);
-  std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
+  std::filesystem::remove(path);
   FillResult result;
   uint32_t definitionPage = 0;
   {
-    auto db = Database::open(path, OpenMode::ReadWrite);
-    Table table = db->table(kLargeTable);
+    auto db = Database::create(path);
+    TableSpec spec;
+    spec.name = kLargeTable;
+    spec.columns = {{"HolderID", ColumnKind::Long}, {"CardNo", ColumnKind::Text, 20}, {"Assigned", ColumnKind::DateTime}};
+    Table table = db->createTable(spec);
     definitionPage = table.def().definitionPage;
-    table.removeAll();
     db->flush();
     auto start = std::chrono::steady_clock::now();
     Row row(3);

@@ -1,15 +1,12 @@
-// Large databases for the storage engine's benchmarks, made by the engine itself: a copy of a
-// shared fixture whose HolderCardData table (Long, Text(20), Date/Time; no indexes) is filled
-// with generated rows.
+// Large databases for the storage engine's benchmarks, made by the engine itself: a new
+// database with one table, HolderCardData (Long, Text(20), Date/Time; no indexes), filled with
+// generated rows. Needs no fixture.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace jet::bench {
-
-// The fixture the databases start from, or "" when the shared fixtures are absent.
-std::string baseFixture();
 
 struct FillResult {
   double seconds = 0;        // inserting and flushing
@@ -18,8 +15,8 @@ struct FillResult {
   double pageFill = 0;       // share of those pages' bytes in use, 0..1
 };
 
-// Copies the fixture to path (replacing it), empties HolderCardData and inserts rows
-// generated rows into it. Throws jet::Error or std::runtime_error on failure.
+// Creates the database at path (replacing any file there) and inserts `rows` generated rows.
+// Throws jet::Error on failure.
 FillResult makeLargeDatabase(const std::string& path, uint32_t rows);
 
 // The table makeLargeDatabase fills.

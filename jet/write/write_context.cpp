@@ -226,7 +226,13 @@ void WriteContext::flush() {
     pager_.discard();
     changed_.clear();
     changedSet_.clear();
-    for (auto& hook : afterDiscard_) hook();
+    for (auto& hook : afterDiscard_) {
+      try {
+        hook();
+      } catch (...) {
+        // The flush's own error is the one to report.
+      }
+    }
     throw;
   }
   changed_.clear();

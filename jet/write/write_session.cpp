@@ -26,8 +26,13 @@ WriteSession::WriteSession(DatabaseImpl& db)
     // The pages went back to what the file holds: so must the decoded definitions.
     for (auto& [page, entry] : writers_) {
       TableImpl& table = *entry.first;
-      table.info = readTableInfo(db_.pager(), db_.header.format, table.info.def.definitionPage,
-                                 table.info.def.name, db_.header.codePage, nullptr);
+      try {
+        table.info = readTableInfo(db_.pager(), db_.header.format, table.info.def.definitionPage,
+                                   table.info.def.name, db_.header.codePage, nullptr);
+      } catch (const Error&) {
+        // A table created since the last flush is gone with the dropped pages.
+        table.info.def.rowCount = 0;
+      }
     }
     writers_.clear();
     rebuilds_.clear();

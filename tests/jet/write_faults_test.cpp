@@ -1,0 +1,83 @@
+// A flush that fails at any page write leaves the file exactly as it was: the writes go to a
+// file that refuses its n-th write, for every n a flush makes.
+#include <gtest/gtest.h>
+
+#include "jet/database_impl.h"
+#include "jet/error.h"
+#include "jet/io/file.h"
+#include "jet/write/write_session.h"
+#include "reader_fixtures.h"
+
+namespace {
+
+// A memory file whose n-th write (counting from 1) fails once.
+class FailingFile : public jet::File {
+ public:
+  FailingFile(std::vector<uint8_t> bytes, int failAt) : inner_(std::move(bytes)), failAt_(failAt) {}
+  uint64_t size() const override { return inner_.size(); }
+  void readAt(uint64_t offset, void* buffer, size_t len) const override { inner_.readAt(offset, buffer, len); }
+  void writeAt(uint64_t offset, const void* data, size_t len) override {
+    if (++writes_ == failAt_) throw jet::Error(jet::ErrorKind::Io, "simulated write failure");
+    inner_.writeAt(offset, data, len);
+  }
+  void sync() override {}
+  void truncate(uint64_t len) override { inner_.truncate(len); }
+  bool writable() const override { return true; }
+  const std::string& name() const override { return inner_.name(); }
+  const std::vector<uint8_t>& bytes() const { return inner_.bytes(); }
+  int writes() const { return writes_; }
+
+ private:
+  jet::MemoryFile inner_;
+  int failAt_;
+  int writes_ = 0;
+};
+
+TEST(WriteFaults, AFlushFailingAtAnyWriteLeavesTheFileAsItWas) {
+  QAR_REQUIRE_FIXTURES();
+  auto source = jet::testing::fixture("qar26m/basic/destination.mdb");
+  if (source.empty()) GTEST_SKIP() << "qar26m/basic/destination.mdb not found";
+  const auto original = jet::testing::readWholeFile(source);
+  jet::testing::TempDir dir;
+  // The database lives in memory; its journal beside this path on disk.
+  const std::string path = (dir.path() / "faulty.mdb").string();
+
+  auto writeSome = [&](jet::DatabaseImpl& db) {
+    jet::TableImpl& table = db.table(*db.findTable("HolderCardData"));
+    jet::write::TableWriter& w = db.writer().writer(table);
+    for (int i = 0; i < 400; ++i) {  // enough rows for new pages and a promoted map
+      jet::Row r{int32_t{i}, std::string("FAULT-") + std::to_string(i), jet::DateTime{45000.0 + i}};
+      w.insert(r);
+    }
+  };
+  // How many writes a successful flush makes.
+  int total = 0;
+  {
+    auto file = std::make_unique<FailingFile>(original, -1);
+    FailingFile* raw = file.get();
+    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    writeSome(*db);
+    db->writer().flush();
+    total = raw->writes();
+    EXPECT_NE(raw->bytes(), original);
+  }
+  ASSERT_GT(total, 3);
+  for (int failAt = 1; failAt <= total; ++failAt) {
+    auto file = std::make_unique<FailingFile>(original, failAt);
+    FailingFile* raw = file.get();
+    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    writeSome(*db);
+    EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
+    EXPECT_EQ(raw->bytes(), original) << "write " << failAt << " of " << total;
+    // The open database forgot the unwritten rows and can go on writing.
+    jet::TableImpl& table = db->table(*db->findTable("HolderCardData"));
+    EXPECT_EQ(table.info.def.rowCount, 29u);
+    jet::Row r{int32_t{1}, std::string("after"), jet::DateTime{1}};
+    db->writer().writer(table).insert(r);
+    db->writer().flush();
+    EXPECT_NE(raw->bytes(), original);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+}
+
+}  // namespace

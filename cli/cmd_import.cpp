@@ -98,8 +98,9 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream&) {
   } catch (const jet::Error& e) {
     throw std::runtime_error("line " + std::to_string(current) + ": " + e.what() + "; nothing was imported");
   }
+  const std::string tableName = table.info.def.name;  // the table goes with the database
   db->close();
-  out << "imported " << rows.size() << " row" << (rows.size() == 1 ? "" : "s") << " into " << table.info.def.name << "\n";
+  out << "imported " << rows.size() << " row" << (rows.size() == 1 ? "" : "s") << " into " << tableName << "\n";
   return 0;
 }
 

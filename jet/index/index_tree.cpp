@@ -114,6 +114,12 @@ class TreeChecker {
       corrupt(number, "page belongs to table definition " + std::to_string(page.tableDefinitionPage()) +
                           ", not " + std::to_string(tdef_));
     }
+    const IndexPageLayout& layout = indexPageLayout(format_);
+    const size_t free = layout.pageSize - layout.entries() - page.usedEntryBytes();
+    if (page.freeSpace() != free) {
+      corrupt(number, "free space is recorded as " + std::to_string(page.freeSpace()) + " bytes, the entries leave " +
+                          std::to_string(free));
+    }
     if (page.leaf()) {
       checkLeaf(page, depth);
       return;

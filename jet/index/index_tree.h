@@ -57,11 +57,11 @@ struct IndexTreeStats {
 };
 
 // Walks every page of the index under rootPage and checks what readers and writers rely
-// on: page types, entries in strictly increasing order across the whole index, every
-// intermediate entry equal to the last entry of its child, all leaves at one depth, the
-// leaf chain (previous / next) following key order, no page reached twice, and, when
-// tableDefinitionPage is not 0, every page naming that table. Throws jet::Error (Corrupt)
-// describing the first fault.
+// on: page types, the free space each page records, entries in strictly increasing order
+// across the whole index, every intermediate entry equal to the last entry of its child,
+// all leaves at one depth, the leaf chain (previous / next) following key order, no page
+// reached twice, and, when tableDefinitionPage is not 0, every page naming that table.
+// Throws jet::Error (Corrupt) describing the first fault.
 IndexTreeStats verifyIndexTree(const IndexPageFetcher& fetch, Format format, uint32_t rootPage,
                                uint32_t tableDefinitionPage = 0);
 

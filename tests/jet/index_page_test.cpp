@@ -284,6 +284,10 @@ TEST(IndexTree, CheckFindsBrokenTrees) {
   expectBroken(t, "an intermediate page without children");
 
   t = threeLeafTree();
+  t.pages[21][kJet4IndexPage.freeSpace] ^= 1;
+  expectBroken(t, "a wrong free space field");
+
+  t = threeLeafTree();
   t.pages.erase(21);
   expectBroken(t, "a missing page");
 

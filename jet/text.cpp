@@ -112,15 +112,33 @@ std::string decodeJet4Text(const uint8_t* data, size_t len) {
 
 namespace {
 
-// One converter per code page, opened on first use. Not thread-safe, like the engine.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// One converter per code page, opened on first use and closed at exit. Not thread-safe,
+// like the engine.
+class Converters {
+ public:
+  ~Converters() {
+    for (auto& [page, cd] : converters_) {
+      if (cd != kNoConverter) iconv_close(cd);
+    }
+  }
+  iconv_t get(uint16_t codePage) {
+    auto it = converters_.find(codePage);
+    if (it != converters_.end()) return it->second;
+    std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    converters_[codePage] = cd;
+    return cd;
+  }
+
+ private:
+  std::map<uint16_t, iconv_t> converters_;
+};
+
 iconv_t converterFor(uint16_t codePage) {
-  static std::map<uint16_t, iconv_t> converters;
-  auto it = converters.find(codePage);
-  if (it != converters.end()) return it->second;
-  std::string name = "CP" + std::to_string(codePage);
-  iconv_t cd = iconv_open("UTF-8", name.c_str());
-  converters[codePage] = cd;
-  return cd;
+  static Converters converters;
+  return converters.get(codePage);
 }
 
 // Windows-1252: Latin-1 except 0x80-0x9F. The five bytes the code page leaves undefined map
@@ -150,7 +168,7 @@ std::string decodeCodePage(const uint8_t* data, size_t len, uint16_t codePage) {
 
   if (codePage == 1252) return decodeCp1252(data, len);
   iconv_t cd = converterFor(codePage);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return decodeCp1252(data, len);
+  if (cd == kNoConverter) return decodeCp1252(data, len);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string out;
   out.resize(len * 4 + 8);

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -102,6 +103,25 @@ TEST_F(StartCopyTest, AMissingSourceEndsInTheErrorBoxThenTheFailedMessage) {
       << "a failed connect creates no file";
 }
 
+TEST_F(StartCopyTest, TheRunUsesThePathsTheFieldsHoldWhenItStarts) {
+  QString source;
+  QString destination;
+  if (!copyFixturePair(QStringLiteral("basic"), dir, source, destination))
+    GTEST_SKIP() << "the shared pair qar26m/basic is not under " QAR_FIXTURES_DIR;
+  window->edtFrom->setText(source);
+  window->edtTo->setText(destination);
+  window->btnCancelAll->click();
+  // Between the click and the run's start the source field changes to a file that is not there.
+  window->onProgressWindowCreated = [&](QWidget*) {
+    window->edtFrom->setText(dir.filePath(QStringLiteral("gone.mdb")));
+  };
+  startCopy();
+  ASSERT_FALSE(answerer.boxes().empty());
+  EXPECT_EQ(answerer.boxes().front().text, QStringLiteral("Source Database Connect failure!"))
+      << answerer.transcript().toStdString();
+  EXPECT_EQ(closingText(), QStringLiteral("Database convert failed."));
+}
+
 // The conversions below work on copies of the shared QAR26M pairs.
 class FixtureRunTest : public StartCopyTest {
  protected:
@@ -144,8 +164,11 @@ TEST_F(FixtureRunTest, CancelDuringTheRunEndsInTheCancelledMessage) {
     auto* frmCopy = qobject_cast<TfrmCopy*>(progress);
     ASSERT_NE(frmCopy, nullptr);
     presser.setInterval(0);
-    QObject::connect(&presser, &QTimer::timeout, frmCopy, [&presser, frmCopy] {
+    QObject::connect(&presser, &QTimer::timeout, frmCopy, [this, &presser, frmCopy] {
       if (!frmCopy->running()) return;
+      // While it runs, the progress window is the modal one: the main window takes no input.
+      EXPECT_EQ(QApplication::activeModalWidget(), frmCopy);
+      EXPECT_TRUE(QApplication::activeModalWidget() != window.get());
       frmCopy->btnCancel->click();
       presser.stop();
     });

@@ -30,21 +30,33 @@ QByteArray fileHash(const QString& path) {
   return h.result();
 }
 
+namespace {
+
+std::optional<std::string> probeWrite(bool indexed) {
+  QTemporaryDir dir;
+  try {
+    auto db = jet::Database::create(dir.filePath(QStringLiteral("probe.mdb")).toStdString());
+    jet::TableSpec spec{"Probe", {{"ID", jet::ColumnKind::Long}}, {}};
+    if (indexed) spec.indexes.push_back({"PrimaryKey", {"ID"}, true, true});
+    jet::Table t = db->createTable(spec);
+    jet::Row row{int32_t{1}};
+    t.insert(row);
+    db->close();
+  } catch (const jet::Error& e) {
+    return std::string(e.what());
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::string> writerMissing() {
-  static const std::optional<std::string> answer = []() -> std::optional<std::string> {
-    QTemporaryDir dir;
-    try {
-      auto db = jet::Database::create(dir.filePath(QStringLiteral("probe.mdb")).toStdString());
-      jet::TableSpec spec{"Probe", {{"ID", jet::ColumnKind::Long}}, {}};
-      jet::Table t = db->createTable(spec);
-      jet::Row row{int32_t{1}};
-      t.insert(row);
-      db->close();
-    } catch (const jet::Error& e) {
-      return std::string(e.what());
-    }
-    return std::nullopt;
-  }();
+  static const std::optional<std::string> answer = probeWrite(false);
+  return answer;
+}
+
+std::optional<std::string> indexWriterMissing() {
+  static const std::optional<std::string> answer = probeWrite(true);
   return answer;
 }
 

@@ -23,6 +23,8 @@ QByteArray fileHash(const QString& path);
 
 // Whether the engine can create databases and write rows; the reason when it cannot.
 std::optional<std::string> writerMissing();
+// The same for rows of tables with indexes (a primary key).
+std::optional<std::string> indexWriterMissing();
 
 // Creates dir/<name> with one table and its rows (values in column order).
 QString createDatabase(const QTemporaryDir& dir, const QString& name, const jet::TableSpec& table,
@@ -44,6 +46,9 @@ class LocaleGuard {
   const QString var = ::qar::data::testing::fixture(relative);                          \
   if (var.isEmpty()) GTEST_SKIP() << "fixture " << (relative) << " is absent (shared fixtures folder " \
                                   << QAR_FIXTURES_DIR << ")"
+
+#define QAR_INDEX_WRITER_OR_SKIP()                                                       \
+  if (auto why = ::qar::data::testing::indexWriterMissing()) GTEST_SKIP() << "engine cannot write indexed rows yet: " << *why
 
 #define QAR_WRITER_OR_SKIP()                                                             \
   if (auto why = ::qar::data::testing::writerMissing()) GTEST_SKIP() << "engine cannot write yet: " << *why

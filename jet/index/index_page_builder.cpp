@@ -7,15 +7,12 @@
 
 #include "jet/error.h"
 #include "jet/index/index_page.h"
+#include "jet/util/bytes.h"
 
 namespace jet {
 namespace {
 
 constexpr uint32_t kMaxRowPage = 0xFFFFFF;  // data page numbers in entries take 3 bytes
-
-void putLe(uint8_t* p, uint32_t v, size_t width) {
-  for (size_t i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 size_t trailerOf(bool leaf) { return kEntryRowIdSize + (leaf ? 0 : kEntryChildSize); }
 
@@ -70,13 +67,17 @@ void buildIndexPage(const IndexPageHeader& header, std::span<const IndexPageEntr
   uint8_t* p = page.data();
   p[0] = header.leaf ? kIndexLeafPage : kIndexNodePage;
   p[1] = kIndexPageMarker;
-  putLe(p + layout.freeSpace, static_cast<uint32_t>(layout.pageSize - layout.entries() - used), 2);
-  putLe(p + layout.tableDefinition, header.tableDefinitionPage, 4);
-  putLe(p + layout.previousPage, header.previousPage, 4);
-  putLe(p + layout.nextPage, header.nextPage, 4);
-  putLe(p + layout.tailPage, header.tailPage, 4);
+  put16(p + layout.freeSpace, static_cast<uint16_t>(layout.pageSize - layout.entries() - used));
+  put32(p + layout.tableDefinition, header.tableDefinitionPage);
+  put32(p + layout.previousPage, header.previousPage);
+  put32(p + layout.nextPage, header.nextPage);
+  put32(p + layout.tailPage, header.tailPage);
   const size_t prefix = sharedPrefixLength(entries, format);
-  putLe(p + layout.prefixLength, static_cast<uint32_t>(prefix), layout.prefixLengthSize);
+  if (layout.prefixLengthSize == 2) {
+    put16(p + layout.prefixLength, static_cast<uint16_t>(prefix));
+  } else {
+    p[layout.prefixLength] = static_cast<uint8_t>(prefix);
+  }
 
   uint8_t* out = p + layout.entries();
   size_t at = 0;

@@ -7,17 +7,10 @@
 #include <string>
 
 #include "jet/error.h"
+#include "jet/util/bytes.h"
 
 namespace jet {
 namespace {
-
-uint16_t le16At(std::span<const uint8_t> p, size_t at) {
-  return static_cast<uint16_t>(p[at] | (p[at + 1] << 8));
-}
-uint32_t le32At(std::span<const uint8_t> p, size_t at) {
-  return static_cast<uint32_t>(p[at]) | (static_cast<uint32_t>(p[at + 1]) << 8) |
-         (static_cast<uint32_t>(p[at + 2]) << 16) | (static_cast<uint32_t>(p[at + 3]) << 24);
-}
 
 [[noreturn]] void corrupt(uint32_t number, const std::string& what) {
   throw Error(ErrorKind::Corrupt, "index page " + std::to_string(number) + ": " + what);
@@ -45,13 +38,13 @@ void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format 
   }
   leaf_ = page[0] == kIndexLeafPage;
   trailer_ = kEntryRowIdSize + (leaf_ ? 0 : kEntryChildSize);
-  freeSpace_ = le16At(page, layout.freeSpace);
-  tableDefinition_ = le32At(page, layout.tableDefinition);
-  previous_ = le32At(page, layout.previousPage);
-  next_ = le32At(page, layout.nextPage);
-  tail_ = le32At(page, layout.tailPage);
+  freeSpace_ = le16(page.data() + layout.freeSpace);
+  tableDefinition_ = le32(page.data() + layout.tableDefinition);
+  previous_ = le32(page.data() + layout.previousPage);
+  next_ = le32(page.data() + layout.nextPage);
+  tail_ = le32(page.data() + layout.tailPage);
   const size_t prefixLength =
-      layout.prefixLengthSize == 2 ? le16At(page, layout.prefixLength) : page[layout.prefixLength];
+      layout.prefixLengthSize == 2 ? le16(page.data() + layout.prefixLength) : page[layout.prefixLength];
 
   const size_t room = layout.entryRoom();
   const uint8_t* map = page.data() + layout.entryMap;

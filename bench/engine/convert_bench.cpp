@@ -20,6 +20,7 @@
 #include "engine/copy_run.h"
 #include "engine/copyprogress.h"
 #include "engine/selection.h"
+#include "jet/error.h"
 #include "qar_pair.h"
 
 namespace {
@@ -144,16 +145,31 @@ int main(int argc, char** argv) {
     QElapsedTimer build;
     build.start();
     std::map<QString, int> counts;
+    bool indexes = true;
     try {
-      counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale));
+      counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale), true);
+    } catch (const jet::Error& e) {
+      if (e.kind() != jet::ErrorKind::Unsupported) {
+        std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e.what());
+        return 1;
+      }
+      // The engine cannot keep indexes up to date yet: the same tables without them.
+      std::printf("note: the pair is built without indexes (%s)\n", e.what());
+      indexes = false;
+      try {
+        counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale), false);
+      } catch (const std::exception& e2) {
+        std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e2.what());
+        return 1;
+      }
     } catch (const std::exception& e) {
       std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e.what());
       return 1;
     }
     long sourceRecords = 0;
     for (const auto& [table, n] : counts) sourceRecords += n;
-    std::printf("== scale %.2f: %ld source records in 18 tables (pair built in %.2f s)\n", scale, sourceRecords,
-                double(build.nsecsElapsed()) / 1e9);
+    std::printf("== scale %.2f: %ld source records in 18 tables%s (pair built in %.2f s)\n", scale, sourceRecords,
+                indexes ? " with their indexes" : "", double(build.nsecsElapsed()) / 1e9);
 
     std::map<QString, StrategyFigures> figures;
     long total = 0;

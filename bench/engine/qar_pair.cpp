@@ -82,7 +82,6 @@ jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrat
 
 void fill(jet::Database& db, const QString& table, int count, int firstKey, bool source) {
   jet::Table t = db.table(table.toStdString());
-  t.removeAll();
   const TransferStrategy strategy = strategyFor(table);
   const int testColumn = refreshTestColumn(table);
   const auto& columns = t.def().columns;
@@ -94,21 +93,53 @@ void fill(jet::Database& db, const QString& table, int count, int firstKey, bool
   }
 }
 
+// The fixture table's columns (and, when asked, its indexes) as a definition to create.
+jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
+  jet::TableSpec spec;
+  spec.name = def.name;
+  for (const jet::Column& c : def.columns) {
+    jet::ColumnSpec column;
+    column.name = c.name;
+    column.kind = c.kind;
+    column.size = c.kind == jet::ColumnKind::Text ? c.textLength(true) : 0;
+    column.autoNumber = c.autoNumber;
+    column.compressedText = c.compressedText;
+    column.precision = c.precision;
+    column.scale = c.scale;
+    spec.columns.push_back(column);
+  }
+  if (withIndexes) {
+    for (const jet::Index& index : def.indexes) {
+      if (index.foreignKey) continue;
+      jet::IndexSpec is;
+      is.name = index.name;
+      for (const jet::IndexColumn& ic : index.columns)
+        is.columns.push_back((ic.ascending ? "" : "-") + def.columns[size_t(ic.column)].name);
+      is.primary = index.primary;
+      is.unique = index.unique;
+      is.ignoreNulls = index.ignoreNulls;
+      spec.indexes.push_back(is);
+    }
+  }
+  return spec;
+}
+
 }  // namespace
 
-std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape) {
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes) {
   const QString fixtures = QStringLiteral(QAR_FIXTURES_DIR) + "/qar26m/basic/";
   std::map<QString, int> counts;
   for (const char* side : {"source", "destination"}) {
     const QString target = QDir(folder).filePath(QString(side) + ".mdb");
     QFile::remove(target);
-    if (!QFile::copy(fixtures + side + ".mdb", target))
-      throw std::runtime_error("cannot copy the shared fixture pair from " + fixtures.toStdString());
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    const QString model = fixtures + side + ".mdb";
+    if (!QFile::exists(model)) throw std::runtime_error("the shared fixture pair is absent: " + model.toStdString());
+    auto shapes = jet::Database::open(model.toStdString(), jet::OpenMode::ReadOnly);
+    auto db = jet::Database::create(target.toStdString());
     const bool source = std::string(side) == "source";
-    auto db = jet::Database::open(target.toStdString(), jet::OpenMode::ReadWrite);
     for (const CatalogueEntry& entry : TableCatalogue) {
       const QString table = entry.name;
+      db->createTable(specOf(shapes->table(entry.name).def(), withIndexes));
       const int n = recordsFor(table, shape);
       switch (strategyFor(table)) {
         case TransferStrategy::MergeOneKey:

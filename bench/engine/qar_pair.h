@@ -1,6 +1,6 @@
-// A QAR26M-shaped source/destination pair for the conversion benchmark, made by the storage
-// engine: the shared basic pair's eighteen tables (their columns and keys) refilled with
-// generated records. Merge tables' destinations hold half of the source's keys (a third of
+// A QAR26M-shaped source/destination pair for the conversion benchmark, made from nothing by
+// the storage engine: the eighteen tables with the columns (and, when asked, the indexes) of
+// the shared basic pair, filled with generated records. Merge tables' destinations hold half of the source's keys (a third of
 // the shared text keys differ in letter case), positional tables pair record for record,
 // replace-all destinations hold half as many records as their sources.
 #pragma once
@@ -19,8 +19,9 @@ struct PairShape {
   PairShape scaled(double factor) const;
 };
 
-// Builds source.mdb and destination.mdb in folder from the shared fixture pair. Returns the
-// source's record count per table. Raises std::exception (jet::Error included) on failure.
-std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape);
+// Builds new source.mdb and destination.mdb files in folder shaped like the shared fixture
+// pair. Returns the source's record count per table. Raises std::exception (jet::Error
+// included) on failure.
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes);
 
 }  // namespace qar::bench

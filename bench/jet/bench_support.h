@@ -9,7 +9,8 @@
 namespace jet::bench {
 
 struct FillResult {
-  double seconds = 0;        // inserting and flushing
+  double seconds = 0;        // inserting and flushing, wall clock
+  double cpuSeconds = 0;     // the same, processor time of this process (the machine is shared)
   uint64_t fileBytes = 0;
   uint32_t dataPages = 0;    // pages holding the table's rows
   double pageFill = 0;       // share of those pages' bytes in use, 0..1

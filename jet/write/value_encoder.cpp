@@ -53,7 +53,9 @@ std::optional<double> asReal(const Value& value) {
 }
 
 void putLE(std::vector<uint8_t>& out, uint64_t v, int width) {
-  for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  size_t at = out.size();
+  out.resize(at + static_cast<size_t>(width));
+  for (int i = 0; i < width; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 using U128 = unsigned __int128;

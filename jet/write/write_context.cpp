@@ -39,10 +39,20 @@ WriteContext::WriteContext(Pager& pager, Format format, std::string journalPath)
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
 
+bool WriteContext::hasUndo(uint32_t page) const {
+  for (size_t i = 0; i < undoCount_; ++i) {
+    if (undo_[i].page == page) return true;
+  }
+  return false;
+}
+
 uint8_t* WriteContext::modify(uint32_t page) {
-  if (inOperation_ && page < opStartPages_ && !undo_.count(page)) {
+  if (inOperation_ && page < opStartPages_ && !hasUndo(page)) {
     const auto ref = pager_.read(page);
-    undo_.emplace(page, ref->bytes);
+    if (undoCount_ == undo_.size()) undo_.emplace_back();
+    UndoImage& image = undo_[undoCount_++];
+    image.page = page;
+    image.bytes.assign(ref->bytes.begin(), ref->bytes.end());
   }
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
@@ -140,13 +150,13 @@ void WriteContext::begin() {
   if (depth_++ > 0) return;
   inOperation_ = true;
   opStartPages_ = pager_.pageCount();
-  undo_.clear();
+  undoCount_ = 0;
 }
 
 void WriteContext::commit() {
   if (depth_ == 0 || --depth_ > 0) return;
   inOperation_ = false;
-  undo_.clear();
+  undoCount_ = 0;
   rollbackHooks_.clear();
 }
 
@@ -154,10 +164,10 @@ void WriteContext::rollback() {
   if (depth_ == 0 || --depth_ > 0) return;
   if (!inOperation_) return;
   inOperation_ = false;
-  for (auto& [page, bytes] : undo_) {
-    std::memcpy(pager_.modify(page), bytes.data(), bytes.size());
+  for (size_t i = 0; i < undoCount_; ++i) {
+    std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
   }
-  undo_.clear();
+  undoCount_ = 0;
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
   rollbackHooks_.clear();

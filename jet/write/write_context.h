@@ -72,7 +72,15 @@ class WriteContext {
   bool inOperation_ = false;
   int depth_ = 0;
   uint32_t opStartPages_ = 0;
-  std::unordered_map<uint32_t, std::vector<uint8_t>> undo_;  // old bytes, this operation
+  // Old bytes of the pages this operation changed: the first undoCount_ entries are in use;
+  // their buffers are kept for the next operation (most operations touch one or two pages).
+  struct UndoImage {
+    uint32_t page = 0;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<UndoImage> undo_;
+  size_t undoCount_ = 0;
+  bool hasUndo(uint32_t page) const;
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;

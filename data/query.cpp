@@ -1,6 +1,8 @@
 // TADOQuery: statement text, open and close, the command form, fields and navigation.
 #include "data/query.h"
 
+#include <algorithm>
+
 #include "base/exception.h"
 #include "data/connection.h"
 #include "data/messages.h"
@@ -102,7 +104,8 @@ void TADOQuery::Open() {
     std::vector<jet::ColumnKind> kinds;
     for (const auto& c : def.columns) kinds.push_back(c.kind);
     store_ = ResultStore(std::move(kinds));
-    store_.reserve(table.rowCount());
+    // The stored count only sizes the first allocation; a damaged one must not make it huge.
+    store_.reserve(std::min<size_t>(table.rowCount(), size_t{1} << 22));
     jet::RowCursor cursor = table.scan();
     while ((maxRecords_ == 0 || store_.rowCount() < static_cast<size_t>(maxRecords_)) && cursor.next())
       store_.appendRow(cursor.values(), cursor.id());

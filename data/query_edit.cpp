@@ -1,5 +1,7 @@
 // TADOQuery's editing: edit, append, field assignment, post and cancel. A post writes
 // through to the engine at once and then updates the in-memory result and its key indexes.
+#include <algorithm>
+
 #include "base/exception.h"
 #include "data/connection.h"
 #include "data/messages.h"
@@ -66,6 +68,12 @@ void TADOQuery::Cancel() {
 
 void TADOQuery::Post() {
   checkEditing();
+  bool anyAssigned = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
+  if (state_ == TDataSetState::dsEdit && !anyAssigned) {  // nothing to write
+    Cancel();
+    eof_ = false;
+    return;
+  }
   try {
     jet::Database& db = connection_->writeDatabase();
     jet::Table table = db.table(table_.toStdString());
@@ -79,18 +87,15 @@ void TADOQuery::Post() {
       for (auto& [key, index] : indexes_) index->add(store_, r);
       current_ = r;
     } else {
-      bool any = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
-      if (any) {
-        jet::Row row = store_.row(current_);
-        for (size_t i = 0; i < fields_.size(); ++i)
-          if (assigned_[i]) row[i] = pending_[i];
-        table.update(store_.rowId(current_), row);
-        auto r = static_cast<uint32_t>(current_);
-        for (auto& [key, index] : indexes_) index->remove(store_, r);
-        for (size_t i = 0; i < fields_.size(); ++i)
-          if (assigned_[i]) store_.setCell(current_, i, row[i]);
-        for (auto& [key, index] : indexes_) index->add(store_, r);
-      }
+      jet::Row row = store_.row(current_);
+      for (size_t i = 0; i < fields_.size(); ++i)
+        if (assigned_[i]) row[i] = pending_[i];
+      table.update(store_.rowId(current_), row);
+      auto r = static_cast<uint32_t>(current_);
+      for (auto& [key, index] : indexes_) index->remove(store_, r);
+      for (size_t i = 0; i < fields_.size(); ++i)
+        if (assigned_[i]) store_.setCell(current_, i, row[i]);
+      for (auto& [key, index] : indexes_) index->add(store_, r);
     }
   } catch (const jet::Error& e) {
     msg::raiseProvider(e.what());  // the state stays editing or inserting

@@ -1,6 +1,7 @@
 // Column-wise storage of an open query's rows (layout in resultstore.h).
 #include "data/resultstore.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <stdexcept>
@@ -53,12 +54,17 @@ void ResultStore::reserve(size_t rows) {
 uint64_t ResultStore::addToPool(std::string_view bytes) {
   uint64_t offset = pool_.size();
   uint64_t n = bytes.size();
+  char length[10];
+  size_t used = 0;
   do {  // little-endian base-128 length
     char b = static_cast<char>(n & 0x7F);
     n >>= 7;
     if (n) b = static_cast<char>(b | 0x80);
-    pool_.push_back(b);
+    length[used++] = b;
   } while (n);
+  if (pool_.capacity() - pool_.size() < used + bytes.size())
+    pool_.reserve(std::max(pool_.capacity() * 2, pool_.size() + used + bytes.size()));
+  pool_.append(length, used);
   pool_.append(bytes);
   return offset;
 }
@@ -120,6 +126,7 @@ uint64_t ResultStore::encode(const Column& column, const jet::Value& v) {
 void ResultStore::setNull(Column& column, size_t row, bool null) {
   size_t word = row / 64;
   if (column.nullBits.size() <= word) column.nullBits.resize(word + 1, 0);
+  if (!null && !(column.nullBits[word] >> (row % 64) & 1)) return;  // the usual case
   uint64_t bit = uint64_t{1} << (row % 64);
   if (null)
     column.nullBits[word] |= bit;

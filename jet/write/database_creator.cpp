@@ -17,6 +17,7 @@
 #include "jet/io/file.h"
 #include "jet/util/bytes.h"
 #include "jet/write/table_creator.h"
+#include "jet/write/value_encoder.h"
 #include "jet/write/write_session.h"
 
 namespace jet::write {
@@ -126,12 +127,6 @@ std::vector<AccessEntry> accessEntries() {
   };
 }
 
-double nowAsDateTime() {
-  using namespace std::chrono;
-  double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  return 25569.0 + seconds / 86400.0;
-}
-
 std::vector<uint8_t> headerPage(double created) {
   std::vector<uint8_t> page(kPageSize, 0);
   page[1] = 0x01;
@@ -182,7 +177,7 @@ std::vector<Column> columnsOf(const SystemTable& t) {
 }  // namespace
 
 void writeEmptyDatabaseFile(const std::string& path) {
-  const double created = nowAsDateTime();
+  const double created = currentDateTime();
   uint32_t indexPages = 0;
   for (const auto& t : systemTables()) indexPages += static_cast<uint32_t>(t.indexes.size());
   const uint32_t pageCount = kFirstIndexPage + indexPages;
@@ -265,7 +260,7 @@ void addSystemRows(DatabaseImpl& db) {
   TableImpl& aces = db.table(CatalogEntry{"MSysACEs", 3, kSystemObjectFlag});
   TableWriter& catalogWriter = session.writer(catalog);
   TableWriter& acesWriter = session.writer(aces);
-  const double now = nowAsDateTime();
+  const double now = currentDateTime();
   auto entry = [&](int32_t id, int32_t parent, const char* name, int16_t type, const Bytes& owner) {
     Row row(catalog.info.def.columns.size(), Null{});
     const TableDef& d = catalog.info.def;

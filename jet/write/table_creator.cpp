@@ -59,12 +59,6 @@ void checkName(const std::string& what, const std::string& name) {
   }
 }
 
-double nowAsDateTime() {
-  using namespace std::chrono;
-  double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  return 25569.0 + seconds / 86400.0;  // days from 1899-12-30 to 1970-01-01, plus today
-}
-
 void appendName(std::vector<uint8_t>& out, const std::string& name) {
   std::vector<uint8_t> bytes = encodeJet4Text(utf8ToUtf16(name), false);
   size_t at = out.size();
@@ -373,7 +367,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
     addRow(ctx.spec(), page, map);
     addRow(ctx.spec(), page, map);
 
-    double now = nowAsDateTime();
+    double now = currentDateTime();
     Row entry(cdef.columns.size(), Null{});
     entry[cId] = static_cast<int32_t>(first);
     entry[cParent] = parent;

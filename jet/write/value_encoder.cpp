@@ -2,6 +2,7 @@
 #include "jet/write/value_encoder.h"
 
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -116,6 +117,12 @@ void checkUtf16Length(const Column& column, size_t units, size_t maxUnits) {
 }
 
 }  // namespace
+
+double currentDateTime() {
+  using namespace std::chrono;
+  double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
+  return 25569.0 + seconds / 86400.0;  // 1899-12-30 is 25569 days before 1970-01-01
+}
 
 int fixedWidth(ColumnKind kind) {
   switch (kind) {

@@ -39,6 +39,9 @@ std::u16string utf8ToUtf16(std::string_view utf8);
 // otherwise UTF-16LE.
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompression);
 
+// Now as a Date/Time value (days since 1899-12-30, local time zone ignored: UTC).
+double currentDateTime();
+
 // Largest Memo or OLE value the engine stores (Access's limit for long values).
 inline constexpr uint32_t kMaxLongValueBytes = 0x3FFFFFFF;
 

@@ -12,33 +12,17 @@
 #include "jet/index/index_tree.h"
 #include "jet/io/file.h"
 #include "reader_fixtures.h"
+#include "write_testing.h"
 
 namespace {
 
 using jet::testing::TempDir;
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-bool haveMdbTools() { return run("command -v mdb-export").find("mdb-export") != std::string::npos; }
+std::string run(const std::string& command) { return jet::testing::runCommand(command); }
+using jet::testing::haveMdbTools;
 
-jet::StructureReport check(const std::string& path) {
-  auto impl = jet::openDatabaseImpl(jet::openFile(path, jet::FileAccess::ReadOnly), path, jet::OpenMode::ReadOnly);
-  return jet::checkStructure(*impl);
-}
-
-std::string defects(const jet::StructureReport& r) {
-  std::string s;
-  for (const auto& d : r.defects) s += d + "\n";
-  return s;
-}
+jet::StructureReport check(const std::string& path) { return jet::testing::checkFile(path); }
+std::string defects(const jet::StructureReport& r) { return jet::testing::describeDefects(r); }
 
 TEST(CreateDatabase, ANewDatabaseHasTheSystemTablesAndPassesCheck) {
   TempDir dir;

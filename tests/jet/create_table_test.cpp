@@ -8,22 +8,14 @@
 #include "jet/database.h"
 #include "jet/index/index_tree.h"
 #include "reader_fixtures.h"
+#include "write_testing.h"
 
 namespace {
 
 using jet::testing::TempDir;
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-bool haveMdbTools() { return run("command -v mdb-export").find("mdb-export") != std::string::npos; }
+std::string run(const std::string& command) { return jet::testing::runCommand(command); }
+using jet::testing::haveMdbTools;
 
 jet::TableSpec everyKind(const std::string& name) {
   using K = jet::ColumnKind;

@@ -10,22 +10,14 @@
 #include "jet/database_impl.h"
 #include "jet/io/file.h"
 #include "reader_fixtures.h"
+#include "write_testing.h"
 
 namespace {
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string run(const std::string& command) { return jet::testing::runCommand(command); }
 
 std::string exportTable(const std::filesystem::path& file, const std::string& table) {
-  return run("mdb-export -b hex '" + file.string() + "' '" + table + "' 2>&1");
+  return jet::testing::mdbExport(file, table);
 }
 
 size_t lines(const std::string& s) { return static_cast<size_t>(std::count(s.begin(), s.end(), '\n')); }
@@ -71,12 +63,8 @@ TEST(WriteFixturesInterop, ChangedAccessFilesStillReadWithMdbtools) {
         EXPECT_EQ(lines(after), lines(text)) << source << " table " << name << "\n" << after;
       }
     }
-    auto impl = jet::openDatabaseImpl(jet::openFile(path.string(), jet::FileAccess::ReadOnly), path.string(),
-                                      jet::OpenMode::ReadOnly);
-    jet::StructureReport report = jet::checkStructure(*impl);
-    std::string defects;
-    for (const auto& d : report.defects) defects += d + "\n";
-    EXPECT_TRUE(report.ok()) << source << "\n" << defects;
+    jet::StructureReport report = jet::testing::checkFile(path);
+    EXPECT_TRUE(report.ok()) << source << "\n" << jet::testing::describeDefects(report);
   }
   EXPECT_GT(changedTables, 3);
 }

@@ -6,21 +6,13 @@
 
 #include "jet/database.h"
 #include "reader_fixtures.h"
+#include "write_testing.h"
 
 namespace {
 
 using jet::testing::TempDir;
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string run(const std::string& command) { return jet::testing::runCommand(command); }
 
 // Long-value pages still in use ("LVAL" owner, page type 0x01).
 int liveLongValuePages(const std::filesystem::path& path) {

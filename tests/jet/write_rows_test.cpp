@@ -10,24 +10,16 @@
 
 #include "jet/database.h"
 #include "reader_fixtures.h"
+#include "write_testing.h"
 
 namespace {
 
 using jet::testing::TempDir;
 using jet::testing::fixture;
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string run(const std::string& command) { return jet::testing::runCommand(command); }
 
-bool haveMdbTools() { return run("command -v mdb-export").find("mdb-export") != std::string::npos; }
+using jet::testing::haveMdbTools;
 
 std::string mdbExport(const std::filesystem::path& file, const std::string& table) {
   return run("mdb-export '" + file.string() + "' '" + table + "' 2>&1");

@@ -56,6 +56,25 @@ TEST(CliCheck, FindsDamage) {
   EXPECT_NE(r.out.find("\nFAIL"), std::string::npos) << r.out;
 }
 
+TEST(CliCreate, MakesANewDatabaseOnceAndRefusesAnExistingFile) {
+  jet::testing::TempDir dir;
+  std::string path = (dir.path() / "made.mdb").string();
+  CliRun made = run({"create", path});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(run({"tables", path}).out, "");
+  EXPECT_EQ(run({"check", path}).status, 0);
+  auto before = jet::testing::readWholeFile(path);
+  CliRun again = run({"create", path});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_FALSE(again.err.empty());
+  EXPECT_EQ(jet::testing::readWholeFile(path), before);
+  EXPECT_EQ(run({"create"}).status, 2);
+  ASSERT_EQ(run({"create-table", path, "Log", "At:DateTime", "What:Memo"}).status, 0);
+  CliRun imported = run({"import", path, "Log", "--format", "jsonl"}, "[\"2024-01-01 00:00:00\",\"hello\"]\n");
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(run({"export", path, "Log"}).out, "At,What\r\n2024-01-01 00:00:00,hello\r\n");
+}
+
 class CliWriteTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -196,8 +196,12 @@ int main(int argc, char** argv) {
                   (window.cpu / headless.cpu - 1) * 100);
     }
   }
-  if (cliTimes.count(1.0) && cliTimes.count(0.1))
-    std::printf("ten times the records took %.2f times the wall time, %.2f times the CPU time\n",
-                cliTimes[1.0].wall / cliTimes[0.1].wall, cliTimes[1.0].cpu / cliTimes[0.1].cpu);
+  if (cliTimes.size() >= 2) {
+    const auto& small = *cliTimes.begin();
+    const auto& large = *cliTimes.rbegin();
+    std::printf("%.0f times the records took %.2f times the wall time, %.2f times the CPU time\n",
+                large.first / small.first, large.second.wall / small.second.wall,
+                large.second.cpu / small.second.cpu);
+  }
   return 0;
 }

@@ -27,7 +27,7 @@ std::optional<int64_t> toInteger(const Variant& v) {
   if (v.type() == VarType::Integer) return v.integer();
   if (v.type() == VarType::Text) {
     bool ok = false;
-    qlonglong exact = v.text().trimmed().toLongLong(&ok);
+    qlonglong exact = v.text().toLongLong(&ok);
     if (ok) return exact;
   }
   auto d = toNumber(v);

@@ -99,7 +99,7 @@ void putVariantNumber(std::string& out, const Variant& v) {
 
 std::optional<int64_t> literalInteger(const QString& text) {
   bool ok = false;
-  qlonglong exact = text.trimmed().toLongLong(&ok);
+  qlonglong exact = text.toLongLong(&ok);
   if (ok) return exact;
   auto d = parseFloat(text);
   if (!d || std::trunc(*d) != *d) return std::nullopt;

@@ -9,6 +9,7 @@
 
 using namespace qar::data;
 using qar::data::testing::LocaleGuard;
+using qar::data::testing::messageOf;
 
 namespace {
 
@@ -24,15 +25,6 @@ jet::Column column(const char* name, jet::ColumnKind kind, uint16_t size = 0, bo
 // A field with no dataset: enough for its conversions.
 std::unique_ptr<TField> field(const jet::Column& c) {
   return TField::create(nullptr, 0, makeFieldDefs({c}, true).front());
-}
-
-std::string messageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const qar::Exception& e) {
-    return e.message();
-  }
-  return "(no error)";
 }
 
 }  // namespace

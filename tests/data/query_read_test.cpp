@@ -23,15 +23,6 @@ const char* const kTables[] = {"DepartmentData", "UserRightsData", "CardData",  
                                "CRModuleData", "CRTimerData", "CRTimeZoneData", "HolidayData",
                                "HolderCardData", "IOData"};
 
-std::string messageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const qar::Exception& e) {
-    return e.message();
-  }
-  return "(no error)";
-}
-
 void select(TADOQuery& q, const QString& table) {
   q.Close();
   q.SQL().Clear();

@@ -15,15 +15,6 @@ using namespace qar::data::testing;
 
 namespace {
 
-std::string messageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const qar::Exception& e) {
-    return e.message();
-  }
-  return "(no error)";
-}
-
 void run(TADOQuery& q, const QString& sql, bool open = true) {
   q.Close();
   q.SQL().Clear();
@@ -110,8 +101,9 @@ TEST_F(QueryWrite, AppendAndEditWriteThroughAndAreFoundAgain) {
   q.Edit();
   q.Fields(2).setValue(Variant("Z-RENAMED"));
   q.Post();
-  if (!oldKey.isEmpty())
+  if (!oldKey.isEmpty()) {
     EXPECT_FALSE(q.Locate(QStringLiteral("DoorName"), Variant(oldKey), loCaseInsensitive) && q.RecNo() == 1);
+  }
   EXPECT_TRUE(q.Locate(QStringLiteral("DoorName"), Variant("z-renamed"), loCaseInsensitive));
   EXPECT_EQ(q.RecNo(), 1);
   q.Close();

@@ -1,6 +1,8 @@
 // Fixture copies, engine-made databases and hashes for the dataset layer's tests.
 #include "data_fixtures.h"
 
+#include "base/exception.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +60,15 @@ std::optional<std::string> writerMissing() {
 std::optional<std::string> indexWriterMissing() {
   static const std::optional<std::string> answer = probeWrite(true);
   return answer;
+}
+
+std::string messageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const qar::Exception& e) {
+    return e.message();
+  }
+  return "(no error)";
 }
 
 QString createDatabase(const QTemporaryDir& dir, const QString& name, const jet::TableSpec& table,

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ std::optional<std::string> indexWriterMissing();
 // Creates dir/<name> with one table and its rows (values in column order).
 QString createDatabase(const QTemporaryDir& dir, const QString& name, const jet::TableSpec& table,
                        const std::vector<jet::Row>& rows);
+
+// The message of the qar::Exception f raises, or "(no error)".
+std::string messageOf(const std::function<void()>& f);
 
 // Pins QLocale's default for the test's lifetime.
 class LocaleGuard {

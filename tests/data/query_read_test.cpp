@@ -287,3 +287,21 @@ TEST_F(QueryRead, KeepConnectionOffDisconnectsWithTheLastQuery) {
   conn.setConnected(false);
   EXPECT_FALSE(q.Active());
 }
+
+TEST(QueryReadJet3, Access97FilesReadButCannotBeModified) {
+  QTemporaryDir dir;
+  QString path = copyFixture(QStringLiteral("access/jet3/testV1997.mdb"), dir);
+  if (path.isEmpty()) GTEST_SKIP() << "fixture access/jet3/testV1997.mdb is absent (" << QAR_FIXTURES_DIR << ")";
+  std::string first = jet::Database::open(path.toStdString())->tableNames().at(0);
+  TADOConnection c;
+  c.setConnectionString(path);
+  TADOQuery q(QStringLiteral("adq97"));
+  q.setConnection(&c);
+  q.SQL().Add(QStringLiteral("Select * From [%1]").arg(QString::fromStdString(first)));
+  q.Open();
+  EXPECT_GT(q.FieldCount(), 0);
+  for (; !q.EndOfData(); q.Next())
+    for (int f = 0; f < q.FieldCount(); ++f) q.Fields(f).AsString();
+  EXPECT_EQ(messageOf([&] { q.Edit(); }), "adq97: Cannot modify a read-only dataset");
+  EXPECT_EQ(messageOf([&] { q.Append(); }), "adq97: Cannot modify a read-only dataset");
+}

@@ -13,7 +13,8 @@ struct SamplePair {
   std::string destination;  // <folder>/destination.mdb
 };
 
-// Creates the folder if needed and writes both files. Refuses (std::runtime_error naming the
+// Creates the folder if needed and writes both files. The tables get their primary keys
+// where the engine can write indexes, and none otherwise. Refuses (std::runtime_error naming the
 // file) when either file exists already; raises jet::Error when the engine cannot write.
 // On failure no half-written file is left behind.
 SamplePair makeSamplePair(const std::string& folder);

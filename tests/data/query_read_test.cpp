@@ -305,3 +305,12 @@ TEST(QueryReadJet3, Access97FilesReadButCannotBeModified) {
   EXPECT_EQ(messageOf([&] { q.Edit(); }), "adq97: Cannot modify a read-only dataset");
   EXPECT_EQ(messageOf([&] { q.Append(); }), "adq97: Cannot modify a read-only dataset");
 }
+
+TEST_F(QueryRead, MaxRecordsLimitsTheResult) {
+  q.setMaxRecords(5);
+  select(q, QStringLiteral("CRFlowData"));
+  EXPECT_EQ(q.RecordCount(), 5);
+  q.setMaxRecords(0);
+  select(q, QStringLiteral("CRFlowData"));
+  EXPECT_GT(q.RecordCount(), 5);
+}

@@ -1,6 +1,8 @@
 // Page cache with least-recently-used eviction of clean pages and dirty-page write-back.
 #include "jet/pager.h"
 
+#include <iterator>
+
 #include "jet/error.h"
 
 namespace jet {
@@ -21,11 +23,24 @@ void Pager::touch(uint32_t pageNumber) {
 }
 
 void Pager::evictClean() {
-  while (cache_.size() > cacheLimit_ && !lru_.empty()) {
-    uint32_t victim = lru_.back();
-    lru_.pop_back();
+  // Only clean pages count against the limit; dirty pages stay until flush. The page used
+  // last (the list's front) is never the victim, so a page just read survives its reader.
+  size_t clean = cache_.size() - dirty_.size();
+  auto it = lru_.end();
+  while (clean > cacheLimit_ && it != lru_.begin()) {
+    --it;
+    if (it == lru_.begin()) break;
+    uint32_t victim = *it;
+    if (dirty_.count(victim)) {
+      // Dirty pages leave the list until flush() makes them clean again.
+      lruPos_.erase(victim);
+      it = lru_.erase(it);
+      continue;
+    }
+    cache_.erase(victim);
     lruPos_.erase(victim);
-    if (!dirty_.count(victim)) cache_.erase(victim);
+    it = lru_.erase(it);
+    --clean;
   }
 }
 
@@ -80,6 +95,12 @@ void Pager::flush() {
     file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
   }
   file_.sync();
+  for (auto& [number, page] : dirty_) {
+    if (!lruPos_.count(number)) {
+      lru_.push_back(number);
+      lruPos_[number] = std::prev(lru_.end());
+    }
+  }
   dirty_.clear();
   filePages_ = pageCount_;
   evictClean();

@@ -103,6 +103,23 @@ TEST(Pager, EvictionKeepsHeldPagesAndDirtyPages) {
   EXPECT_TRUE(pager.isDirty(1));
 }
 
+// Many dirty pages must not push the page just read out of the cache: callers may use
+// its bytes until their next read, and clean pages stay bounded once flushed.
+TEST(Pager, APageJustReadSurvivesWhenDirtyPagesOutnumberTheLimit) {
+  MemoryFile file(pattern(64 * 2048));
+  Pager pager(file, 2048, 8);
+  for (uint32_t i = 0; i < 40; ++i) pager.modify(i)[0] = 0xAB;
+  for (uint32_t i = 40; i < 64; ++i) {
+    std::weak_ptr<const Page> watch = pager.read(i);
+    EXPECT_FALSE(watch.expired()) << "page " << i << " was dropped as soon as it was read";
+  }
+  pager.flush();
+  std::weak_ptr<const Page> first = pager.read(0);
+  for (uint32_t i = 1; i < 64; ++i) pager.read(i);
+  EXPECT_TRUE(first.expired()) << "clean pages are kept past the cache limit after a flush";
+  EXPECT_EQ(pager.read(5)->bytes[0], 0xAB);
+}
+
 TEST(Pager, FlushWritesDirtyPagesAndDiscardForgetsThem) {
   MemoryFile file(pattern(4 * 4096));
   Pager pager(file, 4096);

@@ -1,28 +1,21 @@
-// Rebuilding small indexes into their root leaf page.
+// Rebuilding a table's indexes from its rows, and the unique-key checks before each write.
 #include "jet/write/index_rebuild.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "jet/error.h"
 #include "jet/format/table_def.h"
 #include "jet/index/index_page.h"
-#include "jet/index/index_page_format.h"
-#include "jet/index/key_encoder.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
+#include "jet/write/index_tree_writer.h"
 
 namespace jet::write {
 namespace td = format::tabledef;
 
 namespace {
 
-struct Entry {
-  KeyBytes key;
-  RowId row;
-};
-
-// The logical index that describes real index r (its columns and sort orders).
+// The logical index that describes real index r (its name, columns and sort orders).
 const Index* describing(const TableInfo& info, size_t real) {
   for (size_t i = 0; i < info.logicalIndexes.size() && i < info.def.indexes.size(); ++i) {
     if (info.logicalIndexes[i].realIndex == real) return &info.def.indexes[i];
@@ -30,70 +23,113 @@ const Index* describing(const TableInfo& info, size_t real) {
   return nullptr;
 }
 
-void putBE24(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 16);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v);
-}
-
 }  // namespace
 
 IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder& decoder)
-    : ctx_(ctx), info_(info), decoder_(decoder) {}
-
-void IndexRebuild::requireRebuildable() const {
+    : ctx_(ctx), info_(info), decoder_(decoder) {
   for (size_t r = 0; r < info_.realIndexes.size(); ++r) {
     const Index* index = describing(info_, r);
     if (!index) continue;
-    KeyEncoder encoder(info_.def, *index, info_.format);
-    if (!encoder.writable()) throw Error(ErrorKind::Unsupported, encoder.unsupportedReason());
-    uint32_t root = info_.realIndexes[r].firstPage;
-    if (root == 0 || root >= ctx_.pager().pageCount() || ctx_.pager().read(root)->bytes[0] != kIndexLeafPage) {
-      throw Error(ErrorKind::Unsupported, "index " + index->name + " of table " + info_.def.name +
-                                              " spans several pages; changing it is not supported yet");
-    }
+    const uint8_t flags = info_.realIndexes[r].flags;
+    states_.push_back(IndexState{r, index, KeyEncoder(info_.def, *index, info_.format), (flags & td::kUnique) != 0,
+                                 (flags & td::kIgnoreNulls) != 0, std::nullopt});
   }
 }
 
-void IndexRebuild::checkUnique(const Row& row, const RowId* self) {
-  for (size_t r = 0; r < info_.realIndexes.size(); ++r) {
-    if (!(info_.realIndexes[r].flags & td::kUnique)) continue;
-    const Index* index = describing(info_, r);
-    if (!index) continue;
-    KeyEncoder encoder(info_.def, *index, info_.format);
-    if (encoder.allNull(row)) continue;
-    KeyBytes key;
-    encoder.encodeRow(row, key);
-    TableScanner scanner(ctx_.pager(), info_);
-    RowBytes bytes;
-    Row other;
-    while (scanner.next(bytes)) {
-      if (self && scanner.current() == *self) continue;
-      decoder_.decode(bytes.data, bytes.size, bytes.id, other);
-      KeyBytes otherKey;
-      encoder.encodeRow(other, otherKey);
-      if (otherKey == key) {
-        throw Error(ErrorKind::Constraint, "table " + info_.def.name + ": index " + index->name +
-                                               " already has a row with this key");
-      }
-    }
+void IndexRebuild::requireRebuildable() const {
+  for (const IndexState& s : states_) {
+    if (!s.encoder.writable()) throw Error(ErrorKind::Unsupported, s.encoder.unsupportedReason());
   }
+}
+
+std::set<KeyBytes>& IndexRebuild::keysOf(IndexState& state) {
+  if (state.keys) return *state.keys;
+  std::set<KeyBytes> keys;
+  TableScanner scanner(ctx_.pager(), info_);
+  RowBytes bytes;
+  Row row;
+  while (scanner.next(bytes)) {
+    decoder_.decode(bytes.data, bytes.size, bytes.id, row);
+    if (auto key = uniqueKey(state, row)) keys.insert(std::move(*key));
+  }
+  state.keys = std::move(keys);
+  return *state.keys;
+}
+
+std::optional<KeyBytes> IndexRebuild::uniqueKey(const IndexState& state, const Row& row) const {
+  // Rows whose key columns are all Null never clash.
+  if (!state.unique || state.encoder.allNull(row)) return std::nullopt;
+  KeyBytes key;
+  state.encoder.encodeRow(row, key);
+  return key;
+}
+
+void IndexRebuild::refuseDuplicate(const IndexState& state) const {
+  throw Error(ErrorKind::Constraint, "duplicate key in index " + state.index->name + " of table " + info_.def.name);
 }
 
 void IndexRebuild::checkInsert(const Row& row) {
   requireRebuildable();
-  checkUnique(row, nullptr);
+  for (IndexState& s : states_) {
+    auto key = uniqueKey(s, row);
+    if (key && keysOf(s).count(*key)) refuseDuplicate(s);
+  }
 }
 
-void IndexRebuild::checkUpdate(RowId id, const Row&, const Row& newRow) {
+void IndexRebuild::checkUpdate(RowId, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
-  checkUnique(newRow, &id);
+  for (IndexState& s : states_) {
+    auto key = uniqueKey(s, newRow);
+    if (!key || key == uniqueKey(s, oldRow)) continue;  // the row keeps its own key
+    if (keysOf(s).count(*key)) refuseDuplicate(s);
+  }
+}
+
+// The key sets follow each change; a change undone takes its keys back with it.
+void IndexRebuild::addKeys(const Row& row) {
+  for (IndexState& s : states_) {
+    if (!s.keys) continue;
+    auto key = uniqueKey(s, row);
+    if (!key || !s.keys->insert(*key).second) continue;
+    ctx_.onRollback([&s, k = *key] {
+      if (s.keys) s.keys->erase(k);
+    });
+  }
+}
+
+void IndexRebuild::removeKeys(const Row& row) {
+  for (IndexState& s : states_) {
+    if (!s.keys) continue;
+    auto key = uniqueKey(s, row);
+    if (!key || s.keys->erase(*key) == 0) continue;
+    ctx_.onRollback([&s, k = *key] {
+      if (s.keys) s.keys->insert(k);
+    });
+  }
+}
+
+void IndexRebuild::onInsert(RowId, const Row& row) {
+  requireRebuildable();
+  addKeys(row);
+  dirty_ = true;
+}
+
+void IndexRebuild::onUpdate(RowId, const Row& oldRow, const Row& newRow) {
+  requireRebuildable();
+  removeKeys(oldRow);
+  addKeys(newRow);
+  dirty_ = true;
+}
+
+void IndexRebuild::onRemove(RowId, const Row& oldRow) {
+  requireRebuildable();
+  removeKeys(oldRow);
+  dirty_ = true;
 }
 
 void IndexRebuild::rebuild() {
   if (!dirty_) return;
   requireRebuildable();
-  const IndexPageLayout& layout = indexPageLayout(info_.format);
   // Every live row once, decoded.
   std::vector<std::pair<RowId, Row>> rows;
   {
@@ -105,68 +141,29 @@ void IndexRebuild::rebuild() {
       rows.emplace_back(scanner.current(), std::move(row));
     }
   }
-  for (size_t r = 0; r < info_.realIndexes.size(); ++r) {
-    const Index* index = describing(info_, r);
-    if (!index) continue;
-    KeyEncoder encoder(info_.def, *index, info_.format);
-    bool ignoreNulls = (info_.realIndexes[r].flags & td::kIgnoreNulls) != 0;
-    std::vector<Entry> entries;
-    for (const auto& [id, row] : rows) {
-      if (ignoreNulls && encoder.allNull(row)) continue;
-      Entry e{{}, id};
-      encoder.encodeRow(row, e.key);
-      entries.push_back(std::move(e));
-    }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-      return compareIndexEntries(a.key, a.row, b.key, b.row) < 0;
-    });
-    // Whole entries: key, then the row's page (3 bytes) and row number, big-endian.
-    std::vector<std::vector<uint8_t>> whole;
-    for (const auto& e : entries) {
-      std::vector<uint8_t> w(e.key);
-      w.resize(e.key.size() + kEntryRowIdSize);
-      putBE24(w.data() + e.key.size(), e.row.page);
-      w[e.key.size() + kEntryDataPageSize] = static_cast<uint8_t>(e.row.row);
-      whole.push_back(std::move(w));
-    }
-    size_t prefix = 0;
-    if (whole.size() > 1) {
-      prefix = whole[0].size();
-      for (size_t i = 1; i < whole.size(); ++i) {
-        size_t n = 0;
-        while (n < prefix && n < whole[i].size() && whole[i][n] == whole[0][n]) ++n;
-        prefix = n;
+  inOperation(ctx_, [&] {
+    for (const IndexState& s : states_) {
+      std::vector<IndexTreeEntry> entries;
+      entries.reserve(rows.size());
+      for (const auto& [id, row] : rows) {
+        if (s.ignoreNulls && s.encoder.allNull(row)) continue;
+        IndexTreeEntry e{{}, id};
+        s.encoder.encodeRow(row, e.key);
+        entries.push_back(std::move(e));
       }
-      // Every entry keeps at least one stored byte so its end can be marked.
-      for (const auto& w : whole) prefix = std::min(prefix, w.size() - 1);
+      std::sort(entries.begin(), entries.end(), [](const IndexTreeEntry& a, const IndexTreeEntry& b) {
+        return compareIndexEntries(a.key, a.row, b.key, b.row) < 0;
+      });
+      const RealIndexInfo& real = info_.realIndexes[s.real];
+      IndexTreeTarget target{real.firstPage, real.usedPages, info_.def.definitionPage,
+                             "index " + s.index->name + " of table " + info_.def.name};
+      writeIndexTree(ctx_, info_.format, target, entries);
+      // The definition keeps each index's entry count.
+      const uint32_t countAt = real.rowCountOffset + 4;
+      TableInfo::Location loc = info_.locate(countAt, ctx_.spec().pageSize);
+      put32(ctx_.modify(loc.page) + loc.offset, static_cast<uint32_t>(entries.size()));
     }
-    size_t used = 0;
-    for (size_t i = 0; i < whole.size(); ++i) used += whole[i].size() - (i == 0 ? 0 : prefix);
-    if (used > layout.entryRoom()) {
-      throw Error(ErrorKind::Unsupported, "index " + index->name + " of table " + info_.def.name +
-                                              " no longer fits one page; growing it is not supported yet");
-    }
-    uint32_t root = info_.realIndexes[r].firstPage;
-    uint8_t* page = ctx_.modify(root);
-    uint32_t owner = le32(page + layout.tableDefinition);
-    std::memset(page, 0, layout.pageSize);
-    page[0] = kIndexLeafPage;
-    page[1] = kIndexPageMarker;
-    put16(page + layout.freeSpace, static_cast<uint16_t>(layout.pageSize - layout.entries() - used));
-    put32(page + layout.tableDefinition, owner);
-    put16(page + layout.prefixLength, static_cast<uint16_t>(prefix));
-    size_t at = 0;
-    for (size_t i = 0; i < whole.size(); ++i) {
-      size_t skip = i == 0 ? 0 : prefix;
-      std::memcpy(page + layout.entries() + at, whole[i].data() + skip, whole[i].size() - skip);
-      at += whole[i].size() - skip;
-      page[layout.entryMap + at / 8] |= static_cast<uint8_t>(1u << (at % 8));
-    }
-    // The definition keeps each index's entry count.
-    uint32_t countAt = info_.realIndexes[r].rowCountOffset + 4;
-    TableInfo::Location loc = info_.locate(countAt, ctx_.spec().pageSize);
-    put32(ctx_.modify(loc.page) + loc.offset, static_cast<uint32_t>(entries.size()));
-  }
+  });
   dirty_ = false;
 }
 

@@ -1,11 +1,16 @@
-// Index upkeep by rebuilding: before each flush, every index of the table is written anew
-// from the table's rows into its root page. It serves the small system tables the writer
-// changes (the catalog and its access entries); an index that needs more than one page is
-// refused with a clear error, leaving the file as it was.
+// Index upkeep by rebuilding: at each flush, every index of a changed table is written anew
+// from the table's rows, sorted by their encoded keys, over as many pages as it needs.
+// Unique indexes refuse a duplicate key before anything is written, through an in-memory
+// set of their keys (read from the rows on first use). A text index in a sort order the
+// key encoder does not know refuses every write with an error naming the order.
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <set>
+#include <vector>
 
+#include "jet/index/key_encoder.h"
 #include "jet/row_decoder.h"
 #include "jet/table_info.h"
 #include "jet/write/index_maintainer.h"
@@ -19,22 +24,37 @@ class IndexRebuild : public IndexMaintainer {
 
   void checkInsert(const Row& row) override;
   void checkUpdate(RowId id, const Row& oldRow, const Row& newRow) override;
-  void onInsert(RowId, const Row&) override { dirty_ = true; }
-  void onUpdate(RowId, const Row&, const Row&) override { dirty_ = true; }
-  void onRemove(RowId, const Row&) override { dirty_ = true; }
+  void onInsert(RowId id, const Row& row) override;
+  void onUpdate(RowId id, const Row& oldRow, const Row& newRow) override;
+  void onRemove(RowId id, const Row& oldRow) override;
 
-  // Rewrites every index when rows changed since the last rebuild.
+  // Rewrites every index when rows changed since the last rebuild; a failure leaves the
+  // pages as they were.
   void rebuild();
 
-  // Refuses (Unsupported) when an index cannot be rebuilt in its root page; nothing written.
+  // Refuses (Unsupported) when an index cannot be written; nothing written.
   void requireRebuildable() const;
 
  private:
-  void checkUnique(const Row& row, const RowId* self);
+  struct IndexState {
+    size_t real = 0;
+    const Index* index = nullptr;
+    KeyEncoder encoder;
+    bool unique = false;
+    bool ignoreNulls = false;
+    std::optional<std::set<KeyBytes>> keys;  // unique indexes: the keys of all rows, once read
+  };
+  std::set<KeyBytes>& keysOf(IndexState& state);
+  // The key the row has in the index, or nothing when the row stays out of the unique set.
+  std::optional<KeyBytes> uniqueKey(const IndexState& state, const Row& row) const;
+  void refuseDuplicate(const IndexState& state) const;
+  void addKeys(const Row& row);
+  void removeKeys(const Row& row);
 
   WriteContext& ctx_;
   TableInfo& info_;
   const RowDecoder& decoder_;
+  std::vector<IndexState> states_;
   bool dirty_ = false;
 };
 

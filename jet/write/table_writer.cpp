@@ -54,8 +54,8 @@ void TableWriter::requireWritable() {
     throw Error(ErrorKind::Unsupported, "writing Jet 3 (Access 97) files is not supported");
   }
   if (!indexes_ && (!info_.realIndexes.empty() || !info_.logicalIndexes.empty())) {
-    throw Error(ErrorKind::Unsupported,
-                "table " + info_.def.name + " has indexes; writing them is not supported yet");
+    // A row written without its index entries would leave the file corrupt.
+    throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has indexes and no index upkeep to keep them");
   }
   if (!info_.ownedPages.valid() || !info_.freePages.valid()) {
     throw Error(ErrorKind::Corrupt, "table " + info_.def.name + " has no usage maps");

@@ -22,7 +22,7 @@ class TableWriter {
   // info (row count, counter) as it writes.
   TableWriter(WriteContext& ctx, LongValueWriter& longValues, TableInfo& info, const RowDecoder& decoder);
 
-  // Index upkeep; without it a table that has indexes refuses every write.
+  // Index upkeep; a table that has indexes refuses every write without it.
   void setIndexMaintainer(std::unique_ptr<IndexMaintainer> maintainer) { indexes_ = std::move(maintainer); }
 
   RowId insert(Row& row);

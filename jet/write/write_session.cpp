@@ -48,8 +48,8 @@ TableWriter& WriteSession::writer(TableImpl& table) {
   bool indexed = !table.info.realIndexes.empty() || !table.info.logicalIndexes.empty();
   if (indexed && indexFactory()) {
     w->setIndexMaintainer(indexFactory()(db_, table));
-  } else if (indexed && table.info.tableType == format::tabledef::kSystemTable) {
-    // The small system tables the writer changes get their indexes rebuilt at each flush.
+  } else if (indexed) {
+    // Indexes are rebuilt from the table's rows at each flush.
     auto rebuild = std::make_unique<IndexRebuild>(ctx_, table.info, table.decoder);
     rebuilds_.push_back(rebuild.get());
     w->setIndexMaintainer(std::move(rebuild));

@@ -1,0 +1,295 @@
+// Index upkeep on copies of Access-written files: inserts, updates and deletes through
+// indexed tables, then after each flush and reopen every row is found through every index,
+// index order is the encoded key order, the structure check passes and mdbtools still reads
+// the file. Unique indexes refuse duplicate keys (letter case ignored) and change nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+#include "jet/database.h"
+#include "jet/database_impl.h"
+#include "jet/error.h"
+#include "jet/index/index_lookup.h"
+#include "jet/index/key_encoder.h"
+#include "jet/io/file.h"
+#include "reader_fixtures.h"
+#include "write_testing.h"
+
+namespace {
+
+using jet::testing::TempDir;
+using jet::testing::fixture;
+
+// Every index of the table against its rows: entry count, order, and a seek for each row.
+void expectIndexesMatchRows(const jet::Database& db, const std::string& tableName) {
+  jet::Table table = db.table(tableName);
+  std::map<jet::RowId, jet::Row> rows;
+  auto cursor = table.scan();
+  while (cursor.next()) rows.emplace(cursor.id(), cursor.values());
+  ASSERT_EQ(rows.size(), table.rowCount());
+  for (const jet::Index& index : table.def().indexes) {
+    if (index.firstPage == 0) continue;  // shares another index's pages
+    SCOPED_TRACE("index " + index.name);
+    jet::KeyEncoder encoder(table.def(), index, db.format());
+    std::vector<jet::KeyBytes> keys;
+    size_t count = 0;
+    auto scan = table.indexScan(index.name);
+    while (scan.next()) {
+      auto it = rows.find(scan.id());
+      ASSERT_NE(it, rows.end()) << "index entry for a row that is not there";
+      jet::KeyBytes key;
+      encoder.encodeRow(it->second, key);
+      if (!keys.empty()) ASSERT_LE(keys.back(), key) << "entries out of key order";
+      keys.push_back(std::move(key));
+      ++count;
+    }
+    size_t expected = 0;
+    for (const auto& [id, row] : rows) {
+      if (index.ignoreNulls && encoder.allNull(row)) continue;
+      ++expected;
+      jet::Row key;
+      for (const jet::IndexColumn& c : index.columns) key.push_back(row[c.column]);
+      std::optional<jet::RowId> found = table.seek(index.name, key);
+      ASSERT_TRUE(found.has_value()) << "a row is not found through the index";
+      if (index.unique) {
+        EXPECT_EQ(*found, id);
+      } else {
+        jet::KeyBytes a, b;
+        encoder.encodeRow(row, a);
+        encoder.encodeRow(rows.at(*found), b);
+        EXPECT_EQ(a, b);
+      }
+    }
+    EXPECT_EQ(count, expected);
+  }
+}
+
+void expectSoundFile(const std::filesystem::path& path, const std::string& tableName) {
+  jet::StructureReport report = jet::testing::checkFile(path);
+  EXPECT_TRUE(report.ok()) << jet::testing::describeDefects(report);
+  if (jet::testing::haveMdbTools()) {
+    std::string out = jet::testing::mdbExport(path, tableName);
+    EXPECT_EQ(out.find("rror"), std::string::npos) << out.substr(0, 400);
+  }
+}
+
+// Levels of the first index of a table, read from the file.
+int firstIndexLevels(const std::filesystem::path& path, const std::string& tableName) {
+  auto impl = jet::openDatabaseImpl(jet::openFile(path.string(), jet::FileAccess::ReadOnly), path.string(),
+                                    jet::OpenMode::ReadOnly);
+  const jet::CatalogEntry* entry = impl->findTable(tableName);
+  if (!entry) return 0;
+  const jet::TableInfo& info = impl->table(*entry).info;
+  if (info.realIndexes.empty()) return 0;
+  return jet::verifyIndexTree(jet::pagerPages(impl->pager()), info.format, info.realIndexes[0].firstPage).levels;
+}
+
+std::string randomText(std::mt19937& rng, size_t maxLength) {
+  static const std::vector<std::string> pieces = {"a", "B", "z", "Q", "0", "9", " ", "-", "é", "Ä", "ß", "中", "文",
+                                                  "ñ", "Ω", "x", "Y", "'", "_", "ø"};
+  std::uniform_int_distribution<size_t> len(1, maxLength), pick(0, pieces.size() - 1);
+  std::string s;
+  for (size_t n = len(rng); n > 0; --n) s += pieces[pick(rng)];
+  return s;
+}
+
+class IndexWriteTest : public ::testing::Test {
+ protected:
+  std::filesystem::path copyOf(const std::string& relative) {
+    std::filesystem::path source = fixture(relative);
+    if (source.empty()) return {};
+    return dir_.copy(source);
+  }
+  TempDir dir_;
+};
+
+// Two text indexes over long random keys: enough rows for several leaf pages and an
+// intermediate level; then most rows go and the trees shrink back.
+TEST_F(IndexWriteTest, TextIndexesGrowAndShrinkOverManyPages) {
+  QAR_REQUIRE_FIXTURES();
+  auto path = copyOf("access/jet4/bigIndexTestV2000.mdb");
+  if (path.empty()) GTEST_SKIP() << "access/jet4/bigIndexTestV2000.mdb not found";
+  std::mt19937 rng(7);
+  std::vector<jet::RowId> ids;
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("Table1");
+    for (int i = 0; i < 1500; ++i) {
+      jet::Row r{randomText(rng, i % 10 == 0 ? 250 : 30), i % 7 == 0 ? jet::Value{} : jet::Value{randomText(rng, 20)}};
+      ids.push_back(t.insert(r));
+    }
+    db->flush();
+    expectIndexesMatchRows(*db, "Table1");
+    for (size_t i = 0; i < ids.size(); i += 5) t.update(ids[i], jet::Row{randomText(rng, 40), std::string("same")});
+    for (size_t i = 1; i < ids.size(); i += 3) t.remove(ids[i]);
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(path.string());
+    expectIndexesMatchRows(*db, "Table1");
+  }
+  expectSoundFile(path, "Table1");
+  EXPECT_GE(firstIndexLevels(path, "Table1"), 2);
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("Table1");
+    std::vector<jet::RowId> live;
+    auto c = t.scan();
+    while (c.next()) live.push_back(c.id());
+    for (size_t i = 0; i + 3 < live.size(); ++i) t.remove(live[i]);
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(path.string());
+    EXPECT_EQ(db->table("Table1").rowCount(), 3u);
+    expectIndexesMatchRows(*db, "Table1");
+  }
+  expectSoundFile(path, "Table1");
+  EXPECT_EQ(firstIndexLevels(path, "Table1"), 1);
+}
+
+// A descending Long index and a table with primary, plain and foreign-key indexes.
+TEST_F(IndexWriteTest, NumericIndexesStayInStepOnAccessFixtures) {
+  QAR_REQUIRE_FIXTURES();
+  auto comp = copyOf("access/jet4/compIndexTestV2000.mdb");
+  auto plain = copyOf("access/jet4/indexTestV2000.mdb");
+  if (comp.empty() || plain.empty()) GTEST_SKIP() << "compIndexTestV2000.mdb / indexTestV2000.mdb not found";
+  std::mt19937 rng(11);
+  {
+    auto db = jet::Database::open(comp.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("Table1");
+    std::uniform_int_distribution<int32_t> key(-100000, 100000);
+    for (int i = 0; i < 2000; ++i) {
+      jet::Row r{key(rng), randomText(rng, 20), jet::Value{}};
+      t.insert(r);
+    }
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(comp.string());
+    EXPECT_EQ(db->table("Table1").rowCount(), 2512u);
+    expectIndexesMatchRows(*db, "Table1");
+  }
+  expectSoundFile(comp, "Table1");
+  {
+    auto db = jet::Database::open(plain.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("Table1");
+    for (int32_t i = 100; i < 700; ++i) {
+      jet::Row r{i, i % 3, jet::Value{}, "row " + std::to_string(i), i};
+      t.insert(r);
+    }
+    auto c = t.scan();
+    std::vector<jet::RowId> live;
+    while (c.next()) live.push_back(c.id());
+    for (size_t i = 0; i < live.size(); i += 4) t.remove(live[i]);
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(plain.string());
+    expectIndexesMatchRows(*db, "Table1");
+  }
+  expectSoundFile(plain, "Table1");
+}
+
+// The QAR26M destination: text and compound primary keys refuse duplicates, letter case
+// ignored, and nothing changes; a key freed by a delete or an update can be used again.
+TEST_F(IndexWriteTest, UniqueKeysRefuseDuplicatesAndChangeNothing) {
+  QAR_REQUIRE_FIXTURES();
+  auto path = copyOf("qar26m/basic/destination.mdb");
+  if (path.empty()) GTEST_SKIP() << "qar26m/basic/destination.mdb not found";
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("UserRightsData");
+    const jet::TableDef& def = t.def();
+    const int keyColumn = def.indexes.at(0).columns.at(0).column;
+    auto c = t.scan();
+    ASSERT_TRUE(c.next());
+    jet::RowId firstId = c.id();
+    jet::Row first = c.values();
+    ASSERT_TRUE(std::holds_alternative<std::string>(first[keyColumn]));
+    const std::string name = std::get<std::string>(first[keyColumn]);
+    std::string swapped = name;
+    for (char& ch : swapped) ch = std::islower(static_cast<unsigned char>(ch)) ? std::toupper(ch) : std::tolower(ch);
+
+    jet::Row dup = first;
+    dup[keyColumn] = swapped;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (def.columns[i].autoNumber) dup[i] = jet::Value{};
+    }
+    const uint32_t before = t.rowCount();
+    try {
+      t.insert(dup);
+      FAIL() << "a duplicate key was accepted";
+    } catch (const jet::Error& e) {
+      EXPECT_EQ(e.kind(), jet::ErrorKind::Constraint);
+      EXPECT_NE(std::string(e.what()).find("duplicate key in index PrimaryKey of table UserRightsData"),
+                std::string::npos)
+          << e.what();
+    }
+    EXPECT_EQ(t.rowCount(), before);
+
+    // Another row updated onto the first one's key is refused as well.
+    ASSERT_TRUE(c.next());
+    jet::RowId secondId = c.id();
+    jet::Row second = c.values();
+    jet::Row clash = second;
+    clash[keyColumn] = swapped;
+    EXPECT_THROW(t.update(secondId, clash), jet::Error);
+    EXPECT_EQ(t.read(secondId), second);
+
+    // A row may keep its own key, or change its letter case.
+    jet::Row recased = first;
+    recased[keyColumn] = swapped;
+    t.update(firstId, recased);
+    // Once the first row is gone its key is free.
+    t.remove(firstId);
+    t.insert(dup);
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(path.string());
+    expectIndexesMatchRows(*db, "UserRightsData");
+  }
+  expectSoundFile(path, "UserRightsData");
+}
+
+// Every indexed table of the destination takes rows and keeps its indexes.
+TEST_F(IndexWriteTest, EveryDestinationTableKeepsItsIndexes) {
+  QAR_REQUIRE_FIXTURES();
+  auto path = copyOf("qar26m/basic/destination.mdb");
+  if (path.empty()) GTEST_SKIP() << "qar26m/basic/destination.mdb not found";
+  std::vector<std::string> changed;
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    for (const std::string& name : db->tableNames()) {
+      auto t = db->table(name);
+      if (t.def().indexes.empty()) continue;
+      // Copies of the existing rows with every unique key's columns removed would clash; delete
+      // half the rows and put them back instead.
+      std::vector<std::pair<jet::RowId, jet::Row>> rows;
+      auto c = t.scan();
+      while (c.next()) rows.emplace_back(c.id(), c.values());
+      for (size_t i = 0; i < rows.size(); i += 2) t.remove(rows[i].first);
+      for (size_t i = 0; i < rows.size(); i += 2) {
+        jet::Row r = rows[i].second;
+        for (size_t k = 0; k < r.size(); ++k) {
+          if (t.def().columns[k].autoNumber) r[k] = jet::Value{};
+        }
+        t.insert(r);
+      }
+      changed.push_back(name);
+    }
+    db->close();
+  }
+  ASSERT_FALSE(changed.empty());
+  auto db = jet::Database::open(path.string());
+  for (const std::string& name : changed) {
+    SCOPED_TRACE(name);
+    expectIndexesMatchRows(*db, name);
+  }
+  expectSoundFile(path, changed.front());
+}
+
+}  // namespace

@@ -11,9 +11,11 @@
 #include "jet/error.h"
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
+#include "jet/index/index_page_builder.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/row_encoder.h"
+#include "jet/write/usage_map_writer.h"
 #include "jet/write/value_encoder.h"
 #include "jet/write/write_session.h"
 
@@ -77,9 +79,6 @@ std::vector<Column> columnsForSpec(const TableSpec& spec) {
   if (spec.columns.empty()) throw Error(ErrorKind::Invalid, "table " + spec.name + " has no columns");
   if (spec.columns.size() > kMaxColumns) {
     throw Error(ErrorKind::Invalid, "table " + spec.name + " has more than 255 columns");
-  }
-  if (!spec.indexes.empty()) {
-    throw Error(ErrorKind::Unsupported, "table " + spec.name + ": creating indexes is not supported yet");
   }
   std::vector<Column> columns;
   for (size_t i = 0; i < spec.columns.size(); ++i) {
@@ -277,11 +276,59 @@ TableImpl& systemTable(DatabaseImpl& db, const std::string& name, uint32_t page)
 
 }  // namespace
 
+// The indexes of a new table from their specs: names and columns checked, one primary key
+// at most (unique, and its columns required).
+std::vector<IndexDefinition> indexesForSpec(const TableSpec& spec) {
+  std::vector<IndexDefinition> out;
+  bool havePrimary = false;
+  for (const IndexSpec& is : spec.indexes) {
+    checkName("index", is.name);
+    for (const IndexDefinition& other : out) {
+      if (equalsIgnoreCase(other.name, is.name)) {
+        throw Error(ErrorKind::Invalid, "table " + spec.name + " has two indexes named " + is.name);
+      }
+    }
+    if (is.columns.empty()) throw Error(ErrorKind::Invalid, "index " + is.name + " has no columns");
+    if (is.columns.size() > td::kIndexColumnSlots) {
+      throw Error(ErrorKind::Invalid, "index " + is.name + " has more than " + std::to_string(td::kIndexColumnSlots) +
+                                          " columns");
+    }
+    if (is.primary && havePrimary) throw Error(ErrorKind::Invalid, "table " + spec.name + " has two primary keys");
+    havePrimary = havePrimary || is.primary;
+    IndexDefinition def;
+    def.name = is.name;
+    def.primary = is.primary;
+    def.flags = static_cast<uint8_t>((is.primary || is.unique ? td::kUnique : 0) | (is.ignoreNulls ? td::kIgnoreNulls : 0) |
+                                     (is.primary ? td::kRequired : 0));
+    for (const std::string& name : is.columns) {
+      if (!name.empty() && name.front() == '-') {
+        throw Error(ErrorKind::Unsupported, "index " + is.name + ": descending columns in new indexes are not supported");
+      }
+      int found = -1;
+      for (size_t i = 0; i < spec.columns.size(); ++i) {
+        if (equalsIgnoreCase(spec.columns[i].name, name)) found = static_cast<int>(i);
+      }
+      if (found < 0) throw Error(ErrorKind::Invalid, "index " + is.name + " names no column of the table: " + name);
+      const ColumnKind kind = spec.columns[found].kind;
+      if (kind == ColumnKind::OLE) {
+        throw Error(ErrorKind::Invalid, "index " + is.name + ": column " + name + " (OLE) cannot be indexed");
+      }
+      for (uint16_t n : def.columnNumbers) {
+        if (n == found) throw Error(ErrorKind::Invalid, "index " + is.name + " names column " + name + " twice");
+      }
+      def.columnNumbers.push_back(static_cast<uint16_t>(found));
+    }
+    out.push_back(std::move(def));
+  }
+  return out;
+}
+
 uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
   if (db.header.format != Format::Jet4) {
     throw Error(ErrorKind::Unsupported, "creating tables in Jet 3 (Access 97) files is not supported");
   }
   std::vector<Column> columns = columnsForSpec(spec);
+  std::vector<IndexDefinition> indexes = indexesForSpec(spec);
   WriteSession& session = db.writer();
   WriteContext& ctx = session.context();
 
@@ -357,15 +404,32 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
   uint32_t definitionPage = inOperation(ctx, [&] {
     uint32_t first = ctx.allocate();
     uint32_t mapPage = ctx.allocate();
-    std::vector<uint8_t> definition = encodeTableDefinition(columns, mapPage);
+    DefinitionLayout layout;
+    layout.tableType = td::kUserTable;
+    layout.usageMapPage = mapPage;
+    // Each index: an empty leaf as its root, and its own page map (rows 2 on) naming it.
+    for (size_t i = 0; i < indexes.size(); ++i) {
+      indexes[i].firstPage = ctx.allocate();
+      indexes[i].usedPagesPage = mapPage;
+      indexes[i].usedPagesRow = static_cast<uint8_t>(2 + i);
+      IndexPageHeader header;
+      header.tableDefinitionPage = first;
+      buildIndexPage(header, {}, Format::Jet4, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.spec().pageSize));
+    }
+    layout.indexes = indexes;
+    std::vector<uint8_t> definition = encodeTableDefinition(columns, layout);
     writeDefinitionPages(ctx, definition, first);
-    // The page of the table's two usage maps (owned pages, pages with free space): inline,
-    // mapping nothing yet.
+    // The page of the table's usage maps (owned pages, pages with free space, then one per
+    // index): inline, the table's mapping nothing yet.
     uint8_t* page = ctx.modify(mapPage);
     initDataPage(ctx.spec(), page, 0);
     std::vector<uint8_t> map(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
     addRow(ctx.spec(), page, map);
     addRow(ctx.spec(), page, map);
+    for (size_t i = 0; i < indexes.size(); ++i) {
+      addRow(ctx.spec(), page, map);
+      UsageMapWriter(ctx, mapPage, indexes[i].usedPagesRow).add(indexes[i].firstPage);
+    }
 
     double now = currentDateTime();
     Row entry(cdef.columns.size(), Null{});

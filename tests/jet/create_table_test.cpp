@@ -126,7 +126,9 @@ TEST_P(CreateTableTest, BadDefinitionsAreRefusedAndNothingIsWritten) {
     EXPECT_THROW(db->createTable(jet::TableSpec{"T", {{"a", K::Text, 10, true}}, {}}), jet::Error);
     EXPECT_THROW(db->createTable(jet::TableSpec{"MSysMine", {{"a", K::Long}}, {}}), jet::Error);
     EXPECT_THROW(db->createTable(jet::TableSpec{"Bad.Name", {{"a", K::Long}}, {}}), jet::Error);
-    EXPECT_THROW(db->createTable(jet::TableSpec{"T", {{"a", K::Long}}, {{"ix", {"a"}}}}), jet::Error);
+    EXPECT_THROW(db->createTable(jet::TableSpec{"T", {{"a", K::Long}}, {{"ix", {"b"}}}}), jet::Error);
+    EXPECT_THROW(db->createTable(jet::TableSpec{"T", {{"a", K::Long}}, {{"ix", {"a", "a"}}}}), jet::Error);
+    EXPECT_THROW(db->createTable(jet::TableSpec{"T", {{"a", K::OLE}}, {{"ix", {"a"}}}}), jet::Error);
     db->close();
   }
   EXPECT_EQ(jet::testing::readWholeFile(path_), before);

@@ -293,3 +293,44 @@ TEST_F(IndexWriteTest, EveryDestinationTableKeepsItsIndexes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A new table with a primary key and a unique text index keeps both as rows arrive.
+TEST(IndexCreateTest, NewTableWithIndexesTakesRowsAndRefusesDuplicates) {
+  jet::testing::TempDir dir;
+  const std::filesystem::path path = dir.path() / "new.mdb";
+  {
+    auto db = jet::Database::create(path.string());
+    jet::TableSpec spec;
+    spec.name = "Cards";
+    spec.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text}};
+    spec.columns[1].size = 20;
+    spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}, false, true, true}};
+    auto t = db->createTable(spec);
+    std::mt19937 rng(3);
+    for (int32_t i = 0; i < 3000; ++i) {
+      jet::Row r{i * 7 % 3001, i % 50 == 0 ? jet::Value{} : jet::Value{"c" + std::to_string(i) + "x"}};
+      t.insert(r);
+    }
+    jet::Row dupId{7, std::string("new")};
+    EXPECT_THROW(t.insert(dupId), jet::Error);
+    jet::Row dupText{5000, std::string("C1X")};
+    try {
+      t.insert(dupText);
+      FAIL() << "a duplicate text key was accepted";
+    } catch (const jet::Error& e) {
+      EXPECT_NE(std::string(e.what()).find("duplicate key in index CardNo of table Cards"), std::string::npos) << e.what();
+    }
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(path.string());
+    EXPECT_EQ(db->table("Cards").rowCount(), 3000u);
+    expectIndexesMatchRows(*db, "Cards");
+  }
+  expectSoundFile(path, "Cards");
+  EXPECT_GE(firstIndexLevels(path, "Cards"), 2);
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
-// qar26m-cli create-table FILE TABLE COLUMN:KIND[:SIZE]...: adds a table without indexes.
-// KIND is a name schema prints (Text, Long, AutoNumber, ...); SIZE is a Text column's size in
-// characters (a Binary column's in bytes).
+// qar26m-cli create-table FILE TABLE COLUMN:KIND[:SIZE]... [--primary-key COL[,COL...]]
+// [--index NAME:COL[,COL...][:unique]]...: adds a table with its indexes. KIND is a name schema
+// prints (Text, Long, AutoNumber, ...); SIZE is a Text column's size in characters (a Binary
+// column's in bytes).
 #include <ostream>
 
 #include "cli/command.h"
@@ -39,19 +40,67 @@ jet::ColumnSpec parseColumn(const std::string& text) {
   return spec;
 }
 
+std::vector<std::string> splitColumns(const std::string& list, const std::string& what) {
+  std::vector<std::string> columns;
+  size_t at = 0;
+  while (true) {
+    size_t comma = list.find(',', at);
+    std::string name = list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    if (name.empty()) throw UsageError(what + ": empty column name in '" + list + "'");
+    columns.push_back(name);
+    if (comma == std::string::npos) break;
+    at = comma + 1;
+  }
+  return columns;
+}
+
+// NAME:COL[,COL...] or NAME:COL[,COL...]:unique
+jet::IndexSpec parseIndex(const std::string& text) {
+  size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0) throw UsageError("index '" + text + "' is not NAME:COL[,COL...][:unique]");
+  jet::IndexSpec spec;
+  spec.name = text.substr(0, colon);
+  std::string rest = text.substr(colon + 1);
+  const std::string suffix = ":unique";
+  if (rest.size() > suffix.size() && rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    spec.unique = true;
+    rest.resize(rest.size() - suffix.size());
+  }
+  if (rest.find(':') != std::string::npos) throw UsageError("index '" + text + "' is not NAME:COL[,COL...][:unique]");
+  spec.columns = splitColumns(rest, "index " + spec.name);
+  return spec;
+}
+
 }  // namespace
 
 int cmdCreateTable(const Args& args, std::ostream& out, std::ostream&) {
-  ParsedArgs parsed = parseArgs(args, {});
+  ParsedArgs parsed = parseArgs(args, {"primary-key", "index"});
   if (parsed.positional.size() < 3) throw UsageError("expected a database file, a table name and its columns");
   jet::TableSpec spec;
   spec.name = parsed.positional[1];
   for (size_t i = 2; i < parsed.positional.size(); ++i) spec.columns.push_back(parseColumn(parsed.positional[i]));
+  for (const auto& [name, value] : parsed.options) {
+    if (name == "primary-key") {
+      for (const jet::IndexSpec& other : spec.indexes) {
+        if (other.primary) throw UsageError("--primary-key given twice");
+      }
+      jet::IndexSpec pk;
+      pk.name = "PrimaryKey";
+      pk.primary = true;
+      pk.unique = true;
+      pk.columns = splitColumns(value, "--primary-key");
+      spec.indexes.push_back(std::move(pk));
+    } else {
+      spec.indexes.push_back(parseIndex(value));
+    }
+  }
   auto db = jet::Database::open(parsed.positional[0], jet::OpenMode::ReadWrite);
   db->createTable(spec);
   db->close();
   out << "created table " << spec.name << " with " << spec.columns.size() << " column"
-      << (spec.columns.size() == 1 ? "" : "s") << "\n";
+      << (spec.columns.size() == 1 ? "" : "s");
+  if (!spec.indexes.empty()) out << " and " << spec.indexes.size() << " index" << (spec.indexes.size() == 1 ? "" : "es");
+  out << "\n";
   return 0;
 }
 

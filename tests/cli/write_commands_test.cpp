@@ -130,6 +130,32 @@ TEST_F(CliWriteTest, CreateTableImportAndExportRoundTrip) {
   EXPECT_EQ(run({"check", path_}).status, 0);
 }
 
+TEST_F(CliWriteTest, IndexedTableKeepsItsKeysAndRefusesDuplicates) {
+  CliRun made = run({"create-table", path_, "Cards", "ID:Long", "CardNo:Text:20", "--primary-key", "ID", "--index",
+                     "CardNo:CardNo:unique", "--index", "Both:CardNo,ID"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(run({"create-table", path_, "T2", "A:Long", "--index", "X:B"}).status, 1);
+  EXPECT_EQ(run({"create-table", path_, "T3", "A:Long", "--index", "X"}).status, 2);
+  CliRun imported = run({"import", path_, "Cards"}, "ID,CardNo\n2,b\n1,a\n3,\n");
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  auto before = jet::testing::readWholeFile(path_);
+  CliRun dup = run({"import", path_, "Cards"}, "ID,CardNo\n4,d\n5,A\n");
+  EXPECT_EQ(dup.status, 1);
+  EXPECT_NE(dup.err.find("duplicate key in index CardNo of table Cards"), std::string::npos) << dup.err;
+  EXPECT_EQ(jet::testing::readWholeFile(path_), before);
+  EXPECT_EQ(run({"check", path_}).status, 0);
+  auto db = jet::Database::open(path_);
+  auto t = db->table("Cards");
+  EXPECT_EQ(t.rowCount(), 3u);
+  auto found = t.seek("CardNo", jet::Row{std::string("B")});
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(t.read(*found)[0], jet::Value(int32_t{2}));
+  std::vector<int32_t> order;
+  auto scan = t.indexScan("PrimaryKey");
+  while (scan.next()) order.push_back(std::get<int32_t>(t.read(scan.id())[0]));
+  EXPECT_EQ(order, (std::vector<int32_t>{1, 2, 3}));
+}
+
 TEST_F(CliWriteTest, ABadRowNamesItsLineAndNothingIsImported) {
   ASSERT_EQ(run({"create-table", path_, "T", "N:Integer", "S:Text:3"}).status, 0);
   auto before = jet::testing::readWholeFile(path_);

@@ -25,19 +25,19 @@ jet::ColumnSpec parseColumn(const std::string& text) {
   }
   auto parsed = jet::parseKindName(kind);
   if (!parsed) throw UsageError("column " + name + ": unknown kind '" + kind + "'");
-  jet::ColumnSpec spec;
-  spec.name = name;
-  spec.kind = parsed->kind;
-  spec.autoNumber = parsed->autoNumber;
+  jet::ColumnSpec blueprint;
+  blueprint.name = name;
+  blueprint.kind = parsed->kind;
+  blueprint.autoNumber = parsed->autoNumber;
   if (!size.empty()) {
-    if (spec.kind != jet::ColumnKind::Text && spec.kind != jet::ColumnKind::Binary) {
+    if (blueprint.kind != jet::ColumnKind::Text && blueprint.kind != jet::ColumnKind::Binary) {
       throw UsageError("column " + name + ": only Text and Binary columns take a size");
     }
     if (size.size() > 4) throw UsageError("column " + name + ": size " + size + " is too large");
-    spec.size = std::stoi(size);
-    if (spec.size < 1 || spec.size > 255) throw UsageError("column " + name + ": size must be 1 to 255");
+    blueprint.size = std::stoi(size);
+    if (blueprint.size < 1 || blueprint.size > 255) throw UsageError("column " + name + ": size must be 1 to 255");
   }
-  return spec;
+  return blueprint;
 }
 
 std::vector<std::string> splitColumns(const std::string& list, const std::string& what) {
@@ -58,17 +58,17 @@ std::vector<std::string> splitColumns(const std::string& list, const std::string
 jet::IndexSpec parseIndex(const std::string& text) {
   size_t colon = text.find(':');
   if (colon == std::string::npos || colon == 0) throw UsageError("index '" + text + "' is not NAME:COL[,COL...][:unique]");
-  jet::IndexSpec spec;
-  spec.name = text.substr(0, colon);
+  jet::IndexSpec blueprint;
+  blueprint.name = text.substr(0, colon);
   std::string rest = text.substr(colon + 1);
   const std::string suffix = ":unique";
   if (rest.size() > suffix.size() && rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) == 0) {
-    spec.unique = true;
+    blueprint.unique = true;
     rest.resize(rest.size() - suffix.size());
   }
   if (rest.find(':') != std::string::npos) throw UsageError("index '" + text + "' is not NAME:COL[,COL...][:unique]");
-  spec.columns = splitColumns(rest, "index " + spec.name);
-  return spec;
+  blueprint.columns = splitColumns(rest, "index " + blueprint.name);
+  return blueprint;
 }
 
 }  // namespace
@@ -76,12 +76,12 @@ jet::IndexSpec parseIndex(const std::string& text) {
 int cmdCreateTable(const Args& args, std::ostream& out, std::ostream&) {
   ParsedArgs parsed = parseArgs(args, {"primary-key", "index"});
   if (parsed.positional.size() < 3) throw UsageError("expected a database file, a table name and its columns");
-  jet::TableSpec spec;
-  spec.name = parsed.positional[1];
-  for (size_t i = 2; i < parsed.positional.size(); ++i) spec.columns.push_back(parseColumn(parsed.positional[i]));
+  jet::TableSpec blueprint;
+  blueprint.name = parsed.positional[1];
+  for (size_t i = 2; i < parsed.positional.size(); ++i) blueprint.columns.push_back(parseColumn(parsed.positional[i]));
   for (const auto& [name, value] : parsed.options) {
     if (name == "primary-key") {
-      for (const jet::IndexSpec& other : spec.indexes) {
+      for (const jet::IndexSpec& other : blueprint.indexes) {
         if (other.primary) throw UsageError("--primary-key given twice");
       }
       jet::IndexSpec pk;
@@ -89,17 +89,17 @@ int cmdCreateTable(const Args& args, std::ostream& out, std::ostream&) {
       pk.primary = true;
       pk.unique = true;
       pk.columns = splitColumns(value, "--primary-key");
-      spec.indexes.push_back(std::move(pk));
+      blueprint.indexes.push_back(std::move(pk));
     } else {
-      spec.indexes.push_back(parseIndex(value));
+      blueprint.indexes.push_back(parseIndex(value));
     }
   }
   auto db = jet::Database::open(parsed.positional[0], jet::OpenMode::ReadWrite);
-  db->createTable(spec);
+  db->createTable(blueprint);
   db->close();
-  out << "created table " << spec.name << " with " << spec.columns.size() << " column"
-      << (spec.columns.size() == 1 ? "" : "s");
-  if (!spec.indexes.empty()) out << " and " << spec.indexes.size() << " index" << (spec.indexes.size() == 1 ? "" : "es");
+  out << "created table " << blueprint.name << " with " << blueprint.columns.size() << " column"
+      << (blueprint.columns.size() == 1 ? "" : "s");
+  if (!blueprint.indexes.empty()) out << " and " << blueprint.indexes.size() << " index" << (blueprint.indexes.size() == 1 ? "" : "es");
   out << "\n";
   return 0;
 }

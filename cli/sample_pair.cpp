@@ -58,7 +58,7 @@ std::string textKey(const char* pattern, int k, Side side) {
 }
 
 struct SampleTable {
-  jet::TableSpec spec;
+  jet::TableSpec blueprint;
   // The records of one side, in the order they are inserted.
   std::function<std::vector<Row>(Side)> rows;
 };
@@ -285,20 +285,20 @@ std::vector<SampleTable> sampleTables() {
 
 // The keys a site's tables have, where the engine can keep indexes; without them otherwise,
 // so the pair can still be converted (the merge strategies search without an index too).
-jet::Table createWithKeysIfPossible(jet::Database& db, jet::TableSpec spec) {
+jet::Table createWithKeysIfPossible(jet::Database& db, jet::TableSpec blueprint) {
   try {
-    return db.createTable(spec);
+    return db.createTable(blueprint);
   } catch (const jet::Error& e) {
-    if (e.kind() != jet::ErrorKind::Unsupported || spec.indexes.empty()) throw;
+    if (e.kind() != jet::ErrorKind::Unsupported || blueprint.indexes.empty()) throw;
   }
-  spec.indexes.clear();
-  return db.createTable(spec);
+  blueprint.indexes.clear();
+  return db.createTable(blueprint);
 }
 
 void writeSide(const std::string& path, Side side) {
   auto db = jet::Database::create(path);
   for (SampleTable& table : sampleTables()) {
-    jet::Table written = createWithKeysIfPossible(*db, table.spec);
+    jet::Table written = createWithKeysIfPossible(*db, table.blueprint);
     for (Row& row : table.rows(side)) written.insert(row);
   }
   db->close();

@@ -134,7 +134,7 @@ class Database {
   Table table(std::string_view name) const;
   bool hasTable(std::string_view name) const;
 
-  Table createTable(const TableSpec& spec);
+  Table createTable(const TableSpec& blueprint);
 
   // Things read but not understood (an unknown column kind, say), one line each.
   const std::vector<std::string>& warnings() const;

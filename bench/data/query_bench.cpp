@@ -50,7 +50,7 @@ std::string name(int i) { return "Holder number " + std::to_string(i) + " of the
 double buildTable(const std::string& path, int rows) {
   try {
     auto db = jet::Database::create(path);
-    jet::TableSpec spec{"Big",
+    jet::TableSpec blueprint{"Big",
                         {{"ID", jet::ColumnKind::Long},
                          {"Code", jet::ColumnKind::Text, 20},
                          {"Name", jet::ColumnKind::Text, 60},
@@ -58,7 +58,7 @@ double buildTable(const std::string& path, int rows) {
                          {"At", jet::ColumnKind::DateTime},
                          {"Ratio", jet::ColumnKind::Double}},
                         {}};
-    jet::Table t = db->createTable(spec);
+    jet::Table t = db->createTable(blueprint);
     double bytes = 0;
     QElapsedTimer timer;
     timer.start();

@@ -95,8 +95,8 @@ void fill(jet::Database& db, const QString& table, int count, int firstKey, bool
 
 // The fixture table's columns (and, when asked, its indexes) as a definition to create.
 jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
-  jet::TableSpec spec;
-  spec.name = def.name;
+  jet::TableSpec blueprint;
+  blueprint.name = def.name;
   for (const jet::Column& c : def.columns) {
     jet::ColumnSpec column;
     column.name = c.name;
@@ -106,7 +106,7 @@ jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
     column.compressedText = c.compressedText;
     column.precision = c.precision;
     column.scale = c.scale;
-    spec.columns.push_back(column);
+    blueprint.columns.push_back(column);
   }
   if (withIndexes) {
     for (const jet::Index& index : def.indexes) {
@@ -118,10 +118,10 @@ jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
       is.primary = index.primary;
       is.unique = index.unique;
       is.ignoreNulls = index.ignoreNulls;
-      spec.indexes.push_back(is);
+      blueprint.indexes.push_back(is);
     }
   }
-  return spec;
+  return blueprint;
 }
 
 }  // namespace

@@ -24,10 +24,10 @@ FillResult makeLargeDatabase(const std::string& path, uint32_t rows) {
   uint32_t definitionPage = 0;
   {
     auto db = Database::create(path);
-    TableSpec spec;
-    spec.name = kLargeTable;
-    spec.columns = {{"HolderID", ColumnKind::Long}, {"CardNo", ColumnKind::Text, 20}, {"Assigned", ColumnKind::DateTime}};
-    Table table = db->createTable(spec);
+    TableSpec blueprint;
+    blueprint.name = kLargeTable;
+    blueprint.columns = {{"HolderID", ColumnKind::Long}, {"CardNo", ColumnKind::Text, 20}, {"Assigned", ColumnKind::DateTime}};
+    Table table = db->createTable(blueprint);
     definitionPage = table.def().definitionPage;
     db->flush();
     auto start = std::chrono::steady_clock::now();

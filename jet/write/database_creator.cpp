@@ -151,7 +151,7 @@ std::vector<uint8_t> headerPage(double created) {
   return page;
 }
 
-PageSpec spec() { return PageSpec{Format::Jet4, kPageSize}; }
+PageSpec blueprint() { return PageSpec{Format::Jet4, kPageSize}; }
 
 std::vector<uint8_t> inlineMap(std::initializer_list<uint32_t> pages) {
   std::vector<uint8_t> row(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
@@ -186,18 +186,18 @@ void writeEmptyDatabaseFile(const std::string& path) {
 
   // Page 1: the database's page map (set bits are free pages: all past the file's end), and a
   // second map row the engine keeps empty.
-  initDataPage(spec(), pages[1].data(), 1);
+  initDataPage(blueprint(), pages[1].data(), 1);
   {
     std::vector<uint8_t> map = inlineMap({});
     for (uint32_t p = pageCount; p < fu::kTableMapSizeJet4 * 8; ++p) {
       map[fu::kInlineBitmap + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
     }
-    addRow(spec(), pages[1].data(), map);
-    addRow(spec(), pages[1].data(), inlineMap({}));
+    addRow(blueprint(), pages[1].data(), map);
+    addRow(blueprint(), pages[1].data(), inlineMap({}));
   }
 
   // Page 6: the system tables' usage maps (owned pages, free space) and their indexes' maps.
-  initDataPage(spec(), pages[kUsageMapPage].data(), 0);
+  initDataPage(blueprint(), pages[kUsageMapPage].data(), 0);
   uint8_t mapRow = 0;
   uint32_t nextIndexPage = kFirstIndexPage;
   std::vector<DefinitionLayout> layouts;
@@ -207,8 +207,8 @@ void writeEmptyDatabaseFile(const std::string& path) {
     layout.usageMapPage = kUsageMapPage;
     layout.ownedRow = mapRow++;
     layout.freeRow = mapRow++;
-    addRow(spec(), pages[kUsageMapPage].data(), inlineMap({}));
-    addRow(spec(), pages[kUsageMapPage].data(), inlineMap({}));
+    addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap({}));
+    addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap({}));
     layouts.push_back(layout);
   }
   for (size_t ti = 0; ti < systemTables().size(); ++ti) {
@@ -222,7 +222,7 @@ void writeEmptyDatabaseFile(const std::string& path) {
       def.usedPagesRow = mapRow++;
       def.usedPagesPage = kUsageMapPage;
       def.firstPage = nextIndexPage;
-      addRow(spec(), pages[kUsageMapPage].data(), inlineMap({nextIndexPage}));
+      addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap({nextIndexPage}));
       // An empty leaf: the whole entry area free.
       const IndexPageLayout& il = kJet4IndexPage;
       uint8_t* leaf = pages[nextIndexPage].data();

@@ -160,7 +160,7 @@ void IndexRebuild::rebuild() {
       writeIndexTree(ctx_, info_.format, target, entries);
       // The definition keeps each index's entry count.
       const uint32_t countAt = real.rowCountOffset + 4;
-      TableInfo::Location loc = info_.locate(countAt, ctx_.spec().pageSize);
+      TableInfo::Location loc = info_.locate(countAt, ctx_.blueprint().pageSize);
       put32(ctx_.modify(loc.page) + loc.offset, static_cast<uint32_t>(entries.size()));
     }
   });

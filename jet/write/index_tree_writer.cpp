@@ -58,7 +58,7 @@ std::vector<PlannedPage> pack(const std::vector<IndexPageEntryRef>& entries, boo
 // Every page of the tree under root, root included.
 std::set<uint32_t> pagesOfTree(WriteContext& ctx, Format format, uint32_t root, const std::string& name) {
   std::set<uint32_t> seen;
-  const uint32_t pageSize = ctx.spec().pageSize;
+  const uint32_t pageSize = ctx.blueprint().pageSize;
   IndexPageFetcher fetch = [&](uint32_t n) -> std::span<const uint8_t> {
     if (n == 0 || n >= ctx.pager().pageCount()) {
       throw Error(ErrorKind::Corrupt, name + " refers to page " + std::to_string(n) + ", outside the file");
@@ -125,7 +125,7 @@ void writeIndexTree(WriteContext& ctx, Format format, const IndexTreeTarget& tar
     }
   }
 
-  const uint32_t pageSize = ctx.spec().pageSize;
+  const uint32_t pageSize = ctx.blueprint().pageSize;
   for (size_t level = 0; level < levels.size(); ++level) {
     const std::vector<PlannedPage>& pages = levels[level];
     for (size_t i = 0; i < pages.size(); ++i) {

@@ -25,11 +25,11 @@ bool LongValueWriter::usable(uint32_t page) {
 }
 
 LongValueWriter::Place LongValueWriter::put(const std::vector<uint8_t>& row) {
-  if (!usable(current_) || !rowFits(ctx_.spec(), ctx_.read(current_), row.size())) {
+  if (!usable(current_) || !rowFits(ctx_.blueprint(), ctx_.read(current_), row.size())) {
     current_ = ctx_.allocate();
-    initDataPage(ctx_.spec(), ctx_.modify(current_), fd::kLongValueOwner);
+    initDataPage(ctx_.blueprint(), ctx_.modify(current_), fd::kLongValueOwner);
   }
-  uint16_t n = addRow(ctx_.spec(), ctx_.modify(current_), row);
+  uint16_t n = addRow(ctx_.blueprint(), ctx_.modify(current_), row);
   return Place{current_, n};
 }
 
@@ -53,7 +53,7 @@ std::vector<uint8_t> LongValueWriter::store(const std::vector<uint8_t>& payload)
     // Link each chunk to the next now that every chunk has its place.
     for (size_t i = 0; i + 1 < places.size(); ++i) {
       uint8_t* page = ctx_.modify(places[i].page);
-      RowSpan span = rowSpan(ctx_.spec(), page, places[i].page, places[i].row);
+      RowSpan span = rowSpan(ctx_.blueprint(), page, places[i].page, places[i].row);
       page[span.start] = static_cast<uint8_t>(places[i + 1].row);
       put24(page + span.start + 1, places[i + 1].page);
     }
@@ -80,7 +80,7 @@ void LongValueWriter::release(const uint8_t* ref, size_t refLen) {
                                           ", which is not a long-value page");
     }
     const uint8_t* p = ctx_.read(page);
-    RowSpan span = rowSpan(ctx_.spec(), p, page, row);
+    RowSpan span = rowSpan(ctx_.blueprint(), p, page, row);
     if (span.flags & fd::kDeletedRow) break;  // already released
     uint32_t nextPage = 0;
     uint16_t nextRow = 0;
@@ -91,17 +91,17 @@ void LongValueWriter::release(const uint8_t* ref, size_t refLen) {
       nextRow = p[span.start];
       nextPage = le24(p + span.start + 1);
     }
-    setRowFlags(ctx_.spec(), ctx_.modify(page), row, fd::kDeletedRow | fd::kOverflowRow);
+    setRowFlags(ctx_.blueprint(), ctx_.modify(page), row, fd::kDeletedRow | fd::kOverflowRow);
     touched.insert(page);
     page = nextPage;
     row = nextRow;
   }
   for (uint32_t t : touched) {
     const uint8_t* p = ctx_.read(t);
-    uint16_t count = rowCount(ctx_.spec(), p);
+    uint16_t count = rowCount(ctx_.blueprint(), p);
     bool live = false;
     for (uint16_t r = 0; r < count && !live; ++r) {
-      live = !(rowSpan(ctx_.spec(), p, t, r).flags & fd::kDeletedRow);
+      live = !(rowSpan(ctx_.blueprint(), p, t, r).flags & fd::kDeletedRow);
     }
     if (!live) {
       if (t == current_) current_ = 0;

@@ -11,9 +11,9 @@ void Table::update(RowId id, const Row& newRow) { db_->writer().writer(*impl_).u
 void Table::remove(RowId id) { db_->writer().writer(*impl_).remove(id); }
 uint32_t Table::removeAll() { return db_->writer().writer(*impl_).removeAll(); }
 
-Table Database::createTable(const TableSpec& spec) {
-  uint32_t page = write::createTable(*impl_, spec);
-  return Table(impl_.get(), &impl_->table(CatalogEntry{spec.name, page, 0}));
+Table Database::createTable(const TableSpec& blueprint) {
+  uint32_t page = write::createTable(*impl_, blueprint);
+  return Table(impl_.get(), &impl_->table(CatalogEntry{blueprint.name, page, 0}));
 }
 
 }  // namespace jet

@@ -71,22 +71,22 @@ void appendName(std::vector<uint8_t>& out, const std::string& name) {
 
 }  // namespace
 
-std::vector<Column> columnsForSpec(const TableSpec& spec) {
-  checkName("table", spec.name);
-  if (spec.name.size() >= 4 && equalsIgnoreCase(spec.name.substr(0, 4), "MSys")) {
-    throw Error(ErrorKind::Invalid, "table name '" + spec.name + "' is reserved for system tables");
+std::vector<Column> columnsForSpec(const TableSpec& blueprint) {
+  checkName("table", blueprint.name);
+  if (blueprint.name.size() >= 4 && equalsIgnoreCase(blueprint.name.substr(0, 4), "MSys")) {
+    throw Error(ErrorKind::Invalid, "table name '" + blueprint.name + "' is reserved for system tables");
   }
-  if (spec.columns.empty()) throw Error(ErrorKind::Invalid, "table " + spec.name + " has no columns");
-  if (spec.columns.size() > kMaxColumns) {
-    throw Error(ErrorKind::Invalid, "table " + spec.name + " has more than 255 columns");
+  if (blueprint.columns.empty()) throw Error(ErrorKind::Invalid, "table " + blueprint.name + " has no columns");
+  if (blueprint.columns.size() > kMaxColumns) {
+    throw Error(ErrorKind::Invalid, "table " + blueprint.name + " has more than 255 columns");
   }
   std::vector<Column> columns;
-  for (size_t i = 0; i < spec.columns.size(); ++i) {
-    const ColumnSpec& cs = spec.columns[i];
+  for (size_t i = 0; i < blueprint.columns.size(); ++i) {
+    const ColumnSpec& cs = blueprint.columns[i];
     checkName("column", cs.name);
     for (size_t j = 0; j < i; ++j) {
-      if (equalsIgnoreCase(spec.columns[j].name, cs.name)) {
-        throw Error(ErrorKind::Invalid, "table " + spec.name + " has two columns named " + cs.name);
+      if (equalsIgnoreCase(blueprint.columns[j].name, cs.name)) {
+        throw Error(ErrorKind::Invalid, "table " + blueprint.name + " has two columns named " + cs.name);
       }
     }
     Column c;
@@ -238,7 +238,7 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
 
 // Writes definition bytes over as many pages as they need (the first one given).
 std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<uint8_t>& bytes, uint32_t first) {
-  const uint32_t pageSize = ctx.spec().pageSize;
+  const uint32_t pageSize = ctx.blueprint().pageSize;
   std::vector<uint32_t> pages{first};
   size_t at = 0;
   uint32_t current = first;
@@ -278,14 +278,14 @@ TableImpl& systemTable(DatabaseImpl& db, const std::string& name, uint32_t page)
 
 // The indexes of a new table from their specs: names and columns checked, one primary key
 // at most (unique, and its columns required).
-std::vector<IndexDefinition> indexesForSpec(const TableSpec& spec) {
+std::vector<IndexDefinition> indexesForSpec(const TableSpec& blueprint) {
   std::vector<IndexDefinition> out;
   bool havePrimary = false;
-  for (const IndexSpec& is : spec.indexes) {
+  for (const IndexSpec& is : blueprint.indexes) {
     checkName("index", is.name);
     for (const IndexDefinition& other : out) {
       if (equalsIgnoreCase(other.name, is.name)) {
-        throw Error(ErrorKind::Invalid, "table " + spec.name + " has two indexes named " + is.name);
+        throw Error(ErrorKind::Invalid, "table " + blueprint.name + " has two indexes named " + is.name);
       }
     }
     if (is.columns.empty()) throw Error(ErrorKind::Invalid, "index " + is.name + " has no columns");
@@ -293,7 +293,7 @@ std::vector<IndexDefinition> indexesForSpec(const TableSpec& spec) {
       throw Error(ErrorKind::Invalid, "index " + is.name + " has more than " + std::to_string(td::kIndexColumnSlots) +
                                           " columns");
     }
-    if (is.primary && havePrimary) throw Error(ErrorKind::Invalid, "table " + spec.name + " has two primary keys");
+    if (is.primary && havePrimary) throw Error(ErrorKind::Invalid, "table " + blueprint.name + " has two primary keys");
     havePrimary = havePrimary || is.primary;
     IndexDefinition def;
     def.name = is.name;
@@ -305,11 +305,11 @@ std::vector<IndexDefinition> indexesForSpec(const TableSpec& spec) {
         throw Error(ErrorKind::Unsupported, "index " + is.name + ": descending columns in new indexes are not supported");
       }
       int found = -1;
-      for (size_t i = 0; i < spec.columns.size(); ++i) {
-        if (equalsIgnoreCase(spec.columns[i].name, name)) found = static_cast<int>(i);
+      for (size_t i = 0; i < blueprint.columns.size(); ++i) {
+        if (equalsIgnoreCase(blueprint.columns[i].name, name)) found = static_cast<int>(i);
       }
       if (found < 0) throw Error(ErrorKind::Invalid, "index " + is.name + " names no column of the table: " + name);
-      const ColumnKind kind = spec.columns[found].kind;
+      const ColumnKind kind = blueprint.columns[found].kind;
       if (kind == ColumnKind::OLE) {
         throw Error(ErrorKind::Invalid, "index " + is.name + ": column " + name + " (OLE) cannot be indexed");
       }
@@ -323,12 +323,12 @@ std::vector<IndexDefinition> indexesForSpec(const TableSpec& spec) {
   return out;
 }
 
-uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
+uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
   if (db.header.format != Format::Jet4) {
     throw Error(ErrorKind::Unsupported, "creating tables in Jet 3 (Access 97) files is not supported");
   }
-  std::vector<Column> columns = columnsForSpec(spec);
-  std::vector<IndexDefinition> indexes = indexesForSpec(spec);
+  std::vector<Column> columns = columnsForSpec(blueprint);
+  std::vector<IndexDefinition> indexes = indexesForSpec(blueprint);
   WriteSession& session = db.writer();
   WriteContext& ctx = session.context();
 
@@ -368,7 +368,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
   }
   for (const auto& [rowParent, row] : catalogRows) {
     const auto* name = std::get_if<std::string>(&row[cName]);
-    if (rowParent == parent && name && equalsIgnoreCase(*name, spec.name)) {
+    if (rowParent == parent && name && equalsIgnoreCase(*name, blueprint.name)) {
       throw Error(ErrorKind::Invalid, "a table named " + *name + " already exists");
     }
   }
@@ -414,7 +414,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
       indexes[i].usedPagesRow = static_cast<uint8_t>(2 + i);
       IndexPageHeader header;
       header.tableDefinitionPage = first;
-      buildIndexPage(header, {}, Format::Jet4, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.spec().pageSize));
+      buildIndexPage(header, {}, Format::Jet4, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.blueprint().pageSize));
     }
     layout.indexes = indexes;
     std::vector<uint8_t> definition = encodeTableDefinition(columns, layout);
@@ -422,12 +422,12 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
     // The page of the table's usage maps (owned pages, pages with free space, then one per
     // index): inline, the table's mapping nothing yet.
     uint8_t* page = ctx.modify(mapPage);
-    initDataPage(ctx.spec(), page, 0);
+    initDataPage(ctx.blueprint(), page, 0);
     std::vector<uint8_t> map(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
-    addRow(ctx.spec(), page, map);
-    addRow(ctx.spec(), page, map);
+    addRow(ctx.blueprint(), page, map);
+    addRow(ctx.blueprint(), page, map);
     for (size_t i = 0; i < indexes.size(); ++i) {
-      addRow(ctx.spec(), page, map);
+      addRow(ctx.blueprint(), page, map);
       UsageMapWriter(ctx, mapPage, indexes[i].usedPagesRow).add(indexes[i].firstPage);
     }
 
@@ -435,7 +435,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
     Row entry(cdef.columns.size(), Null{});
     entry[cId] = static_cast<int32_t>(first);
     entry[cParent] = parent;
-    entry[cName] = spec.name;
+    entry[cName] = blueprint.name;
     entry[cType] = kObjectTypeTable;
     if (cCreate >= 0) entry[cCreate] = DateTime{now};
     if (cUpdate >= 0) entry[cUpdate] = DateTime{now};
@@ -454,7 +454,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& spec) {
     }
     return first;
   });
-  db.addUserTable(CatalogEntry{spec.name, definitionPage, 0});
+  db.addUserTable(CatalogEntry{blueprint.name, definitionPage, 0});
   return definitionPage;
 }
 

@@ -15,9 +15,9 @@ class DatabaseImpl;
 
 namespace jet::write {
 
-// Checks spec and turns it into the columns the definition stores (numbers, sizes, flags).
+// Checks blueprint and turns it into the columns the definition stores (numbers, sizes, flags).
 // Throws Error(Invalid) naming the problem.
-std::vector<Column> columnsForSpec(const TableSpec& spec);
+std::vector<Column> columnsForSpec(const TableSpec& blueprint);
 
 // An index as a new definition stores it (one real index per logical one).
 struct IndexDefinition {
@@ -48,6 +48,6 @@ class WriteContext;
 std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<uint8_t>& bytes, uint32_t first);
 
 // Creates the table; returns its definition page.
-uint32_t createTable(DatabaseImpl& db, const TableSpec& spec);
+uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint);
 
 }  // namespace jet::write

@@ -78,7 +78,7 @@ void TableWriter::setRowCount(uint32_t value) {
 
 void TableWriter::storeCounters() {
   if (!countersDirty_) return;
-  uint32_t pageSize = ctx_.spec().pageSize;
+  uint32_t pageSize = ctx_.blueprint().pageSize;
   auto store = [&](uint32_t offset, uint32_t value) {
     TableInfo::Location at = info_.locate(offset, pageSize);
     put32(ctx_.modify(at.page) + at.offset, value);
@@ -101,8 +101,8 @@ TableWriter::Located TableWriter::locate(RowId id) {
   };
   if (!dataPageOfTable(id.page)) throw missing();
   const uint8_t* page = ctx_.read(id.page);
-  if (id.row >= rowCount(ctx_.spec(), page)) throw missing();
-  Located loc{id, id, rowSpan(ctx_.spec(), page, id.page, id.row)};
+  if (id.row >= rowCount(ctx_.blueprint(), page)) throw missing();
+  Located loc{id, id, rowSpan(ctx_.blueprint(), page, id.page, id.row)};
   if (loc.span.flags & fd::kDeletedRow) throw missing();
   for (int hops = 0; loc.span.flags & fd::kOverflowRow; ++hops) {
     const uint8_t* at = ctx_.read(loc.data.page) + loc.span.start;
@@ -110,12 +110,12 @@ TableWriter::Located TableWriter::locate(RowId id) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(loc.data.page) + ": bad forward pointer");
     }
     RowId target{le24(at + 1), at[0]};
-    if (!dataPageOfTable(target.page) || target.row >= rowCount(ctx_.spec(), ctx_.read(target.page))) {
+    if (!dataPageOfTable(target.page) || target.row >= rowCount(ctx_.blueprint(), ctx_.read(target.page))) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(loc.data.page) + ": forward pointer to page " +
                                           std::to_string(target.page) + " row " + std::to_string(target.row));
     }
     loc.data = target;
-    loc.span = rowSpan(ctx_.spec(), ctx_.read(target.page), target.page, target.row);
+    loc.span = rowSpan(ctx_.blueprint(), ctx_.read(target.page), target.page, target.row);
     // The moved bytes carry the deleted flag alone; both flags mean they are gone.
     if ((loc.span.flags & fd::kDeletedRow) && (loc.span.flags & fd::kOverflowRow)) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(id.page) + " row " + std::to_string(id.row) +
@@ -134,7 +134,7 @@ Row TableWriter::decodeAt(const Located& where) {
 
 uint32_t TableWriter::newDataPage() {
   uint32_t page = ctx_.allocate();
-  initDataPage(ctx_.spec(), ctx_.modify(page), info_.def.definitionPage);
+  initDataPage(ctx_.blueprint(), ctx_.modify(page), info_.def.definitionPage);
   UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).add(page);
   UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).add(page);
   return page;
@@ -151,19 +151,19 @@ RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint
     UsageMapWriter freeMap(ctx_, info_.freePages.page, info_.freePages.row);
     std::vector<uint32_t> pages = freeMap.pages();
     for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
-      if (usable(*it) && rowFits(ctx_.spec(), ctx_.read(*it), bytes.size())) {
+      if (usable(*it) && rowFits(ctx_.blueprint(), ctx_.read(*it), bytes.size())) {
         insertPage_ = *it;
         break;
       }
     }
   }
-  if (!usable(insertPage_) || !rowFits(ctx_.spec(), ctx_.read(insertPage_), bytes.size())) {
+  if (!usable(insertPage_) || !rowFits(ctx_.blueprint(), ctx_.read(insertPage_), bytes.size())) {
     if (usable(insertPage_)) {
       UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).remove(insertPage_);
     }
     insertPage_ = newDataPage();
   }
-  uint16_t row = addRow(ctx_.spec(), ctx_.modify(insertPage_), bytes, flags);
+  uint16_t row = addRow(ctx_.blueprint(), ctx_.modify(insertPage_), bytes, flags);
   return RowId{insertPage_, row};
 }
 
@@ -271,13 +271,13 @@ void TableWriter::update(RowId id, const Row& newRow) {
       std::vector<uint8_t> bytes = assemble(encoded, 0);
       if (bytes.size() <= loc.span.length) {
         bytes = padRow(layout_, std::move(bytes), loc.span.length);
-        overwriteRow(ctx_.spec(), ctx_.modify(loc.data.page), loc.data.page, loc.data.row, bytes);
+        overwriteRow(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.page, loc.data.row, bytes);
       } else {
         RowId moved = place(bytes, fd::kDeletedRow);
         if (!(loc.data == loc.header)) {
-          setRowFlags(ctx_.spec(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
+          setRowFlags(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
         }
-        forwardRow(ctx_.spec(), ctx_.modify(loc.header.page), loc.header.page, loc.header.row, moved.page,
+        forwardRow(ctx_.blueprint(), ctx_.modify(loc.header.page), loc.header.page, loc.header.row, moved.page,
                    static_cast<uint8_t>(moved.row));
       }
       if (indexes_) indexes_->onUpdate(id, old, values);
@@ -303,9 +303,9 @@ void TableWriter::remove(RowId id) {
         countersDirty_ = oldDirty;
       });
       releaseLongValues(loc);
-      setRowFlags(ctx_.spec(), ctx_.modify(loc.header.page), loc.header.row, fd::kDeletedRow | fd::kOverflowRow);
+      setRowFlags(ctx_.blueprint(), ctx_.modify(loc.header.page), loc.header.row, fd::kDeletedRow | fd::kOverflowRow);
       if (!(loc.data == loc.header)) {
-        setRowFlags(ctx_.spec(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
+        setRowFlags(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
       }
       if (indexes_) indexes_->onRemove(id, old);
       setRowCount(info_.def.rowCount > 0 ? info_.def.rowCount - 1 : 0);
@@ -328,9 +328,9 @@ uint32_t TableWriter::removeAll() {
     if (page >= ctx_.pager().pageCount()) continue;
     const uint8_t* p = ctx_.read(page);
     if (p[0] != fd::kPageType || le32(p + fd::kOwner) != info_.def.definitionPage) continue;
-    uint16_t count = rowCount(ctx_.spec(), p);
+    uint16_t count = rowCount(ctx_.blueprint(), p);
     for (uint16_t r = 0; r < count; ++r) {
-      uint16_t flags = rowSpan(ctx_.spec(), p, page, r).flags;
+      uint16_t flags = rowSpan(ctx_.blueprint(), p, page, r).flags;
       if (!(flags & fd::kDeletedRow)) ids.push_back(RowId{page, r});
     }
   }

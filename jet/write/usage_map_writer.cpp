@@ -16,7 +16,7 @@ UsageMapWriter::UsageMapWriter(WriteContext& ctx, uint32_t mapPage, uint16_t map
 
 UsageMapWriter::Row UsageMapWriter::locate() {
   const uint8_t* page = ctx_.read(mapPage_);
-  RowSpan span = rowSpan(ctx_.spec(), page, mapPage_, mapRow_);
+  RowSpan span = rowSpan(ctx_.blueprint(), page, mapPage_, mapRow_);
   if (span.length < fu::kInlineBitmap) {
     throw Error(ErrorKind::Corrupt, "page " + std::to_string(mapPage_) + ": usage map row " +
                                         std::to_string(mapRow_) + " is too short");
@@ -48,7 +48,7 @@ std::vector<uint32_t> UsageMapWriter::pages() {
     }
     return out;
   }
-  uint32_t perPage = (ctx_.spec().pageSize - fu::kMapPageBitmap) * 8u;
+  uint32_t perPage = (ctx_.blueprint().pageSize - fu::kMapPageBitmap) * 8u;
   uint32_t slots = (row.length - fu::kReferencePages) / fu::kReferencePointerSize;
   for (uint32_t i = 0; i < slots; ++i) {
     uint32_t bitmapPage = le32(ctx_.read(mapPage_) + row.start + fu::kReferencePages + i * fu::kReferencePointerSize);
@@ -77,7 +77,7 @@ bool UsageMapWriter::contains(uint32_t page) {
     uint32_t b = page - start;
     return (p[fu::kInlineBitmap + b / 8] >> (b % 8)) & 1u;
   }
-  uint32_t perPage = (ctx_.spec().pageSize - fu::kMapPageBitmap) * 8u;
+  uint32_t perPage = (ctx_.blueprint().pageSize - fu::kMapPageBitmap) * 8u;
   uint32_t index = page / perPage;
   uint32_t slots = (row.length - fu::kReferencePages) / fu::kReferencePointerSize;
   if (index >= slots) return false;
@@ -142,7 +142,7 @@ void UsageMapWriter::promote(const Row& row, const std::vector<uint32_t>& pages)
 }
 
 void UsageMapWriter::setReference(const Row& row, uint32_t page, bool on) {
-  uint32_t perPage = (ctx_.spec().pageSize - fu::kMapPageBitmap) * 8u;
+  uint32_t perPage = (ctx_.blueprint().pageSize - fu::kMapPageBitmap) * 8u;
   uint32_t index = page / perPage;
   uint32_t slots = (row.length - fu::kReferencePages) / fu::kReferencePointerSize;
   if (index >= slots) {

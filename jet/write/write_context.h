@@ -23,7 +23,7 @@ class WriteContext {
   // e.g. for memory files).
   WriteContext(Pager& pager, Format format, std::string journalPath);
 
-  const PageSpec& spec() const { return spec_; }
+  const PageSpec& blueprint() const { return spec_; }
   Pager& pager() { return pager_; }
 
   const uint8_t* read(uint32_t page);

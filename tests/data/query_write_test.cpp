@@ -49,7 +49,7 @@ class QueryWrite : public ::testing::Test {
   }
   // A database made by the engine with one table of the kinds the assignment rules concern.
   QString madeDatabase() {
-    jet::TableSpec spec{"Holders",
+    jet::TableSpec blueprint{"Holders",
                         {{"ID", jet::ColumnKind::Long, 0, true},
                          {"Name", jet::ColumnKind::Text, 10},
                          {"At", jet::ColumnKind::DateTime},
@@ -57,7 +57,7 @@ class QueryWrite : public ::testing::Test {
                          {"Remark", jet::ColumnKind::Memo},
                          {"Level", jet::ColumnKind::Byte}},
                         {}};
-    return createDatabase(dir, QStringLiteral("made.mdb"), spec,
+    return createDatabase(dir, QStringLiteral("made.mdb"), blueprint,
                           {{jet::Null{}, std::string("midnight"), jet::DateTime{45413.0}, jet::Currency{15000},
                             std::string("first"), uint8_t{1}},
                            {jet::Null{}, std::string("evening"), jet::DateTime{45413.75}, jet::Null{}, jet::Null{},

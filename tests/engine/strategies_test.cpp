@@ -196,7 +196,7 @@ TEST_F(Strategies, EmptySourceChangesNothingInMergeAndRefreshTables) {
 TEST_F(Strategies, AnExtraDestinationColumnFailsAtTheFirstRecord) {
   QAR_BUILD_OR_SKIP(source_, controllers({{longValue(1), text("one")}}));
   TableData wide = controllers({{longValue(5), text("five"), text("extra")}});
-  wide.spec.columns.push_back(column("Remark", ColumnKind::Text, 20));
+  wide.blueprint.columns.push_back(column("Remark", ColumnKind::Text, 20));
   QAR_BUILD_OR_SKIP(destination_, wide);
   const RunOutcome outcome = run({"ControllerData"});
   EXPECT_EQ(outcome.status, RunStatus::Failed);

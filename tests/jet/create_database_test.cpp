@@ -109,8 +109,8 @@ TEST(CreateDatabase, RandomSchemasAndWritesMatchAModel) {
     {
       auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
       // A new table each round.
-      jet::TableSpec spec;
-      spec.name = "T" + std::to_string(round);
+      jet::TableSpec blueprint;
+      blueprint.name = "T" + std::to_string(round);
       int columns = 1 + static_cast<int>(rng() % 12);
       for (int c = 0; c < columns; ++c) {
         jet::ColumnSpec cs;
@@ -120,10 +120,10 @@ TEST(CreateDatabase, RandomSchemasAndWritesMatchAModel) {
         cs.compressedText = rng() % 2 == 0;
         cs.precision = 12;
         cs.scale = static_cast<uint8_t>(rng() % 4);
-        spec.columns.push_back(cs);
+        blueprint.columns.push_back(cs);
       }
-      db->createTable(spec);
-      models.push_back(Model{spec.name, {}});
+      db->createTable(blueprint);
+      models.push_back(Model{blueprint.name, {}});
       for (auto& m : models) {
         auto t = db->table(m.name);
         for (int step = 0; step < 120; ++step) {

@@ -19,14 +19,14 @@ using jet::testing::haveMdbTools;
 
 jet::TableSpec everyKind(const std::string& name) {
   using K = jet::ColumnKind;
-  jet::TableSpec spec;
-  spec.name = name;
-  spec.columns = {{"ID", K::Long, 0, true},   {"Name", K::Text, 40},     {"Notes", K::Memo},
+  jet::TableSpec blueprint;
+  blueprint.name = name;
+  blueprint.columns = {{"ID", K::Long, 0, true},   {"Name", K::Text, 40},     {"Notes", K::Memo},
                   {"Active", K::YesNo},       {"Small", K::Byte},        {"Count", K::Integer},
                   {"Amount", K::Currency},    {"Ratio", K::Single},      {"Value", K::Double},
                   {"When", K::DateTime},      {"Picture", K::OLE},       {"Guid", K::ReplicationID},
                   {"Exact", K::Decimal, 0, false, true, 18, 4}, {"Raw", K::Binary, 16}};
-  return spec;
+  return blueprint;
 }
 
 jet::Row sampleRow(int i) {

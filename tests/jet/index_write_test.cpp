@@ -302,12 +302,12 @@ TEST(IndexCreateTest, NewTableWithIndexesTakesRowsAndRefusesDuplicates) {
   const std::filesystem::path path = dir.path() / "new.mdb";
   {
     auto db = jet::Database::create(path.string());
-    jet::TableSpec spec;
-    spec.name = "Cards";
-    spec.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text}};
-    spec.columns[1].size = 20;
-    spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}, false, true, true}};
-    auto t = db->createTable(spec);
+    jet::TableSpec blueprint;
+    blueprint.name = "Cards";
+    blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text}};
+    blueprint.columns[1].size = 20;
+    blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}, false, true, true}};
+    auto t = db->createTable(blueprint);
     std::mt19937 rng(3);
     for (int32_t i = 0; i < 3000; ++i) {
       jet::Row r{i * 7 % 3001, i % 50 == 0 ? jet::Value{} : jet::Value{"c" + std::to_string(i) + "x"}};

@@ -38,9 +38,9 @@ std::optional<std::string> probeWrite(bool indexed) {
   QTemporaryDir dir;
   try {
     auto db = jet::Database::create(dir.filePath(QStringLiteral("probe.mdb")).toStdString());
-    jet::TableSpec spec{"Probe", {{"ID", jet::ColumnKind::Long}}, {}};
-    if (indexed) spec.indexes.push_back({"PrimaryKey", {"ID"}, true, true});
-    jet::Table t = db->createTable(spec);
+    jet::TableSpec blueprint{"Probe", {{"ID", jet::ColumnKind::Long}}, {}};
+    if (indexed) blueprint.indexes.push_back({"PrimaryKey", {"ID"}, true, true});
+    jet::Table t = db->createTable(blueprint);
     jet::Row row{int32_t{1}};
     t.insert(row);
     db->close();

@@ -13,7 +13,7 @@ std::string buildDatabase(const QString& path, const std::vector<TableData>& tab
   try {
     auto db = jet::Database::create(path.toStdString());
     for (const TableData& t : tables) {
-      jet::Table table = db->createTable(t.spec);
+      jet::Table table = db->createTable(t.blueprint);
       for (jet::Row row : t.rows) table.insert(row);
     }
     db->close();

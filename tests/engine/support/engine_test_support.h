@@ -22,7 +22,7 @@
 namespace qar::test {
 
 struct TableData {
-  jet::TableSpec spec;
+  jet::TableSpec blueprint;
   std::vector<jet::Row> rows;
 };
 

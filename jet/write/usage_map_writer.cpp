@@ -87,19 +87,23 @@ bool UsageMapWriter::contains(uint32_t page) {
   return (ctx_.read(bitmapPage)[fu::kMapPageBitmap + b / 8] >> (b % 8)) & 1u;
 }
 
-void UsageMapWriter::add(uint32_t page) {
-  Row row = locate();
+bool UsageMapWriter::setCovered(const Row& row, uint32_t page, bool on) {
   if (row.type == fu::kReferenceType) {
-    setReference(row, page, true);
-    return;
+    setReference(row, page, on);
+    return true;
   }
   const uint8_t* p = ctx_.read(mapPage_) + row.start;
   uint32_t start = le32(p + fu::kInlineStart);
   uint32_t bits = (row.length - fu::kInlineBitmap) * 8u;
-  if (page >= start && page - start < bits) {
-    setBit(ctx_.modify(mapPage_) + row.start + fu::kInlineBitmap, page - start, true);
-    return;
-  }
+  if (page < start || page - start >= bits) return false;
+  setBit(ctx_.modify(mapPage_) + row.start + fu::kInlineBitmap, page - start, on);
+  return true;
+}
+
+void UsageMapWriter::add(uint32_t page) {
+  Row row = locate();
+  if (setCovered(row, page, true)) return;
+  uint32_t bits = (row.length - fu::kInlineBitmap) * 8u;
   std::vector<uint32_t> current = pages();
   current.push_back(page);
   std::sort(current.begin(), current.end());
@@ -113,16 +117,7 @@ void UsageMapWriter::add(uint32_t page) {
 
 void UsageMapWriter::remove(uint32_t page) {
   Row row = locate();
-  if (row.type == fu::kReferenceType) {
-    setReference(row, page, false);
-    return;
-  }
-  const uint8_t* p = ctx_.read(mapPage_) + row.start;
-  uint32_t start = le32(p + fu::kInlineStart);
-  uint32_t bits = (row.length - fu::kInlineBitmap) * 8u;
-  if (page >= start && page - start < bits) {
-    setBit(ctx_.modify(mapPage_) + row.start + fu::kInlineBitmap, page - start, false);
-  }
+  setCovered(row, page, false);  // a page the map does not cover is already absent
 }
 
 void UsageMapWriter::rewriteInline(const Row& row, uint32_t start, const std::vector<uint32_t>& pages) {

@@ -30,6 +30,8 @@ class UsageMapWriter {
   Row locate();
   void setBit(uint8_t* bitmap, uint32_t bit, bool on);
   void setReference(const Row& row, uint32_t page, bool on);
+  // Sets or clears the page's bit where the map already covers it; false when it does not.
+  bool setCovered(const Row& row, uint32_t page, bool on);
   void rewriteInline(const Row& row, uint32_t start, const std::vector<uint32_t>& pages);
   void promote(const Row& row, const std::vector<uint32_t>& pages);
 

@@ -43,6 +43,7 @@ void TADOConnection::openFile(jet::OpenMode mode, int timeoutSeconds) {
   while (true) {
     try {
       db_ = jet::Database::open(path, mode);
+      ++generation_;
       break;
     } catch (const jet::Error& e) {
       // Another writer holds the lock: wait for it as long as the time-out allows.

@@ -80,6 +80,8 @@ class TADOConnection {
   // Whether results on this connection may be modified (not cmRead, a Jet 4 file, a file
   // the operating system lets us write).
   bool canModify() const;
+  // Changes whenever the database is opened again (a jet::Table of an older open is stale).
+  uint64_t generation() const { return generation_; }
   // Writes what is pending when the database is open for writing.
   void flush();
   // Runs a "Delete From" on a table; returns the number of rows removed.
@@ -105,6 +107,7 @@ class TADOConnection {
   bool keepConnection_ = true;
 
   std::unique_ptr<jet::Database> db_;
+  uint64_t generation_ = 0;  // counts the opens of db_, so handles into an older one are known
   // The file's modification time and size when a read-only open read it.
   std::filesystem::file_time_type openedModified_{};
   std::uintmax_t openedSize_ = 0;

@@ -71,6 +71,10 @@ class TField {
   Variant Value() const;
   // Assigns the pending value; allowed only while the query edits or inserts.
   void setValue(const Variant& value);
+  // Sets this field to the current value of `source` (a field of another dataset) with the
+  // same result as setValue(source.Value()); a value that needs no conversion between
+  // fields of one kind is passed on as stored.
+  void copyValueFrom(const TField& source);
   // The text form of the current value: empty for Null.
   QString AsString() const;
   void setAsString(const QString& text) { setValue(Variant(text)); }

@@ -6,6 +6,7 @@
 #include "data/field.h"
 #include "data/fieldvalues.h"
 #include "data/messages.h"
+#include "data/query.h"
 #include "data/textform.h"
 
 namespace qar::data {
@@ -101,6 +102,64 @@ QString cutToSize(QString text, int size) {
 jet::Bytes bytesOf(const QByteArray& b) { return jet::Bytes(b.begin(), b.end()); }
 
 }  // namespace
+
+namespace {
+
+// UTF-16 code units of well-formed UTF-8 text: one per sequence, two for four-byte ones.
+size_t utf16Length(const std::string& text) {
+  size_t n = 0;
+  for (unsigned char c : text) {
+    if ((c & 0xC0) != 0x80) ++n;
+    if (c >= 0xF0) ++n;
+  }
+  return n;
+}
+
+// Whether a stored value would come back unchanged from a field of the same kind through
+// its Variant (the shortcut copyValueFrom takes).
+bool passesUnchanged(const jet::Value& v, const FieldDef& def) {
+  if (jet::isNull(v)) return true;
+  switch (def.column.kind) {
+    case jet::ColumnKind::Text: {
+      const auto* s = std::get_if<std::string>(&v);
+      return s && (def.size <= 0 || utf16Length(*s) <= static_cast<size_t>(def.size));
+    }
+    case jet::ColumnKind::Memo: {
+      const auto* s = std::get_if<std::string>(&v);
+      return s && !s->empty();
+    }
+    case jet::ColumnKind::Long: return std::holds_alternative<int32_t>(v);
+    case jet::ColumnKind::Integer: return std::holds_alternative<int16_t>(v);
+    case jet::ColumnKind::Byte: return std::holds_alternative<uint8_t>(v);
+    case jet::ColumnKind::YesNo: return std::holds_alternative<bool>(v);
+    case jet::ColumnKind::Double: return std::holds_alternative<double>(v);
+    case jet::ColumnKind::Currency: return std::holds_alternative<jet::Currency>(v);
+    case jet::ColumnKind::Single: {
+      const auto* f = std::get_if<float>(&v);
+      return f && std::isfinite(*f);
+    }
+    case jet::ColumnKind::DateTime: {
+      const auto* d = std::get_if<jet::DateTime>(&v);
+      return d && splitDateTime(*d).has_value();
+    }
+    default: return false;  // decimals, GUIDs and bytes take the Variant's road
+  }
+}
+
+}  // namespace
+
+void TField::copyValueFrom(const TField& source) {
+  dataset_->checkEditing();
+  const FieldDef& from = source.def_;
+  if (!def_.readOnly && from.type == def_.type && from.column.kind == def_.column.kind) {
+    jet::Value stored = source.dataset_->storedValue(source.index_);
+    if (passesUnchanged(stored, def_)) {
+      dataset_->assignValue(index_, std::move(stored));
+      return;
+    }
+  }
+  setValue(source.Value());
+}
 
 jet::Value TField::toStored(const Variant& value) const {
   if (value.isNullOrEmpty()) {

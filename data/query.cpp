@@ -75,6 +75,7 @@ void TADOQuery::reset() {
   current_ = 0;
   eof_ = true;
   table_.clear();
+  writeTable_.reset();
 }
 
 void TADOQuery::Close() {

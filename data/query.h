@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -131,6 +132,8 @@ class TADOQuery {
   void reset();
   KeyIndex& indexFor(const std::vector<int>& columns, bool prefix);
   bool search(const QString& keyFields, std::span<const Variant> values, TLocateOptions options);
+  // The result's table in the database open for writing (looked up once per open).
+  jet::Table& writeTable();
 
   QString name_;
   TADOConnection* connection_ = nullptr;
@@ -162,6 +165,8 @@ class TADOQuery {
   SearchPlan plan_;
   std::vector<Criterion> criteria_;
   std::string probe_;
+  std::optional<jet::Table> writeTable_;
+  uint64_t writeGeneration_ = 0;
 };
 
 }  // namespace qar::data

@@ -66,6 +66,16 @@ void TADOQuery::Cancel() {
   state_ = TDataSetState::dsBrowse;
 }
 
+jet::Table& TADOQuery::writeTable() {
+  jet::Database& db = connection_->writeDatabase();
+  if (!writeTable_ || writeGeneration_ != connection_->generation()) {
+    writeTable_.reset();
+    writeTable_.emplace(db.table(table_.toStdString()));
+    writeGeneration_ = connection_->generation();
+  }
+  return *writeTable_;
+}
+
 void TADOQuery::Post() {
   checkEditing();
   bool anyAssigned = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
@@ -75,8 +85,7 @@ void TADOQuery::Post() {
     return;
   }
   try {
-    jet::Database& db = connection_->writeDatabase();
-    jet::Table table = db.table(table_.toStdString());
+    jet::Table& table = writeTable();
     if (state_ == TDataSetState::dsInsert) {
       jet::Row row(fields_.size(), jet::Null{});
       for (size_t i = 0; i < fields_.size(); ++i)

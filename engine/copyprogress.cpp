@@ -168,7 +168,11 @@ void TfrmCopy::recordLoopStarted(int recordCount) {
   cgaRecord->SetMaxValue(recordCount);
 }
 
-void TfrmCopy::pumpMessages() { QCoreApplication::processEvents(); }
+void TfrmCopy::pumpMessages() {
+  if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpMicros * 1000) return;
+  QCoreApplication::processEvents();
+  pumpClock_.start();
+}
 
 void TfrmCopy::recordStarted(int r) {
   cgaRecord->SetProgress(r);

@@ -27,7 +27,8 @@ QString TableTransfer::position() const {
   QString where = QStringLiteral("record %1 of %2").arg(record_).arg(recordCount_);
   if (column_ >= 0) {
     where += QStringLiteral(", column %1").arg(column_);
-    if (!columnName_.isEmpty()) where += QStringLiteral(" (%1)").arg(columnName_);
+    if (columnQuery_ && columnQuery_->Active() && column_ < columnQuery_->FieldCount())
+      where += QStringLiteral(" (%1)").arg(columnQuery_->Fields(column_).FieldName());
   }
   where += QStringLiteral(", ") + QString::fromLatin1(step_);
   return where;
@@ -56,17 +57,17 @@ bool TableTransfer::recordLoop(TADOQuery& from, Body&& body) {
 
 void TableTransfer::copyColumns(TADOQuery& from, TADOQuery& to, int first, int skip) {
   const int count = to.FieldCount();
+  columnQuery_ = &to;
   for (int c = first; c < count; ++c) {
     if (c == skip) continue;
     column_ = c;
-    columnName_ = to.Fields(c).FieldName();
     step_ = "reading the source column";
-    const Variant value = from.Fields(c).Value();
+    const data::TField& source = from.Fields(c);
     step_ = "setting the destination column";
-    to.Fields(c).setValue(value);
+    to.Fields(c).copyValueFrom(source);
   }
   column_ = -1;
-  columnName_.clear();
+  columnQuery_ = nullptr;
 }
 
 void TableTransfer::post(TADOQuery& to) {

@@ -54,7 +54,8 @@ class TableTransfer {
   int record_ = 0;
   int recordCount_ = 0;
   int column_ = -1;
-  QString columnName_;
+  // The dataset whose column column_ names while columns are copied (for position()).
+  const data::TADOQuery* columnQuery_ = nullptr;
   const char* step_ = "opening";
 };
 

@@ -2,7 +2,8 @@
 // with `qar26m-cli convert --tables all`, and prints records per second per strategy and in
 // total; then converts the same pair in-process headless and through the progress window
 // (offscreen) to show what the per-record message pump and the gauges cost.
-// Usage: engine_convert_bench [SCALE...]   (default: 1 0.1)
+// Usage: engine_convert_bench [--keep=FOLDER] [SCALE...]   (default: 1 0.1)
+// --keep leaves the pairs in FOLDER (pristine-SCALE/, cli/, ...) for profiling.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -133,11 +134,20 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   std::vector<double> scales;
-  for (int i = 1; i < argc; ++i) scales.push_back(std::atof(argv[i]));
+  QString keep;
+  for (int i = 1; i < argc; ++i) {
+    const QString arg = QString::fromLocal8Bit(argv[i]);
+    if (arg.startsWith("--keep="))
+      keep = arg.mid(7);
+    else
+      scales.push_back(std::atof(argv[i]));
+  }
   if (scales.empty()) scales = {1.0, 0.1};
 
-  QTemporaryDir dir;
-  if (!dir.isValid()) return 1;
+  QTemporaryDir temporary;
+  if (!temporary.isValid()) return 1;
+  if (!keep.isEmpty()) QDir().mkpath(keep);
+  const QDir dir(keep.isEmpty() ? temporary.path() : keep);
   std::map<double, Timing> cliTimes;
   for (double scale : scales) {
     const QString pristine = dir.filePath(QString("pristine-%1").arg(scale));

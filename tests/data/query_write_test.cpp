@@ -268,3 +268,66 @@ TEST_F(QueryWrite, ASecondWriterOnTheFileIsRefusedWithTheEnginesMessage) {
   run(oq, QStringLiteral("Select * From CardData"));
   EXPECT_TRUE(oq.Active());
 }
+
+// Copying a field from another dataset's field gives exactly what assigning its Value()
+// gives, value by value: the shortcut for values of one kind must not change a thing (text
+// cut at the field's size, empty memo, dates outside the years 100 to 9999, read-only
+// auto-numbers, Null).
+TEST(FieldCopy, CopyingAFieldEqualsAssigningItsValue) {
+  QAR_WRITER_OR_SKIP();
+  LocaleGuard locale{"en_US"};
+  QTemporaryDir dir;
+  using K = jet::ColumnKind;
+  auto columns = [](int textSize) {
+    return std::vector<jet::ColumnSpec>{
+        {"ID", K::Long, 0, true},   {"Name", K::Text, textSize}, {"Remark", K::Memo},
+        {"Small", K::Integer},      {"Tiny", K::Byte},           {"Flag", K::YesNo},
+        {"Ratio", K::Single},       {"Real", K::Double},         {"Money", K::Currency},
+        {"At", K::DateTime},        {"Count", K::Long},          {"Tag", K::ReplicationID}};
+  };
+  const std::string pair = "\xF0\x9F\x98\x80";  // one character, two UTF-16 units
+  const jet::Guid guid{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}};
+  std::vector<jet::Row> rows{
+      {jet::Null{}, std::string("abcd"), std::string("memo"), int16_t{-7}, uint8_t{255}, true, 36.6f, 0.1,
+       jet::Currency{-12345}, jet::DateTime{45413.75}, int32_t{INT32_MIN}, guid},
+      {jet::Null{}, std::string("abcdefghij"), std::string(""), int16_t{32767}, uint8_t{0}, false, 1e30f, -0.0,
+       jet::Currency{0}, jet::DateTime{-700000.0}, int32_t{0}, jet::Null{}},
+      {jet::Null{}, std::string("abcd") + pair, jet::Null{}, jet::Null{}, jet::Null{}, jet::Null{}, jet::Null{},
+       jet::Null{}, jet::Null{}, jet::Null{}, jet::Null{}, jet::Null{}},
+      {jet::Null{}, std::string("ab") + pair + "c", std::string(" "), int16_t{0}, uint8_t{1}, true, -0.0f, 1e300,
+       jet::Currency{INT64_MAX}, jet::DateTime{0.0}, int32_t{INT32_MAX}, guid},
+      {jet::Null{}, std::string(""), std::string("ünïcödé 研究"), int16_t{1}, uint8_t{2}, false, 1.5f, 2.5,
+       jet::Currency{1}, jet::DateTime{2958465.99}, int32_t{-1}, guid}};
+  const QString from = createDatabase(dir, QStringLiteral("from.mdb"), {"T", columns(20), {}}, rows);
+  const QString to = createDatabase(dir, QStringLiteral("to.mdb"), {"T", columns(5), {}}, {});
+
+  TADOConnection source, destination;
+  for (auto [c, file] : {std::pair{&source, from}, std::pair{&destination, to}}) {
+    c->setProvider(TADOConnection::kJetProvider);
+    c->setConnectionString(file);
+    c->setLoginPrompt(false);
+    c->setConnected(true);
+  }
+  TADOQuery in, out;
+  in.setConnection(&source);
+  out.setConnection(&destination);
+  run(in, QStringLiteral("Select * From T"));
+  run(out, QStringLiteral("Select * From T"));
+  ASSERT_EQ(in.RecordCount(), static_cast<int>(rows.size()));
+  for (int r = 0; r < in.RecordCount(); ++r) {
+    for (int c = 0; c < in.FieldCount(); ++c) {
+      SCOPED_TRACE("record " + std::to_string(r + 1) + ", column " + std::to_string(c));
+      out.Append();
+      const std::string copyError = messageOf([&] { out.Fields(c).copyValueFrom(in.Fields(c)); });
+      const Variant copied = out.Fields(c).Value();
+      out.Cancel();
+      out.Append();
+      const std::string assignError = messageOf([&] { out.Fields(c).setValue(in.Fields(c).Value()); });
+      const Variant assigned = out.Fields(c).Value();
+      out.Cancel();
+      EXPECT_EQ(copyError, assignError);
+      EXPECT_EQ(copied, assigned) << copied.toString().toStdString() << " / " << assigned.toString().toStdString();
+    }
+    in.Next();
+  }
+}

@@ -102,7 +102,10 @@ void RowDecoder::decode(const uint8_t* row, size_t size, RowId where, Row& out) 
   // The variable offset table, read on first need: offsets[i] .. offsets[i+1] is entry i.
   bool varRead = false;
   uint32_t varCount = 0;
-  std::vector<uint32_t> offsets;
+  // Kept between calls so decoding a row allocates nothing for it (the engine runs on
+  // one thread at a time; nothing decodes a row while this one is decoded).
+  thread_local std::vector<uint32_t> offsets;
+  offsets.clear();
   auto readVarTable = [&] {
     varRead = true;
     const size_t os = fr::varOffsetSize(f);

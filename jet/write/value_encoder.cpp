@@ -116,6 +116,27 @@ void checkUtf16Length(const Column& column, size_t units, size_t maxUnits) {
   }
 }
 
+// Text of characters 1 to 127 only (most text) encoded straight from its bytes, as
+// encodeJet4Text would encode it; other text gives no value.
+std::optional<std::vector<uint8_t>> encodePlainText(const Column& column, const std::string& s) {
+  for (char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == 0 || u >= 0x80) return std::nullopt;  // 0, or a byte of a multi-byte sequence
+  }
+  checkUtf16Length(column, s.size(), column.size / 2u);
+  std::vector<uint8_t> out;
+  if (column.compressedText && s.size() > 2) {
+    out.reserve(s.size() + 2);
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    out.insert(out.end(), s.begin(), s.end());
+  } else {
+    out.resize(s.size() * 2);
+    for (size_t i = 0; i < s.size(); ++i) out[2 * i] = static_cast<uint8_t>(s[i]);
+  }
+  return out;
+}
+
 }  // namespace
 
 double currentDateTime() {
@@ -308,6 +329,7 @@ std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& valu
     case ColumnKind::Text: {
       auto* s = std::get_if<std::string>(&value);
       if (!s) wrongKind(column, value);
+      if (auto plain = encodePlainText(column, *s)) return std::move(*plain);
       std::u16string text = utf8ToUtf16(*s);
       checkUtf16Length(column, text.size(), column.size / 2u);
       return encodeJet4Text(text, column.compressedText);

@@ -1,8 +1,10 @@
 // Text decoding: Jet 4 UTF-16 with and without Unicode compression, surrogate pairs,
-// Jet 3 code pages.
+// Jet 3 code pages; encoding text for writing.
 #include <gtest/gtest.h>
 
+#include "jet/error.h"
 #include "jet/text.h"
+#include "jet/write/value_encoder.h"
 
 namespace jet {
 namespace {
@@ -44,4 +46,26 @@ TEST(Text, CodePages) {
 }
 
 }  // namespace
+}  // namespace jet
+
+namespace jet {
+
+// Writing text: plain 7-bit text takes a shorter road than other text; both must give the
+// bytes Unicode compression rules give, and refuse the same over-long text.
+TEST(Text, WritingPlainAndOtherTextAgree) {
+  for (bool compressed : {true, false}) {
+    Column column;
+    column.kind = ColumnKind::Text;
+    column.size = 2 * 6;  // six characters
+    column.compressedText = compressed;
+    for (std::string s : {"", "a", "ab", "abc", "abcdef", "a\x7f" "b", "\x01\x02\x03", "ab\xc3\xa9", "x\xe7\xa0\x94y"}) {
+      SCOPED_TRACE(s);
+      const auto expected = jet::write::encodeJet4Text(jet::write::utf8ToUtf16(s), compressed);
+      EXPECT_EQ(jet::write::encodeVariableValue(column, Value(s)), expected);
+    }
+    EXPECT_THROW(jet::write::encodeVariableValue(column, Value(std::string("abcdefg"))), Error);
+    EXPECT_THROW(jet::write::encodeVariableValue(column, Value(std::string("abcde\xc3\xa9\xc3\xa9"))), Error);
+  }
+}
+
 }  // namespace jet

@@ -96,9 +96,8 @@ void TADOQuery::Post() {
       for (auto& [key, index] : indexes_) index->add(store_, r);
       current_ = r;
     } else {
-      jet::Row row = store_.row(current_);
-      for (size_t i = 0; i < fields_.size(); ++i)
-        if (assigned_[i]) row[i] = pending_[i];
+      // Edit filled pending_ with the whole record: it is the new row as it stands.
+      const jet::Row& row = pending_;
       table.update(store_.rowId(current_), row);
       auto r = static_cast<uint32_t>(current_);
       for (auto& [key, index] : indexes_) index->remove(store_, r);

@@ -90,10 +90,12 @@ void XorCombine(QImage& target, const QImage& source) {
       source.format() != kWorkingImageFormat) {
     throw qar::Exception("Cannot combine working images of different sizes or formats");
   }
-  for (int y = 0; y < target.height(); ++y) {
+  const int width = target.width();
+  const int height = target.height();
+  for (int y = 0; y < height; ++y) {
     QRgb* out = reinterpret_cast<QRgb*>(target.scanLine(y));
     const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-    for (int x = 0; x < target.width(); ++x) out[x] ^= in[x] & 0x00FFFFFFu;
+    for (int x = 0; x < width; ++x) out[x] ^= in[x] & 0x00FFFFFFu;
   }
 }
 

@@ -6,6 +6,8 @@
 #include "jet/data_rows.h"
 #include "jet/database_impl.h"
 #include "jet/format/data_page.h"
+#include "jet/index/index_lookup.h"
+#include "jet/index/index_page_cache.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/write_session.h"
@@ -16,6 +18,15 @@ namespace jet {
 
 TableImpl::TableImpl(DatabaseImpl& database, TableInfo tableInfo)
     : db(database), info(std::move(tableInfo)), decoder(info, database.pager(), database.header.codePage) {}
+
+TableImpl::~TableImpl() = default;
+
+TableIndexLookups& TableImpl::indexLookups() {
+  if (!lookups_) lookups_ = std::make_unique<TableIndexLookups>();
+  return *lookups_;
+}
+
+void TableImpl::forgetIndexLookups() { lookups_.reset(); }
 
 DatabaseImpl::DatabaseImpl(std::unique_ptr<File> file, std::string filePath, OpenMode openMode, HeaderInfo hdr)
     : path(std::move(filePath)), mode(openMode), header(hdr), file_(std::move(file)) {
@@ -32,6 +43,11 @@ write::WriteSession& DatabaseImpl::writer() {
   return *writer_;
 }
 
+IndexPageCache& DatabaseImpl::indexPages() {
+  if (!indexPages_) indexPages_ = std::make_unique<IndexPageCache>(pager(), header.format);
+  return *indexPages_;
+}
+
 Pager& DatabaseImpl::pager() {
   if (!pager_) throw Error(ErrorKind::Io, path + ": the database is closed");
   return *pager_;
@@ -46,6 +62,7 @@ void DatabaseImpl::close() {
   }
   writer_.reset();
   tables_.clear();
+  indexPages_.reset();
   pager_.reset();
   file_.reset();
 }

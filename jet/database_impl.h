@@ -19,6 +19,8 @@
 namespace jet {
 
 class DatabaseImpl;
+class IndexPageCache;
+class TableIndexLookups;
 namespace write {
 class WriteSession;
 }
@@ -28,10 +30,19 @@ class TableImpl {
   TableImpl(DatabaseImpl& db, TableInfo info);
   TableImpl(const TableImpl&) = delete;
   TableImpl& operator=(const TableImpl&) = delete;
+  ~TableImpl();
 
   DatabaseImpl& db;
   TableInfo info;       // decoded definition; the writer keeps it in step with the pages
   RowDecoder decoder;   // refers to info
+
+  // The table's indexes made ready for look-ups, on first use. Whoever replaces info calls
+  // forgetIndexLookups().
+  TableIndexLookups& indexLookups();
+  void forgetIndexLookups();
+
+ private:
+  std::unique_ptr<TableIndexLookups> lookups_;
 };
 
 class DatabaseImpl {
@@ -57,6 +68,10 @@ class DatabaseImpl {
 
   // The write side's state (made on the first write; only for databases open for writing).
   write::WriteSession& writer();
+  // Whether a write session exists (something was written since opening).
+  write::WriteSession* writerIfAny() { return writer_.get(); }
+  // Decoded index pages kept for look-ups (made on first use; throws when closed).
+  IndexPageCache& indexPages();
 
   const std::string path;
   const OpenMode mode;
@@ -68,6 +83,7 @@ class DatabaseImpl {
   std::unique_ptr<File> file_;
   std::unique_ptr<Pager> pager_;
   std::unique_ptr<write::WriteSession> writer_;
+  std::unique_ptr<IndexPageCache> indexPages_;
   std::vector<CatalogEntry> userTables_;
   std::map<uint32_t, std::unique_ptr<TableImpl>> tables_;
 };

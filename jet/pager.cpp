@@ -71,6 +71,7 @@ PageRef Pager::read(uint32_t pageNumber) { return load(pageNumber); }
 uint8_t* Pager::modify(uint32_t pageNumber) {
   if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
   auto page = load(pageNumber);
+  ++version_;
   dirty_[pageNumber] = page;
   return page->bytes.data();
 }
@@ -79,6 +80,7 @@ uint32_t Pager::append() {
   if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
   if (pageCount_ == 0xFFFFFFFFu) throw Error(ErrorKind::Invalid, file_.name() + ": no page numbers left");
   uint32_t number = pageCount_++;
+  ++version_;
   auto page = std::make_shared<Page>();
   page->number = number;
   page->bytes.assign(pageSize_, 0);
@@ -107,6 +109,7 @@ void Pager::flush() {
 }
 
 void Pager::dropAppendedFrom(uint32_t first) {
+  ++version_;
   if (first < filePages_) first = filePages_;
   for (uint32_t number = first; number < pageCount_; ++number) {
     dirty_.erase(number);
@@ -121,6 +124,7 @@ void Pager::dropAppendedFrom(uint32_t first) {
 }
 
 void Pager::discard() {
+  ++version_;
   for (auto& [number, page] : dirty_) {
     cache_.erase(number);
     auto pos = lruPos_.find(number);

@@ -46,6 +46,9 @@ class Pager {
   // Adds a zero-filled page at the end (dirty) and returns its number.
   uint32_t append();
   bool isDirty(uint32_t pageNumber) const { return dirty_.count(pageNumber) != 0; }
+  // Changes with every modify(), append(), discard() and dropAppendedFrom(): what a reader
+  // decoded from pages at one version still holds while the version stays the same.
+  uint64_t version() const { return version_; }
   bool hasDirtyPages() const { return !dirty_.empty(); }
 
   // Runs the flush hooks (which may still modify pages), writes every dirty page in page
@@ -70,6 +73,7 @@ class Pager {
   size_t cacheLimit_;
   uint32_t filePages_;  // pages on disk
   uint32_t pageCount_;  // including appended pages
+  uint64_t version_ = 0;
   std::unordered_map<uint32_t, std::shared_ptr<Page>> cache_;
   std::list<uint32_t> lru_;  // most recently used at the front
   std::unordered_map<uint32_t, std::list<uint32_t>::iterator> lruPos_;

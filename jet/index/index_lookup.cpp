@@ -2,12 +2,44 @@
 #include "jet/index/index_lookup.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
+#include <string>
 
 #include "jet/error.h"
 #include "jet/index/key_encoder.h"
 
 namespace jet {
+namespace {
+
+// Deeper trees cannot occur with pages of thousands of bytes; a deeper walk means a loop.
+constexpr int kMaxLevels = 32;
+
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+const IndexLookup& TableIndexLookups::find(const TableInfo& info, std::string_view name) {
+  for (const auto& lookup : lookups_) {
+    if (sameName(lookup->index.name, name)) return *lookup;
+  }
+  for (size_t i = 0; i < info.def.indexes.size(); ++i) {
+    if (!sameName(info.def.indexes[i].name, name)) continue;
+    Index index = info.def.indexes[i];
+    if (index.firstPage == 0 && i < info.logicalIndexes.size() &&
+        info.logicalIndexes[i].realIndex < info.realIndexes.size()) {
+      index.firstPage = info.realIndexes[info.logicalIndexes[i].realIndex].firstPage;
+    }
+    KeyEncoder encoder(info.def, index, info.format);
+    lookups_.push_back(std::make_unique<IndexLookup>(IndexLookup{std::move(index), std::move(encoder)}));
+    return *lookups_.back();
+  }
+  throw Error(ErrorKind::NotFound, "table " + info.def.name + " has no index " + std::string(name));
+}
 
 IndexPageFetcher pagerPages(Pager& pager) {
   auto held = std::make_shared<PageRef>();
@@ -41,6 +73,40 @@ std::optional<RowId> seekIndex(Pager& pager, Format format, const KeyEncoder& en
   // A full key must match the whole entry; a shorter key only its leading fields.
   if (key.size() == encoder.columns().size() && found.size() != wanted.size()) return std::nullopt;
   return cursor.row();
+}
+
+}  // namespace jet
+
+namespace jet {
+
+std::optional<RowId> seekIndex(IndexPageCache& pages, const IndexLookup& lookup, const Row& key, KeyBytes& wanted) {
+  const Index& index = lookup.index;
+  if (index.firstPage == 0) throw Error(ErrorKind::NotFound, "index " + index.name + " has no pages of its own");
+  wanted.clear();
+  lookup.encoder.encodeKey(key, wanted);
+  const bool whole = key.size() == lookup.encoder.columns().size();
+  uint32_t number = index.firstPage;
+  for (int level = 0; level < kMaxLevels; ++level) {
+    const IndexPageView& page = pages.page(number);
+    const size_t i = page.lowerBound(wanted);
+    if (page.leaf()) {
+      // In a sound tree the leaf reached holds the first entry not below the key; when it
+      // does not (its entries all sort before the key), the cursor walks on along the leaves.
+      if (i == page.size()) break;
+      if (whole ? page.compareKey(i, wanted) != 0 : !page.keyStartsWith(i, wanted)) return std::nullopt;
+      return page.rowId(i);
+    }
+    // An intermediate entry is the last entry of its child: the first child whose last key
+    // is not below the key holds the first entry with it.
+    if (i < page.size()) {
+      number = page.child(i);
+    } else if (page.tailPage() != 0) {
+      number = page.tailPage();
+    } else {
+      return std::nullopt;  // every key sorts before this one
+    }
+  }
+  return seekIndex(pages.pager(), pages.format(), lookup.encoder, index, key);
 }
 
 }  // namespace jet

@@ -1,13 +1,19 @@
-// Index look-ups on an open database's pages: the page fetcher over the page cache, and
-// seeking the first row of a key. What Table::seek and Table::indexScan are built on.
+// Index look-ups on an open database's pages: the page fetcher over the page cache, an
+// index made ready for many look-ups, and seeking the first row of a key. What Table::seek
+// and Table::indexScan are built on.
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "jet/database.h"
 #include "jet/index/index_tree.h"
 #include "jet/index/key_encoder.h"
+#include "jet/index/index_page_cache.h"
 #include "jet/pager.h"
+#include "jet/table_info.h"
 
 namespace jet {
 
@@ -25,6 +31,30 @@ std::optional<RowId> seekIndex(Pager& pager, Format format, const TableDef& tabl
 // The same with the index's encoder built once by the caller (for many look-ups).
 std::optional<RowId> seekIndex(Pager& pager, Format format, const KeyEncoder& encoder, const Index& index,
                                const Row& key);
+
+// One index resolved once for many look-ups: its definition (an index sharing another's tree,
+// a foreign key's, gets that tree's root) and its key encoder.
+struct IndexLookup {
+  Index index;
+  KeyEncoder encoder;
+};
+
+// The look-ups of one table's indexes, each made on first use. Made for one decoding of the
+// table's definition: whoever reads the definition again makes a new one.
+class TableIndexLookups {
+ public:
+  // The named index (ASCII letter case ignored, as Access names indexes); NotFound naming
+  // the table when it has none of that name.
+  const IndexLookup& find(const TableInfo& info, std::string_view name);
+  // Room for the key bytes of one seek, reused from seek to seek.
+  KeyBytes scratch;
+
+ private:
+  std::vector<std::unique_ptr<IndexLookup>> lookups_;
+};
+
+// seekIndex through decoded pages kept in `pages`; wanted holds the encoded key afterwards.
+std::optional<RowId> seekIndex(IndexPageCache& pages, const IndexLookup& lookup, const Row& key, KeyBytes& wanted);
 
 // A cursor over every entry of the index, in key order.
 IndexEntryCursor scanIndex(Pager& pager, Format format, const Index& index);

@@ -16,6 +16,9 @@ namespace {
   throw Error(ErrorKind::Corrupt, "index page " + std::to_string(number) + ": " + what);
 }
 
+// Bits of the largest entry map; an entry ends at each set bit.
+constexpr size_t kMaxEntryMapBits = std::max(kJet4IndexPage.entryMapSize, kJet3IndexPage.entryMapSize) * 8;
+
 int compareBytes(const uint8_t* a, size_t na, const uint8_t* b, size_t nb) {
   const size_t n = std::min(na, nb);
   if (n > 0) {
@@ -25,6 +28,19 @@ int compareBytes(const uint8_t* a, size_t na, const uint8_t* b, size_t nb) {
   return na < nb ? -1 : (na > nb ? 1 : 0);
 }
 
+// Up to eight bytes as a big-endian number, zero-filled: numbers order as the bytes do,
+// except that a shorter run ties with one that continues with zeros.
+uint64_t headOf(const uint8_t* p, size_t n) {
+  if (n >= 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+  }
+  uint64_t v = 0;
+  for (size_t k = 0; k < 8; ++k) v = (v << 8) | (k < n ? p[k] : 0);
+  return v;
+}
+
 }  // namespace
 
 void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format format) {
@@ -32,6 +48,8 @@ void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format 
   number_ = number;
   ends_.clear();
   prefix_.clear();
+  heads_.clear();
+  prepared_ = false;
   if (page.size() != layout.pageSize) corrupt(number, "short page");
   if (page[0] != kIndexLeafPage && page[0] != kIndexNodePage) {
     corrupt(number, "not an index page (type " + std::to_string(page[0]) + ")");
@@ -49,6 +67,9 @@ void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format 
   const size_t room = layout.entryRoom();
   const uint8_t* map = page.data() + layout.entryMap;
   if (map[0] & 1) corrupt(number, "entry map marks an empty entry");
+  // Entry ends are gathered on the stack, then stored with one allocation of the right size.
+  uint16_t found[kMaxEntryMapBits];
+  size_t count = 0;
   size_t start = 0;
   // The map is read eight bytes at a time (low bit first within each byte, so a
   // little-endian word keeps bit order); most words are zero.
@@ -60,14 +81,15 @@ void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format 
       const size_t end = byte * 8 + static_cast<size_t>(__builtin_ctzll(bits));
       bits &= bits - 1;
       if (end > room) corrupt(number, "entry map marks an entry past the end of the page");
-      const bool first = ends_.empty();
+      const bool first = count == 0;
       const size_t length = end - start + (first ? 0 : prefixLength);
       if (length < trailer_) corrupt(number, "entry of " + std::to_string(length) + " bytes is too short");
       if (first && prefixLength > length) corrupt(number, "shared prefix is longer than the first entry");
-      ends_.push_back(static_cast<uint16_t>(end));
+      found[count++] = static_cast<uint16_t>(end);
       start = end;
     }
   }
+  ends_.assign(found, found + count);
   if (ends_.empty() && prefixLength != 0) corrupt(number, "shared prefix on a page without entries");
   const uint8_t* entries = page.data() + layout.entries();
   entries_.assign(entries, entries + start);
@@ -94,7 +116,49 @@ int IndexPageView::compareKey(size_t i, std::span<const uint8_t> target) const {
   return compareBytes(entries_.data() + begin(i), keyLen - fromPrefix, target.data() + head, target.size() - head);
 }
 
+void IndexPageView::prepareSearch() {
+  heads_.clear();
+  prepared_ = false;
+  // Only pages whose every key holds the whole prefix (all but pages where the prefix runs
+  // into the row ids of equal keys).
+  for (size_t i = 0; i < ends_.size(); ++i) {
+    if (keyLength(i) < prefix_.size()) return;
+  }
+  heads_.reserve(ends_.size());
+  for (size_t i = 0; i < ends_.size(); ++i) {
+    const size_t rest = keyLength(i) - prefix_.size();
+    const uint8_t* p = entries_.data() + (i == 0 ? prefix_.size() : begin(i));
+    heads_.push_back(headOf(p, rest));
+  }
+  prepared_ = true;
+}
+
+size_t IndexPageView::preparedLowerBound(std::span<const uint8_t> target) const {
+  // Every key starts with the prefix: a target that differs from it within the prefix sorts
+  // before or after all of them at once.
+  const size_t p = prefix_.size();
+  const size_t head = std::min(p, target.size());
+  if (head > 0) {
+    const int c = std::memcmp(prefix_.data(), target.data(), head);
+    if (c != 0) return c > 0 ? 0 : ends_.size();
+  }
+  if (target.size() <= p) return 0;  // the target is a prefix of every key
+  const uint64_t wanted = headOf(target.data() + p, target.size() - p);
+  size_t lo = 0, hi = ends_.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    const bool below = heads_[mid] != wanted ? heads_[mid] < wanted : compareKey(mid, target) < 0;
+    if (below) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
 size_t IndexPageView::lowerBound(std::span<const uint8_t> target) const {
+  if (prepared_) return preparedLowerBound(target);
   size_t lo = 0, hi = ends_.size();
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
@@ -118,18 +182,36 @@ RowId IndexPageView::read(size_t i, std::vector<uint8_t>& key, uint32_t* child) 
     const auto stored = entries_.begin() + begin(i);
     key.insert(key.end(), stored, stored + (keyLen - fromPrefix));
   }
+  const RowId row = rowId(i);
+  if (child) *child = this->child(i);
+  return row;
+}
+
+RowId IndexPageView::rowId(size_t i) const {
   // Row id and child are big-endian; the prefix may cover the first bytes of the row id.
+  const size_t keyLen = keyLength(i);
   const uint32_t page = (static_cast<uint32_t>(at(i, keyLen)) << 16) | (static_cast<uint32_t>(at(i, keyLen + 1)) << 8) |
                         at(i, keyLen + 2);
-  const RowId row{page, at(i, keyLen + kEntryDataPageSize)};
-  if (child) {
-    uint32_t c = 0;
-    if (!leaf_) {
-      for (size_t k = 0; k < kEntryChildSize; ++k) c = (c << 8) | at(i, keyLen + kEntryRowIdSize + k);
-    }
-    *child = c;
-  }
-  return row;
+  return RowId{page, at(i, keyLen + kEntryDataPageSize)};
+}
+
+uint32_t IndexPageView::child(size_t i) const {
+  if (leaf_) return 0;
+  const size_t keyLen = keyLength(i);
+  uint32_t c = 0;
+  for (size_t k = 0; k < kEntryChildSize; ++k) c = (c << 8) | at(i, keyLen + kEntryRowIdSize + k);
+  return c;
+}
+
+bool IndexPageView::keyStartsWith(size_t i, std::span<const uint8_t> target) const {
+  const size_t keyLen = keyLength(i);
+  if (keyLen < target.size()) return false;
+  if (i == 0) return target.empty() || std::memcmp(entries_.data(), target.data(), target.size()) == 0;
+  const size_t fromPrefix = std::min(prefix_.size(), keyLen);
+  const size_t head = std::min(fromPrefix, target.size());
+  if (head > 0 && std::memcmp(prefix_.data(), target.data(), head) != 0) return false;
+  const size_t rest = target.size() - head;
+  return rest == 0 || std::memcmp(entries_.data() + begin(i), target.data() + head, rest) == 0;
 }
 
 }  // namespace jet

@@ -19,7 +19,7 @@ WriteSession::WriteSession(DatabaseImpl& db)
       ctx_(db.pager(), db.header.format, db.path.empty() ? std::string() : journalPath(db.path)),
       longValues_(ctx_) {
   ctx_.addBeforeFlush([this] {
-    for (IndexRebuild* rebuild : rebuilds_) rebuild->rebuild();
+    for (auto& [page, rebuild] : rebuilds_) rebuild->rebuild();
     for (auto& [page, entry] : writers_) entry.second->storeCounters();
   });
   ctx_.addAfterDiscard([this] {
@@ -27,6 +27,7 @@ WriteSession::WriteSession(DatabaseImpl& db)
     for (auto& [page, entry] : writers_) {
       TableImpl& table = *entry.first;
       try {
+        table.forgetIndexLookups();
         table.info = readTableInfo(db_.pager(), db_.header.format, table.info.def.definitionPage,
                                    table.info.def.name, db_.header.codePage, nullptr);
       } catch (const Error&) {
@@ -51,12 +52,17 @@ TableWriter& WriteSession::writer(TableImpl& table) {
   } else if (indexed) {
     // Indexes are rebuilt from the table's rows at each flush.
     auto rebuild = std::make_unique<IndexRebuild>(ctx_, table.info, table.decoder);
-    rebuilds_.push_back(rebuild.get());
+    rebuilds_[page] = rebuild.get();
     w->setIndexMaintainer(std::move(rebuild));
   }
   TableWriter& ref = *w;
   writers_[page] = {&table, std::move(w)};
   return ref;
+}
+
+void WriteSession::updateIndexes(TableImpl& table) {
+  auto it = rebuilds_.find(table.info.def.definitionPage);
+  if (it != rebuilds_.end()) it->second->rebuild();
 }
 
 void WriteSession::flush() { ctx_.flush(); }

@@ -28,6 +28,10 @@ class WriteSession {
   // The row writer of a table (made on first use, with index upkeep from the factory).
   TableWriter& writer(TableImpl& table);
 
+  // Brings the indexes of a table written since the last flush up to date with its rows
+  // (look-ups read the index pages; they would miss rows not yet in them).
+  void updateIndexes(TableImpl& table);
+
   // Stores counters, then writes every change through the journal. A failed flush drops all
   // unwritten changes and reads the definitions of the tables written again.
   void flush();
@@ -44,7 +48,7 @@ class WriteSession {
   WriteContext ctx_;
   LongValueWriter longValues_;
   std::map<uint32_t, std::pair<TableImpl*, std::unique_ptr<TableWriter>>> writers_;
-  std::vector<IndexRebuild*> rebuilds_;  // owned by their table writers
+  std::map<uint32_t, IndexRebuild*> rebuilds_;  // by definition page; owned by the table writers
 };
 
 }  // namespace jet::write

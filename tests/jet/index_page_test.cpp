@@ -3,7 +3,9 @@
 // trees held in memory (including trees broken on purpose).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <random>
 
 #include "jet/error.h"
 #include "jet/index/index_page.h"
@@ -152,8 +154,10 @@ TEST(IndexPageView, SearchesAgreeWithDecodedEntries) {
                                        leafEntry({0x7F, 0x4A, 0x01, 0x4C, 0x4E, 0x01}, 3, 1)};
   for (size_t prefix : {0, 1, 2, 3}) {
     const auto bytes = buildPage(Format::Jet4, true, entries, prefix);
-    IndexPageView view;
+    IndexPageView view, prepared;
     view.load(bytes, 4, Format::Jet4);
+    prepared.load(bytes, 4, Format::Jet4);
+    prepared.prepareSearch();
     IndexPage page;
     page.decode(bytes, 4, Format::Jet4);
     ASSERT_EQ(view.size(), entries.size());
@@ -166,12 +170,50 @@ TEST(IndexPageView, SearchesAgreeWithDecodedEntries) {
         ++expected;
       }
       EXPECT_EQ(view.lowerBound(target), expected) << "prefix " << prefix << ", target of " << target.size();
+      EXPECT_EQ(prepared.lowerBound(target), expected) << "prepared, prefix " << prefix << ", target of " << target.size();
     }
     Key key;
     for (size_t i = 0; i < entries.size(); ++i) {
       EXPECT_EQ(view.read(i, key), entries[i].row);
       EXPECT_EQ(key, entries[i].key);
       EXPECT_EQ(view.compareKey(i, entries[i].key), 0);
+    }
+  }
+}
+
+TEST(IndexPageView, PreparedSearchAgreesOnLongSharedKeys) {
+  // Keys over three byte values with long common runs (ties in their first eight bytes after
+  // the prefix, keys that are prefixes of others, zero bytes at the end), searched with and
+  // without the prepared numbers.
+  std::mt19937 rng(7);
+  const uint8_t alphabet[] = {0x00, 0x01, 0xFF};
+  for (int round = 0; round < 40; ++round) {
+    std::vector<Key> keys;
+    const Key shared(rng() % 6, 0x7F);
+    for (int i = 0; i < 60; ++i) {
+      Key k = shared;
+      const size_t n = rng() % 14;
+      for (size_t j = 0; j < n; ++j) k.push_back(j < 9 && rng() % 4 != 0 ? 0x01 : alphabet[rng() % 3]);
+      keys.push_back(k);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<TestEntry> entries;
+    for (size_t i = 0; i < keys.size(); ++i) entries.push_back(leafEntry(keys[i], 5, static_cast<uint8_t>(i)));
+    size_t prefix = 0;
+    while (prefix < keys.front().size() && prefix < keys.back().size() && keys.front()[prefix] == keys.back()[prefix]) {
+      ++prefix;
+    }
+    const auto bytes = buildPage(Format::Jet4, true, entries, prefix);
+    IndexPageView plain, prepared;
+    plain.load(bytes, 4, Format::Jet4);
+    prepared.load(bytes, 4, Format::Jet4);
+    prepared.prepareSearch();
+    for (int t = 0; t < 200; ++t) {
+      Key target = t % 2 ? keys[rng() % keys.size()] : shared;
+      const size_t extra = rng() % 12;
+      if (t % 3 == 0 && !target.empty()) target.pop_back();
+      for (size_t j = 0; j < extra; ++j) target.push_back(alphabet[rng() % 3]);
+      ASSERT_EQ(prepared.lowerBound(target), plain.lowerBound(target)) << "round " << round << ", target " << t;
     }
   }
 }

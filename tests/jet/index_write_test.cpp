@@ -333,4 +333,34 @@ TEST(IndexCreateTest, NewTableWithIndexesTakesRowsAndRefusesDuplicates) {
   EXPECT_GE(firstIndexLevels(path, "Cards"), 2);
 }
 
+// Look-ups between writes, before any flush: the rows just written are found, rows just
+// removed are not, and pages read for one look-up never hide a later change.
+TEST(IndexCreateTest, LookUpsSeeRowsNotYetFlushed) {
+  jet::testing::TempDir dir;
+  const std::filesystem::path path = dir.path() / "unflushed.mdb";
+  auto db = jet::Database::create(path.string());
+  jet::TableSpec blueprint;
+  blueprint.name = "Cards";
+  blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text, 20}};
+  blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}}};
+  auto t = db->createTable(blueprint);
+  db->flush();
+  std::vector<jet::RowId> ids;
+  for (int32_t i = 0; i < 1200; ++i) {
+    jet::Row r{i, "card " + std::to_string(i % 700)};
+    ids.push_back(t.insert(r));
+    if (i % 400 == 0) EXPECT_EQ(t.seek("PrimaryKey", jet::Row{i}), ids.back());
+  }
+  expectIndexesMatchRows(*db, "Cards");
+  t.update(ids[5], jet::Row{5000, std::string("moved")});
+  t.remove(ids[6]);
+  EXPECT_FALSE(t.seek("PrimaryKey", jet::Row{5}).has_value());
+  EXPECT_EQ(t.seek("PrimaryKey", jet::Row{5000}), ids[5]);
+  EXPECT_EQ(t.seek("cardno", jet::Row{std::string("MOVED")}), ids[5]);
+  EXPECT_FALSE(t.seek("PrimaryKey", jet::Row{6}).has_value());
+  expectIndexesMatchRows(*db, "Cards");
+  db->close();
+  expectSoundFile(path, "Cards");
+}
+
 }  // namespace

@@ -42,26 +42,28 @@ void IndexRebuild::requireRebuildable() const {
   }
 }
 
-std::set<KeyBytes>& IndexRebuild::keysOf(IndexState& state) {
+IndexKeySet& IndexRebuild::keysOf(IndexState& state) {
   if (state.keys) return *state.keys;
-  std::set<KeyBytes> keys;
+  IndexKeySet keys;
+  keys.reserve(info_.def.rowCount);
   TableScanner scanner(ctx_.pager(), info_);
   RowBytes bytes;
   Row row;
+  KeyBytes key;  // the callers' key is in key_
   while (scanner.next(bytes)) {
     decoder_.decode(bytes.data, bytes.size, bytes.id, row);
-    if (auto key = uniqueKey(state, row)) keys.insert(std::move(*key));
+    if (uniqueKey(state, row, key)) keys.insert(key);
   }
   state.keys = std::move(keys);
   return *state.keys;
 }
 
-std::optional<KeyBytes> IndexRebuild::uniqueKey(const IndexState& state, const Row& row) const {
+bool IndexRebuild::uniqueKey(const IndexState& state, const Row& row, KeyBytes& out) const {
   // Rows whose key columns are all Null never clash.
-  if (!state.unique || state.encoder.allNull(row)) return std::nullopt;
-  KeyBytes key;
-  state.encoder.encodeRow(row, key);
-  return key;
+  if (!state.unique || state.encoder.allNull(row)) return false;
+  out.clear();
+  state.encoder.encodeRow(row, out);
+  return true;
 }
 
 void IndexRebuild::refuseDuplicate(const IndexState& state) const {
@@ -71,27 +73,24 @@ void IndexRebuild::refuseDuplicate(const IndexState& state) const {
 void IndexRebuild::checkInsert(const Row& row) {
   requireRebuildable();
   for (IndexState& s : states_) {
-    auto key = uniqueKey(s, row);
-    if (key && keysOf(s).count(*key)) refuseDuplicate(s);
+    if (uniqueKey(s, row, key_) && keysOf(s).contains(key_)) refuseDuplicate(s);
   }
 }
 
 void IndexRebuild::checkUpdate(RowId, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
   for (IndexState& s : states_) {
-    auto key = uniqueKey(s, newRow);
-    if (!key || key == uniqueKey(s, oldRow)) continue;  // the row keeps its own key
-    if (keysOf(s).count(*key)) refuseDuplicate(s);
+    if (!uniqueKey(s, newRow, key_)) continue;
+    if (uniqueKey(s, oldRow, otherKey_) && otherKey_ == key_) continue;  // the row keeps its own key
+    if (keysOf(s).contains(key_)) refuseDuplicate(s);
   }
 }
 
 // The key sets follow each change; a change undone takes its keys back with it.
 void IndexRebuild::addKeys(const Row& row) {
   for (IndexState& s : states_) {
-    if (!s.keys) continue;
-    auto key = uniqueKey(s, row);
-    if (!key || !s.keys->insert(*key).second) continue;
-    ctx_.onRollback([&s, k = *key] {
+    if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->insert(key_)) continue;
+    ctx_.onRollback([&s, k = key_] {
       if (s.keys) s.keys->erase(k);
     });
   }
@@ -99,10 +98,8 @@ void IndexRebuild::addKeys(const Row& row) {
 
 void IndexRebuild::removeKeys(const Row& row) {
   for (IndexState& s : states_) {
-    if (!s.keys) continue;
-    auto key = uniqueKey(s, row);
-    if (!key || s.keys->erase(*key) == 0) continue;
-    ctx_.onRollback([&s, k = *key] {
+    if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->erase(key_)) continue;
+    ctx_.onRollback([&s, k = key_] {
       if (s.keys) s.keys->insert(k);
     });
   }
@@ -127,41 +124,91 @@ void IndexRebuild::onRemove(RowId, const Row& oldRow) {
   dirty_ = true;
 }
 
+namespace {
+
+// One entry to sort: its key's first eight bytes as a number (most comparisons end there),
+// where the whole key lies among the index's key bytes, and the row.
+struct SortEntry {
+  uint64_t head;
+  uint64_t offset;
+  uint32_t length;
+  RowId row;
+};
+
+uint64_t headOf(const uint8_t* p, size_t n) {
+  uint64_t v = 0;
+  for (size_t k = 0; k < 8; ++k) v = (v << 8) | (k < n ? p[k] : 0);
+  return v;
+}
+
+// The keys of one index as the rows give them, then sorted.
+struct IndexKeys {
+  std::vector<uint8_t> bytes;
+  std::vector<SortEntry> entries;
+
+  void add(const KeyBytes& key, RowId row) {
+    entries.push_back(SortEntry{headOf(key.data(), key.size()), bytes.size(), static_cast<uint32_t>(key.size()), row});
+    bytes.insert(bytes.end(), key.begin(), key.end());
+  }
+  std::span<const uint8_t> key(const SortEntry& e) const { return {bytes.data() + e.offset, e.length}; }
+  void sort() {
+    std::sort(entries.begin(), entries.end(), [this](const SortEntry& a, const SortEntry& b) {
+      if (a.head != b.head) return a.head < b.head;
+      return compareIndexEntries(key(a), a.row, key(b), b.row) < 0;
+    });
+  }
+};
+
+}  // namespace
+
 void IndexRebuild::rebuild() {
   if (!dirty_) return;
   requireRebuildable();
-  // Every live row once, decoded.
-  std::vector<std::pair<RowId, Row>> rows;
+  // Every live row once, decoded, its key in each index encoded.
+  std::vector<IndexKeys> keys(states_.size());
+  for (IndexKeys& k : keys) k.entries.reserve(info_.def.rowCount);
   {
     TableScanner scanner(ctx_.pager(), info_);
     RowBytes bytes;
+    Row row;
     while (scanner.next(bytes)) {
-      Row row;
       decoder_.decode(bytes.data, bytes.size, bytes.id, row);
-      rows.emplace_back(scanner.current(), std::move(row));
+      for (size_t i = 0; i < states_.size(); ++i) {
+        const IndexState& s = states_[i];
+        if (s.ignoreNulls && s.encoder.allNull(row)) continue;
+        key_.clear();
+        s.encoder.encodeRow(row, key_);
+        keys[i].add(key_, scanner.current());
+      }
     }
   }
   inOperation(ctx_, [&] {
-    for (const IndexState& s : states_) {
-      std::vector<IndexTreeEntry> entries;
-      entries.reserve(rows.size());
-      for (const auto& [id, row] : rows) {
-        if (s.ignoreNulls && s.encoder.allNull(row)) continue;
-        IndexTreeEntry e{{}, id};
-        s.encoder.encodeRow(row, e.key);
-        entries.push_back(std::move(e));
+    for (size_t i = 0; i < states_.size(); ++i) {
+      const IndexState& s = states_[i];
+      IndexKeys& k = keys[i];
+      k.sort();
+      // The definition keeps the number of distinct keys in each index (as Access's compacting
+      // leaves it).
+      std::vector<IndexPageEntryRef> refs;
+      refs.reserve(k.entries.size());
+      uint32_t distinct = 0;
+      for (const SortEntry& e : k.entries) {
+        const std::span<const uint8_t> key = k.key(e);
+        if (refs.empty() || !std::equal(key.begin(), key.end(), refs.back().key.begin(), refs.back().key.end())) {
+          ++distinct;
+        }
+        refs.push_back(IndexPageEntryRef{key, e.row, 0});
       }
-      std::sort(entries.begin(), entries.end(), [](const IndexTreeEntry& a, const IndexTreeEntry& b) {
-        return compareIndexEntries(a.key, a.row, b.key, b.row) < 0;
-      });
       const RealIndexInfo& real = info_.realIndexes[s.real];
       IndexTreeTarget target{real.firstPage, real.usedPages, info_.def.definitionPage,
                              "index " + s.index->name + " of table " + info_.def.name};
-      writeIndexTree(ctx_, info_.format, target, entries);
-      // The definition keeps each index's entry count.
+      writeIndexTree(ctx_, info_.format, target, refs);
       const uint32_t countAt = real.rowCountOffset + 4;
       TableInfo::Location loc = info_.locate(countAt, ctx_.blueprint().pageSize);
-      put32(ctx_.modify(loc.page) + loc.offset, static_cast<uint32_t>(entries.size()));
+      put32(ctx_.modify(loc.page) + loc.offset, distinct);
+      // The memory of this index's keys goes before the next index is written.
+      IndexKeys().bytes.swap(k.bytes);
+      std::vector<SortEntry>().swap(k.entries);
     }
   });
   dirty_ = false;

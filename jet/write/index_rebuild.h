@@ -1,18 +1,18 @@
 // Index upkeep by rebuilding: at each flush, every index of a changed table is written anew
 // from the table's rows, sorted by their encoded keys, over as many pages as it needs.
 // Unique indexes refuse a duplicate key before anything is written, through an in-memory
-// set of their keys (read from the rows on first use). A text index in a sort order the
+// hash set of their keys (read from the rows on first use). A text index in a sort order the
 // key encoder does not know refuses every write with an error naming the order.
 #pragma once
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "jet/index/key_encoder.h"
 #include "jet/row_decoder.h"
 #include "jet/table_info.h"
+#include "jet/write/index_key_set.h"
 #include "jet/write/index_maintainer.h"
 #include "jet/write/write_context.h"
 
@@ -42,11 +42,12 @@ class IndexRebuild : public IndexMaintainer {
     KeyEncoder encoder;
     bool unique = false;
     bool ignoreNulls = false;
-    std::optional<std::set<KeyBytes>> keys;  // unique indexes: the keys of all rows, once read
+    std::optional<IndexKeySet> keys;  // unique indexes: the keys of all rows, once read
   };
-  std::set<KeyBytes>& keysOf(IndexState& state);
-  // The key the row has in the index, or nothing when the row stays out of the unique set.
-  std::optional<KeyBytes> uniqueKey(const IndexState& state, const Row& row) const;
+  IndexKeySet& keysOf(IndexState& state);
+  // Puts the key the row has in the index into out; false when the row stays out of the
+  // unique set (not a unique index, or every key column Null).
+  bool uniqueKey(const IndexState& state, const Row& row, KeyBytes& out) const;
   void refuseDuplicate(const IndexState& state) const;
   void addKeys(const Row& row);
   void removeKeys(const Row& row);
@@ -56,6 +57,7 @@ class IndexRebuild : public IndexMaintainer {
   const RowDecoder& decoder_;
   std::vector<IndexState> states_;
   bool dirty_ = false;
+  KeyBytes key_, otherKey_;  // reused from write to write
 };
 
 }  // namespace jet::write

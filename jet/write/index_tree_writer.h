@@ -6,18 +6,14 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <span>
+#include <string>
 
-#include "jet/index/key_encoder.h"
+#include "jet/index/index_page_builder.h"
 #include "jet/table_info.h"
 #include "jet/write/write_context.h"
 
 namespace jet::write {
-
-struct IndexTreeEntry {
-  KeyBytes key;
-  RowId row;
-};
 
 // One index of one table: rootPage is its first page, usedPages its page map, owner the
 // table's definition page (every index page names it).
@@ -28,10 +24,10 @@ struct IndexTreeTarget {
   std::string name;  // for messages: "index X of table Y"
 };
 
-// entries must be sorted (key, then row) with no two alike. Throws jet::Error when the old
+// entries must be sorted (key, then row) with no two alike (their child fields are ignored). Throws jet::Error when the old
 // tree cannot be read (Corrupt) or an entry cannot be stored (Invalid); callers run it
 // inside an operation so a failure leaves the pages as they were.
 void writeIndexTree(WriteContext& ctx, Format format, const IndexTreeTarget& target,
-                    const std::vector<IndexTreeEntry>& entries);
+                    std::span<const IndexPageEntryRef> entries);
 
 }  // namespace jet::write

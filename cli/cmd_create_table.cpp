@@ -1,7 +1,7 @@
 // qar26m-cli create-table FILE TABLE COLUMN:KIND[:SIZE]... [--primary-key COL[,COL...]]
 // [--index NAME:COL[,COL...][:unique]]...: adds a table with its indexes. KIND is a name schema
 // prints (Text, Long, AutoNumber, ...); SIZE is a Text column's size in characters (a Binary
-// column's in bytes).
+// column's in bytes). An index column written -COL sorts descending, as schema prints it.
 #include <ostream>
 
 #include "cli/command.h"

@@ -18,7 +18,7 @@ constexpr std::array kCommands{
             cmdExport},
     Command{"check", "FILE", "verify the file's structure: one line per defect, then OK or FAIL", cmdCheck},
     Command{"create", "FILE", "make a new, empty database", cmdCreate},
-    Command{"create-table", "FILE TABLE COLUMN:KIND[:SIZE]... [--primary-key COL,...] [--index NAME:COL,...[:unique]]...", "add a table (KIND as schema prints it)",
+    Command{"create-table", "FILE TABLE COLUMN:KIND[:SIZE]... [--primary-key COL,...] [--index NAME:COL,...[:unique]]...", "add a table (KIND as schema prints it; -COL in an index: descending)",
             cmdCreateTable},
     Command{"import", "FILE TABLE [--format csv|jsonl]",
             "append the rows on standard input (as export writes them), all or nothing", cmdImport},

@@ -86,7 +86,8 @@ inline constexpr uint8_t kCompressedUnicode = 0x01;
 
 // Real index (the index tree itself).   Jet 3  Jet 4
 //   unused                               -      0x00  4
-//   columns: 10 x (column number 2, order 1; 0xFFFF = unused slot; order 0x01 ascending)
+//   columns: 10 x (column number 2, order 1; 0xFFFF = unused slot; order 0x01 ascending,
+//            0x00 descending)
 //                                        0x00   0x04  30
 //   used-pages usage map reference       0x1E   0x22  4
 //   first index page                     0x22   0x26  4
@@ -98,6 +99,7 @@ inline constexpr RealIndexLayout kRealIndexJet3{39, 0x00, 0x1E, 0x22, 0x26};
 inline constexpr RealIndexLayout kRealIndexJet4{52, 0x04, 0x22, 0x26, 0x2E};
 inline constexpr uint32_t kIndexColumnSlotSize = 3;
 inline constexpr uint8_t kAscending = 0x01;
+inline constexpr uint8_t kDescending = 0x00;
 inline constexpr uint8_t kUnique = 0x01;
 inline constexpr uint8_t kIgnoreNulls = 0x02;
 inline constexpr uint8_t kRequired = 0x08;

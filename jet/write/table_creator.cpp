@@ -207,7 +207,8 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
       uint8_t* at = block.data() + ri.columns + slot * td::kIndexColumnSlotSize;
       if (slot < index.columnNumbers.size()) {
         put16(at, index.columnNumbers[slot]);
-        at[2] = td::kAscending;
+        const bool descending = slot < index.descending.size() && index.descending[slot];
+        at[2] = descending ? td::kDescending : td::kAscending;
       } else {
         put16(at, td::kNoColumn);
       }
@@ -300,15 +301,23 @@ std::vector<IndexDefinition> indexesForSpec(const TableSpec& blueprint) {
     def.primary = is.primary;
     def.flags = static_cast<uint8_t>((is.primary || is.unique ? td::kUnique : 0) | (is.ignoreNulls ? td::kIgnoreNulls : 0) |
                                      (is.primary ? td::kRequired : 0));
-    for (const std::string& name : is.columns) {
-      if (!name.empty() && name.front() == '-') {
-        throw Error(ErrorKind::Unsupported, "index " + is.name + ": descending columns in new indexes are not supported");
+    for (const std::string& given : is.columns) {
+      // A leading '-' asks for descending order (unless the column's own name has it).
+      auto find = [&](std::string_view name) {
+        int found = -1;
+        for (size_t i = 0; i < blueprint.columns.size(); ++i) {
+          if (equalsIgnoreCase(blueprint.columns[i].name, name)) found = static_cast<int>(i);
+        }
+        return found;
+      };
+      int found = find(given);
+      bool descending = false;
+      if (found < 0 && given.size() > 1 && given.front() == '-') {
+        found = find(std::string_view(given).substr(1));
+        descending = found >= 0;
       }
-      int found = -1;
-      for (size_t i = 0; i < blueprint.columns.size(); ++i) {
-        if (equalsIgnoreCase(blueprint.columns[i].name, name)) found = static_cast<int>(i);
-      }
-      if (found < 0) throw Error(ErrorKind::Invalid, "index " + is.name + " names no column of the table: " + name);
+      const std::string name = descending ? given.substr(1) : given;
+      if (found < 0) throw Error(ErrorKind::Invalid, "index " + is.name + " names no column of the table: " + given);
       const ColumnKind kind = blueprint.columns[found].kind;
       if (kind == ColumnKind::OLE) {
         throw Error(ErrorKind::Invalid, "index " + is.name + ": column " + name + " (OLE) cannot be indexed");
@@ -317,6 +326,7 @@ std::vector<IndexDefinition> indexesForSpec(const TableSpec& blueprint) {
         if (n == found) throw Error(ErrorKind::Invalid, "index " + is.name + " names column " + name + " twice");
       }
       def.columnNumbers.push_back(static_cast<uint16_t>(found));
+      def.descending.push_back(descending);
     }
     out.push_back(std::move(def));
   }

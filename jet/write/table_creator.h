@@ -22,7 +22,8 @@ std::vector<Column> columnsForSpec(const TableSpec& blueprint);
 // An index as a new definition stores it (one real index per logical one).
 struct IndexDefinition {
   std::string name;
-  std::vector<uint16_t> columnNumbers;  // ascending order
+  std::vector<uint16_t> columnNumbers;  // in index order
+  std::vector<bool> descending;         // by position in columnNumbers; missing ones ascend
   uint8_t flags = 0;                    // format::tabledef::kUnique, kIgnoreNulls, kRequired
   bool primary = false;
   uint8_t usedPagesRow = 0;             // its usage map

@@ -156,6 +156,23 @@ TEST_F(CliWriteTest, IndexedTableKeepsItsKeysAndRefusesDuplicates) {
   EXPECT_EQ(order, (std::vector<int32_t>{1, 2, 3}));
 }
 
+TEST_F(CliWriteTest, IndexColumnsWithAMinusSortDescending) {
+  CliRun made = run({"create-table", path_, "Cards", "ID:Long", "CardNo:Text:20", "--primary-key", "-ID", "--index",
+                     "Mixed:-CardNo,ID"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  ASSERT_EQ(run({"import", path_, "Cards"}, "ID,CardNo\n2,b\n1,a\n3,c\n").status, 0);
+  CliRun schema = run({"schema", path_, "Cards"});
+  EXPECT_NE(schema.out.find("PrimaryKey\t-ID\t"), std::string::npos) << schema.out;
+  EXPECT_NE(schema.out.find("Mixed\t-CardNo,ID\t"), std::string::npos) << schema.out;
+  EXPECT_EQ(run({"check", path_}).status, 0);
+  auto db = jet::Database::open(path_);
+  auto t = db->table("Cards");
+  std::vector<int32_t> order;
+  auto scan = t.indexScan("Mixed");
+  while (scan.next()) order.push_back(std::get<int32_t>(t.read(scan.id())[0]));
+  EXPECT_EQ(order, (std::vector<int32_t>{3, 2, 1}));
+}
+
 TEST_F(CliWriteTest, ABadRowNamesItsLineAndNothingIsImported) {
   ASSERT_EQ(run({"create-table", path_, "T", "N:Integer", "S:Text:3"}).status, 0);
   auto before = jet::testing::readWholeFile(path_);

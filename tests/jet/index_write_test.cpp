@@ -363,4 +363,74 @@ TEST(IndexCreateTest, LookUpsSeeRowsNotYetFlushed) {
   expectSoundFile(path, "Cards");
 }
 
+// Descending columns in new indexes: a descending primary key, a mixed text and number index
+// and a descending date index with Nulls keep step with inserts, updates and deletes; the
+// definition marks the columns as Access does (order byte 0) and the index runs from the
+// largest value down.
+TEST(IndexCreateTest, DescendingColumnsInNewIndexes) {
+  jet::testing::TempDir dir;
+  const std::filesystem::path path = dir.path() / "descending.mdb";
+  std::mt19937 rng(17);
+  {
+    auto db = jet::Database::create(path.string());
+    jet::TableSpec blueprint;
+    blueprint.name = "Scores";
+    blueprint.columns = {{"ID", jet::ColumnKind::Long},
+                         {"Name", jet::ColumnKind::Text, 30},
+                         {"Score", jet::ColumnKind::Double},
+                         {"Taken", jet::ColumnKind::DateTime}};
+    blueprint.indexes = {{"PrimaryKey", {"-ID"}, true, true, false},
+                         {"NameScore", {"Name", "-Score"}},
+                         {"Taken", {"-taken"}}};
+    auto t = db->createTable(blueprint);
+    std::vector<jet::RowId> ids;
+    for (int32_t i = 0; i < 2500; ++i) {
+      jet::Row r{i * 13 % 2503, randomText(rng, 12), static_cast<double>(static_cast<int>(rng() % 200) - 100) / 4,
+                 i % 9 == 0 ? jet::Value{} : jet::Value{jet::DateTime{40000.0 + rng() % 5000}}};
+      ids.push_back(t.insert(r));
+    }
+    for (size_t i = 0; i < ids.size(); i += 7) {
+      jet::Row r = t.read(ids[i]);
+      r[0] = static_cast<int32_t>(10000 + i);
+      r[2] = -static_cast<double>(i);
+      t.update(ids[i], r);
+    }
+    for (size_t i = 3; i < ids.size(); i += 5) t.remove(ids[i]);
+    expectIndexesMatchRows(*db, "Scores");
+    db->close();
+  }
+  {
+    auto db = jet::Database::open(path.string());
+    jet::Table t = db->table("Scores");
+    const jet::Index* pk = t.def().findIndex("PrimaryKey");
+    const jet::Index* mixed = t.def().findIndex("NameScore");
+    ASSERT_TRUE(pk && mixed);
+    EXPECT_FALSE(pk->columns.at(0).ascending);
+    EXPECT_TRUE(mixed->columns.at(0).ascending);
+    EXPECT_FALSE(mixed->columns.at(1).ascending);
+    expectIndexesMatchRows(*db, "Scores");
+    std::vector<int32_t> order;
+    auto scan = t.indexScan("PrimaryKey");
+    while (scan.next()) order.push_back(std::get<int32_t>(t.read(scan.id())[0]));
+    ASSERT_EQ(order.size(), t.rowCount());
+    EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << "a descending key runs from the largest down";
+    const auto found = t.seek("PrimaryKey", jet::Row{int32_t{10007}});
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(t.read(*found)[0], jet::Value(int32_t{10007}));
+  }
+  // The order bytes as stored: 0x01 ascending, 0x00 descending (what Access writes).
+  auto impl = jet::openDatabaseImpl(jet::openFile(path.string(), jet::FileAccess::ReadOnly), path.string(),
+                                    jet::OpenMode::ReadOnly);
+  const jet::TableInfo& info = impl->table(*impl->findTable("Scores")).info;
+  std::vector<int> orders;
+  for (const jet::RealIndexInfo& real : info.realIndexes) {
+    for (size_t slot = 0; slot < real.columns.size(); ++slot) {
+      orders.push_back(info.bytes.at(real.descriptorOffset + 4 + slot * 3 + 2));
+    }
+  }
+  EXPECT_EQ(orders, (std::vector<int>{0x00, 0x01, 0x00, 0x00}));
+  impl.reset();
+  expectSoundFile(path, "Scores");
+}
+
 }  // namespace

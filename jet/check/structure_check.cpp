@@ -2,6 +2,7 @@
 #include "jet/check/structure_check.h"
 
 #include <map>
+#include <optional>
 #include <set>
 
 #include "jet/catalog.h"
@@ -12,8 +13,10 @@
 #include "jet/format/long_value.h"
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
-#include "jet/index/index_tree.h"
+#include "jet/index/index_entry_list.h"
 #include "jet/index/index_lookup.h"
+#include "jet/index/index_tree.h"
+#include "jet/index/key_encoder.h"
 #include "jet/table_scan.h"
 #include "jet/usage_map.h"
 #include "jet/util/bytes.h"
@@ -115,18 +118,24 @@ struct Checker {
       defect(who + ": " + e.what());
       return;
     }
-    // Rows: count them and read every value (long values included).
+    // Rows: count them and read every value (long values included), and gather what each
+    // index should hold.
+    std::vector<IndexExpectation> expected = expectationsOf(info);
     RowDecoder decoder(info, pager, db.header.codePage);
     uint64_t rows = 0;
+    bool rowsRead = false;
     try {
       TableScanner scanner(pager, info);
       RowBytes bytes;
       Row row;
+      KeyBytes key;
       while (scanner.next(bytes)) {
         ++rows;
         decoder.decode(bytes.data, bytes.size, bytes.id, row);
         noteLongValues(info, bytes);
+        for (IndexExpectation& x : expected) x.add(row, scanner.current(), key);
       }
+      rowsRead = true;
     } catch (const Error& e) {
       defect(who + ": " + e.what());
     }
@@ -136,7 +145,7 @@ struct Checker {
       defect(who + ": the definition counts " + std::to_string(info.def.rowCount) + " rows, the pages hold " +
              std::to_string(rows));
     }
-    // Index trees.
+    // Index trees, and their entries against the rows.
     for (size_t r = 0; r < info.realIndexes.size(); ++r) {
       uint32_t root = info.realIndexes[r].firstPage;
       if (root == 0) continue;
@@ -146,13 +155,103 @@ struct Checker {
         seen.insert(n);
         return base(n);
       };
+      const std::string where = who + ": index " + (expected[r].name.empty() ? std::to_string(r) : expected[r].name);
+      bool sound = false;
+      IndexTreeStats stats;
       try {
-        verifyIndexTree(fetch, format, root, 0);
+        stats = verifyIndexTree(fetch, format, root, 0);
+        sound = true;
       } catch (const Error& e) {
-        defect(who + ": index " + std::to_string(r) + ": " + e.what());
+        defect(where + ": " + e.what());
       }
       for (uint32_t p : seen) claim(p, who + " (indexes)");
+      if (sound && rowsRead) checkEntries(where, expected[r], stats, root);
     }
+  }
+
+  // What one real index should hold, from the rows: how many entries and, where the engine
+  // can build the index's keys, the entries themselves.
+  struct IndexExpectation {
+    std::string name;  // of the first logical index using it
+    std::optional<KeyEncoder> encoder;
+    bool ignoreNulls = false;
+    bool exact = false;  // entries gathered (the keys can be built)
+    uint64_t count = 0;
+    IndexEntryList entries;
+
+    void add(const Row& row, RowId id, KeyBytes& key) {
+      if (!encoder) return;
+      if (ignoreNulls && encoder->allNull(row)) return;
+      ++count;
+      if (!exact) return;
+      key.clear();
+      try {
+        encoder->encodeRow(row, key);
+      } catch (const Error&) {
+        // A value the key encoder cannot take: the entries of this index go unchecked.
+        exact = false;
+        entries.clear();
+        return;
+      }
+      entries.add(key, id);
+    }
+  };
+
+  std::vector<IndexExpectation> expectationsOf(const TableInfo& info) {
+    std::vector<IndexExpectation> out(info.realIndexes.size());
+    for (size_t r = 0; r < info.realIndexes.size(); ++r) {
+      IndexExpectation& x = out[r];
+      x.ignoreNulls = (info.realIndexes[r].flags & td::kIgnoreNulls) != 0;
+      for (size_t i = 0; i < info.logicalIndexes.size() && i < info.def.indexes.size(); ++i) {
+        if (info.logicalIndexes[i].realIndex != r) continue;
+        x.name = info.def.indexes[i].name;
+        try {
+          x.encoder.emplace(info.def, info.def.indexes[i], format);
+          x.exact = x.encoder->writable();
+        } catch (const Error&) {
+          // A column the table lacks: the definition check reports it; the entries go unchecked.
+        }
+        break;
+      }
+      if (x.exact) x.entries.reserve(info.def.rowCount);
+    }
+    return out;
+  }
+
+  // The tree holds one entry per row that belongs in the index, and (when the keys can be
+  // built) exactly the entries the rows give, in order.
+  void checkEntries(const std::string& where, IndexExpectation& x, const IndexTreeStats& stats, uint32_t root) {
+    if (!x.encoder) return;
+    if (stats.entries != x.count) {
+      defect(where + ": holds " + std::to_string(stats.entries) + " entries, the table has " + std::to_string(x.count) +
+             " rows that belong in it");
+    }
+    if (!x.exact) return;
+    x.entries.sort();
+    IndexEntryCursor cursor(pagerPages(pager), format, root);
+    size_t i = 0;
+    auto rowText = [](RowId id) { return "page " + std::to_string(id.page) + " row " + std::to_string(id.row); };
+    try {
+      bool differs = false;
+      for (; !differs && cursor.next(); ++i) {
+        if (i == x.entries.size()) {
+          defect(where + ": has an entry for " + rowText(cursor.row()) + " beyond the rows' entries");
+          differs = true;
+          continue;
+        }
+        const auto key = x.entries.key(i);
+        const auto found = cursor.key();
+        if (cursor.row() != x.entries.row(i) || !std::equal(key.begin(), key.end(), found.begin(), found.end())) {
+          defect(where + ": entry " + std::to_string(i) + " is for " + rowText(cursor.row()) + ", the rows give " +
+                 rowText(x.entries.row(i)) + (cursor.row() == x.entries.row(i) ? " with another key" : ""));
+          differs = true;
+        }
+      }
+      if (!differs && i < x.entries.size()) defect(where + ": lacks the entry for " + rowText(x.entries.row(i)));
+    } catch (const Error& e) {
+      defect(where + ": " + e.what());
+    }
+    x.entries.clear();
   }
 
   // Long-value pages the row's Memo and OLE columns refer to (the reader already resolved

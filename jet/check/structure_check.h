@@ -1,6 +1,9 @@
 // Verifies a database's structure without changing it: every page's type, no page claimed by
 // two objects, page maps that agree with the pages, row counts that agree with the rows,
-// long values that resolve, index trees in order. One line per defect.
+// long values that resolve, index trees in order, and every index holding one entry per row
+// that belongs in it (rows whose key columns are all Null stay out of an index that ignores
+// Nulls) - where the engine can build the index's keys, exactly the entries the rows give.
+// One line per defect.
 #pragma once
 
 #include <string>

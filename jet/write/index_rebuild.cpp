@@ -5,6 +5,7 @@
 
 #include "jet/error.h"
 #include "jet/format/table_def.h"
+#include "jet/index/index_entry_list.h"
 #include "jet/index/index_page.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
@@ -124,49 +125,12 @@ void IndexRebuild::onRemove(RowId, const Row& oldRow) {
   dirty_ = true;
 }
 
-namespace {
-
-// One entry to sort: its key's first eight bytes as a number (most comparisons end there),
-// where the whole key lies among the index's key bytes, and the row.
-struct SortEntry {
-  uint64_t head;
-  uint64_t offset;
-  uint32_t length;
-  RowId row;
-};
-
-uint64_t headOf(const uint8_t* p, size_t n) {
-  uint64_t v = 0;
-  for (size_t k = 0; k < 8; ++k) v = (v << 8) | (k < n ? p[k] : 0);
-  return v;
-}
-
-// The keys of one index as the rows give them, then sorted.
-struct IndexKeys {
-  std::vector<uint8_t> bytes;
-  std::vector<SortEntry> entries;
-
-  void add(const KeyBytes& key, RowId row) {
-    entries.push_back(SortEntry{headOf(key.data(), key.size()), bytes.size(), static_cast<uint32_t>(key.size()), row});
-    bytes.insert(bytes.end(), key.begin(), key.end());
-  }
-  std::span<const uint8_t> key(const SortEntry& e) const { return {bytes.data() + e.offset, e.length}; }
-  void sort() {
-    std::sort(entries.begin(), entries.end(), [this](const SortEntry& a, const SortEntry& b) {
-      if (a.head != b.head) return a.head < b.head;
-      return compareIndexEntries(key(a), a.row, key(b), b.row) < 0;
-    });
-  }
-};
-
-}  // namespace
-
 void IndexRebuild::rebuild() {
   if (!dirty_) return;
   requireRebuildable();
   // Every live row once, decoded, its key in each index encoded.
-  std::vector<IndexKeys> keys(states_.size());
-  for (IndexKeys& k : keys) k.entries.reserve(info_.def.rowCount);
+  std::vector<IndexEntryList> lists(states_.size());
+  for (IndexEntryList& list : lists) list.reserve(info_.def.rowCount);
   {
     TableScanner scanner(ctx_.pager(), info_);
     RowBytes bytes;
@@ -178,37 +142,28 @@ void IndexRebuild::rebuild() {
         if (s.ignoreNulls && s.encoder.allNull(row)) continue;
         key_.clear();
         s.encoder.encodeRow(row, key_);
-        keys[i].add(key_, scanner.current());
+        lists[i].add(key_, scanner.current());
       }
     }
   }
   inOperation(ctx_, [&] {
     for (size_t i = 0; i < states_.size(); ++i) {
       const IndexState& s = states_[i];
-      IndexKeys& k = keys[i];
-      k.sort();
-      // The definition keeps the number of distinct keys in each index (as Access's compacting
-      // leaves it).
+      IndexEntryList& list = lists[i];
+      list.sort();
       std::vector<IndexPageEntryRef> refs;
-      refs.reserve(k.entries.size());
-      uint32_t distinct = 0;
-      for (const SortEntry& e : k.entries) {
-        const std::span<const uint8_t> key = k.key(e);
-        if (refs.empty() || !std::equal(key.begin(), key.end(), refs.back().key.begin(), refs.back().key.end())) {
-          ++distinct;
-        }
-        refs.push_back(IndexPageEntryRef{key, e.row, 0});
-      }
+      refs.reserve(list.size());
+      for (size_t e = 0; e < list.size(); ++e) refs.push_back(IndexPageEntryRef{list.key(e), list.row(e), 0});
       const RealIndexInfo& real = info_.realIndexes[s.real];
       IndexTreeTarget target{real.firstPage, real.usedPages, info_.def.definitionPage,
                              "index " + s.index->name + " of table " + info_.def.name};
       writeIndexTree(ctx_, info_.format, target, refs);
+      // The definition keeps the number of distinct keys in each index (as Access's compacting
+      // leaves it; Access itself only ever counts it up).
       const uint32_t countAt = real.rowCountOffset + 4;
       TableInfo::Location loc = info_.locate(countAt, ctx_.blueprint().pageSize);
-      put32(ctx_.modify(loc.page) + loc.offset, distinct);
-      // The memory of this index's keys goes before the next index is written.
-      IndexKeys().bytes.swap(k.bytes);
-      std::vector<SortEntry>().swap(k.entries);
+      put32(ctx_.modify(loc.page) + loc.offset, static_cast<uint32_t>(list.distinctKeys()));
+      list.clear();  // before the next index's pages are laid out
     }
   });
   dirty_ = false;

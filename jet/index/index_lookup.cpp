@@ -2,7 +2,6 @@
 #include "jet/index/index_lookup.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <string>
 
@@ -15,10 +14,12 @@ namespace {
 // Deeper trees cannot occur with pages of thousands of bytes; a deeper walk means a loop.
 constexpr int kMaxLevels = 32;
 
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;
+  return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiLower(x) == asciiLower(y); });
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ const IndexPageView& IndexPageCache::page(uint32_t number) {
   if (bytes_ >= limit_) clear();
   auto view = spare_ ? std::move(spare_) : std::make_unique<IndexPageView>();
   try {
-    PageRef bytes = pager_.read(number);  // checks the number against the file
-    view->load(std::span<const uint8_t>(bytes->bytes), number, format_);
+    view->load(pager_.read(number), format_);  // reading checks the number against the file
     view->prepareSearch();
   } catch (...) {
     spare_ = std::move(view);

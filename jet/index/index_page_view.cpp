@@ -44,11 +44,28 @@ uint64_t headOf(const uint8_t* p, size_t n) {
 }  // namespace
 
 void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format format) {
+  held_.reset();
+  const size_t used = parse(page, number, format);
+  const uint8_t* entries = page.data() + indexPageLayout(format).entries();
+  copy_.assign(entries, entries + used);
+  entries_ = copy_.data();
+}
+
+void IndexPageView::load(PageRef page, Format format) {
+  parse(std::span<const uint8_t>(page->bytes), page->number, format);
+  copy_.clear();
+  entries_ = page->data() + indexPageLayout(format).entries();
+  held_ = std::move(page);
+}
+
+size_t IndexPageView::parse(std::span<const uint8_t> page, uint32_t number, Format format) {
   const IndexPageLayout& layout = indexPageLayout(format);
   number_ = number;
+  entries_ = nullptr;
+  prefixLength_ = 0;
   ends_.clear();
-  prefix_.clear();
   heads_.clear();
+  links_.clear();
   prepared_ = false;
   if (page.size() != layout.pageSize) corrupt(number, "short page");
   if (page[0] != kIndexLeafPage && page[0] != kIndexNodePage) {
@@ -91,44 +108,51 @@ void IndexPageView::load(std::span<const uint8_t> page, uint32_t number, Format 
   }
   ends_.assign(found, found + count);
   if (ends_.empty() && prefixLength != 0) corrupt(number, "shared prefix on a page without entries");
-  const uint8_t* entries = page.data() + layout.entries();
-  entries_.assign(entries, entries + start);
-  prefix_.assign(entries, entries + (ends_.empty() ? 0 : prefixLength));
+  prefixLength_ = ends_.empty() ? 0 : prefixLength;
+  return start;
 }
 
 uint8_t IndexPageView::at(size_t i, size_t k) const {
   if (i == 0) return entries_[k];
-  if (k < prefix_.size()) return prefix_[k];
-  return entries_[begin(i) + k - prefix_.size()];
+  if (k < prefixLength_) return entries_[k];
+  return entries_[begin(i) + k - prefixLength_];
 }
 
 int IndexPageView::compareKey(size_t i, std::span<const uint8_t> target) const {
   const size_t keyLen = keyLength(i);
-  if (i == 0) return compareBytes(entries_.data(), keyLen, target.data(), target.size());
+  if (i == 0) return compareBytes(entries_, keyLen, target.data(), target.size());
   // The key is the shared prefix (as much of it as lies in the key), then stored bytes.
-  const size_t fromPrefix = std::min(prefix_.size(), keyLen);
+  const size_t fromPrefix = std::min(prefixLength_, keyLen);
   const size_t head = std::min(fromPrefix, target.size());
   if (head > 0) {
-    const int c = std::memcmp(prefix_.data(), target.data(), head);
+    const int c = std::memcmp(entries_, target.data(), head);
     if (c != 0) return c;
   }
   if (head < fromPrefix) return 1;  // target ended inside the prefix
-  return compareBytes(entries_.data() + begin(i), keyLen - fromPrefix, target.data() + head, target.size() - head);
+  return compareBytes(entries_ + begin(i), keyLen - fromPrefix, target.data() + head, target.size() - head);
 }
 
 void IndexPageView::prepareSearch() {
   heads_.clear();
+  links_.clear();
   prepared_ = false;
   // Only pages whose every key holds the whole prefix (all but pages where the prefix runs
   // into the row ids of equal keys).
   for (size_t i = 0; i < ends_.size(); ++i) {
-    if (keyLength(i) < prefix_.size()) return;
+    if (keyLength(i) < prefixLength_) return;
   }
   heads_.reserve(ends_.size());
+  links_.reserve(ends_.size());
   for (size_t i = 0; i < ends_.size(); ++i) {
-    const size_t rest = keyLength(i) - prefix_.size();
-    const uint8_t* p = entries_.data() + (i == 0 ? prefix_.size() : begin(i));
+    const size_t rest = keyLength(i) - prefixLength_;
+    const uint8_t* p = entries_ + (i == 0 ? prefixLength_ : begin(i));
     heads_.push_back(headOf(p, rest));
+    if (leaf_) {
+      const RowId row = rowId(i);
+      links_.push_back(row.page << 8 | row.row);  // both fit: 3 bytes and 1 on the page
+    } else {
+      links_.push_back(child(i));
+    }
   }
   prepared_ = true;
 }
@@ -136,10 +160,10 @@ void IndexPageView::prepareSearch() {
 size_t IndexPageView::preparedLowerBound(std::span<const uint8_t> target) const {
   // Every key starts with the prefix: a target that differs from it within the prefix sorts
   // before or after all of them at once.
-  const size_t p = prefix_.size();
+  const size_t p = prefixLength_;
   const size_t head = std::min(p, target.size());
   if (head > 0) {
-    const int c = std::memcmp(prefix_.data(), target.data(), head);
+    const int c = std::memcmp(entries_, target.data(), head);
     if (c != 0) return c > 0 ? 0 : ends_.size();
   }
   if (target.size() <= p) return 0;  // the target is a prefix of every key
@@ -175,11 +199,11 @@ RowId IndexPageView::read(size_t i, std::vector<uint8_t>& key, uint32_t* child) 
   const size_t keyLen = keyLength(i);
   key.clear();
   if (i == 0) {
-    key.insert(key.end(), entries_.begin(), entries_.begin() + keyLen);
+    key.insert(key.end(), entries_, entries_ + keyLen);
   } else {
-    const size_t fromPrefix = std::min(prefix_.size(), keyLen);
-    key.insert(key.end(), prefix_.begin(), prefix_.begin() + fromPrefix);
-    const auto stored = entries_.begin() + begin(i);
+    const size_t fromPrefix = std::min(prefixLength_, keyLen);
+    key.insert(key.end(), entries_, entries_ + fromPrefix);
+    const auto stored = entries_ + begin(i);
     key.insert(key.end(), stored, stored + (keyLen - fromPrefix));
   }
   const RowId row = rowId(i);
@@ -188,6 +212,7 @@ RowId IndexPageView::read(size_t i, std::vector<uint8_t>& key, uint32_t* child) 
 }
 
 RowId IndexPageView::rowId(size_t i) const {
+  if (prepared_ && leaf_) return RowId{links_[i] >> 8, static_cast<uint16_t>(links_[i] & 0xFF)};
   // Row id and child are big-endian; the prefix may cover the first bytes of the row id.
   const size_t keyLen = keyLength(i);
   const uint32_t page = (static_cast<uint32_t>(at(i, keyLen)) << 16) | (static_cast<uint32_t>(at(i, keyLen + 1)) << 8) |
@@ -197,6 +222,7 @@ RowId IndexPageView::rowId(size_t i) const {
 
 uint32_t IndexPageView::child(size_t i) const {
   if (leaf_) return 0;
+  if (prepared_) return links_[i];
   const size_t keyLen = keyLength(i);
   uint32_t c = 0;
   for (size_t k = 0; k < kEntryChildSize; ++k) c = (c << 8) | at(i, keyLen + kEntryRowIdSize + k);
@@ -206,12 +232,12 @@ uint32_t IndexPageView::child(size_t i) const {
 bool IndexPageView::keyStartsWith(size_t i, std::span<const uint8_t> target) const {
   const size_t keyLen = keyLength(i);
   if (keyLen < target.size()) return false;
-  if (i == 0) return target.empty() || std::memcmp(entries_.data(), target.data(), target.size()) == 0;
-  const size_t fromPrefix = std::min(prefix_.size(), keyLen);
+  if (i == 0) return target.empty() || std::memcmp(entries_, target.data(), target.size()) == 0;
+  const size_t fromPrefix = std::min(prefixLength_, keyLen);
   const size_t head = std::min(fromPrefix, target.size());
-  if (head > 0 && std::memcmp(prefix_.data(), target.data(), head) != 0) return false;
+  if (head > 0 && std::memcmp(entries_, target.data(), head) != 0) return false;
   const size_t rest = target.size() - head;
-  return rest == 0 || std::memcmp(entries_.data() + begin(i), target.data() + head, rest) == 0;
+  return rest == 0 || std::memcmp(entries_ + begin(i), target.data() + head, rest) == 0;
 }
 
 }  // namespace jet

@@ -17,9 +17,12 @@ Pager::Pager(File& file, uint32_t pageSize, size_t cacheLimit)
 
 void Pager::touch(uint32_t pageNumber) {
   auto it = lruPos_.find(pageNumber);
-  if (it != lruPos_.end()) lru_.erase(it->second);
+  if (it != lruPos_.end()) {
+    lru_.splice(lru_.begin(), lru_, it->second);  // moves the node; nothing allocated
+    return;
+  }
   lru_.push_front(pageNumber);
-  lruPos_[pageNumber] = lru_.begin();
+  lruPos_.emplace(pageNumber, lru_.begin());
 }
 
 void Pager::evictClean() {

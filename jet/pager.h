@@ -29,7 +29,7 @@ using PageRef = std::shared_ptr<const Page>;
 class Pager {
  public:
   // cacheLimit: how many clean pages to keep; dirty pages are kept until flush or discard.
-  Pager(File& file, uint32_t pageSize, size_t cacheLimit = 512);
+  Pager(File& file, uint32_t pageSize, size_t cacheLimit = 4096);
 
   uint32_t pageSize() const { return pageSize_; }
   // Pages in the file plus pages appended and not yet flushed. A partial page at the end of

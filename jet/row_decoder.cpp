@@ -90,6 +90,16 @@ Value RowDecoder::decodeValue(size_t index, const uint8_t* p, size_t len, RowId 
 }
 
 void RowDecoder::decode(const uint8_t* row, size_t size, RowId where, Row& out) const {
+  decodeColumns(row, size, where, out, nullptr);
+}
+
+void RowDecoder::decode(const uint8_t* row, size_t size, RowId where, Row& out,
+                        const std::vector<bool>& wanted) const {
+  decodeColumns(row, size, where, out, &wanted);
+}
+
+void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row& out,
+                               const std::vector<bool>* wanted) const {
   const Format f = info_.format;
   const size_t countSize = fr::columnCountSize(f);
   if (size < countSize) fail(where, "row of " + std::to_string(size) + " bytes is too short");
@@ -146,6 +156,10 @@ void RowDecoder::decode(const uint8_t* row, size_t size, RowId where, Row& out) 
   for (size_t i = 0; i < info_.def.columns.size(); ++i) {
     const Column& col = info_.def.columns[i];
     const ColumnStorage& st = info_.storage[i];
+    if (wanted && (i >= wanted->size() || !(*wanted)[i])) {
+      out[i] = Null{};
+      continue;
+    }
     const bool present = st.number < columnCount && (mask[st.number / 8] & (1u << (st.number % 8))) != 0;
     if (col.kind == ColumnKind::YesNo && !col.unknownKind) {
       out[i] = present;
@@ -172,6 +186,14 @@ void RowDecoder::decode(const uint8_t* row, size_t size, RowId where, Row& out) 
       const uint32_t len = offsets[st.varIndex + 1] - start;
       if (len == 0 && (col.kind == ColumnKind::Memo || col.kind == ColumnKind::OLE)) {
         out[i] = Null{};
+        continue;
+      }
+      // A row read into the same Row again: Jet 4 text reuses the string it held.
+      auto* text = f == Format::Jet4 && col.kind == ColumnKind::Text && !col.unknownKind
+                       ? std::get_if<std::string>(&out[i])
+                       : nullptr;
+      if (text) {
+        decodeJet4TextInto(row + start, len, *text);
         continue;
       }
       out[i] = decodeValue(i, row + start, len, where);

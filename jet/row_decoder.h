@@ -20,11 +20,14 @@ class RowDecoder {
   // table's column count. Columns the row does not store (added after it was written) read
   // as Null (Yes/No: false). Throws ErrorKind::Corrupt naming table, page and row.
   void decode(const uint8_t* data, size_t size, RowId where, Row& out) const;
+  // The same for the columns `wanted` marks (by position); the others read as Null.
+  void decode(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>& wanted) const;
 
   // The value of one column's stored bytes (not a Yes/No column, which lives in the null mask).
   Value decodeValue(size_t column, const uint8_t* bytes, size_t len, RowId where) const;
 
  private:
+  void decodeColumns(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>* wanted) const;
   [[noreturn]] void fail(RowId where, const std::string& what) const;
 
   const TableInfo& info_;

@@ -69,24 +69,42 @@ class Utf16Sink {
 
 }  // namespace
 
-std::string utf16ToUtf8(const uint8_t* data, size_t len) {
+namespace {
+
+void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
   // Most text is ASCII: copy it straight.
   size_t ascii = 0;
   while (2 * ascii + 1 < len && data[2 * ascii] < 0x80 && data[2 * ascii + 1] == 0) ++ascii;
-  std::string out(ascii, '\0');
+  out.resize(ascii);
   for (size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(data[2 * k]);
   size_t i = 2 * ascii;
-  if (i + 1 >= len) return out;
+  if (i + 1 >= len) return;
   out.reserve(ascii + (len - i) * 2);
   Utf16Sink sink(out);
   for (; i + 1 < len; i += 2) sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
   sink.finish();
+}
+
+}  // namespace
+
+std::string utf16ToUtf8(const uint8_t* data, size_t len) {
+  std::string out;
+  utf16ToUtf8Into(data, len, out);
   return out;
 }
 
 std::string decodeJet4Text(const uint8_t* data, size_t len) {
-  if (len < 2 || data[0] != 0xFF || data[1] != 0xFE) return utf16ToUtf8(data, len);
   std::string out;
+  decodeJet4TextInto(data, len, out);
+  return out;
+}
+
+void decodeJet4TextInto(const uint8_t* data, size_t len, std::string& out) {
+  if (len < 2 || data[0] != 0xFF || data[1] != 0xFE) {
+    utf16ToUtf8Into(data, len, out);
+    return;
+  }
+  out.clear();
   out.reserve(len);
   Utf16Sink sink(out);
   bool oneByte = true;
@@ -107,7 +125,6 @@ std::string decodeJet4Text(const uint8_t* data, size_t len) {
     }
   }
   sink.finish();
-  return out;
 }
 
 namespace {

@@ -15,6 +15,8 @@ std::string utf16ToUtf8(const uint8_t* data, size_t len);
 // at each 0x00 byte, between runs of one byte per character (the low byte of a character
 // below U+0100) and runs of plain UTF-16; it starts in the one-byte mode.
 std::string decodeJet4Text(const uint8_t* data, size_t len);
+// The same into out (replacing what it held; its storage is reused).
+void decodeJet4TextInto(const uint8_t* data, size_t len, std::string& out);
 
 // Bytes in a Windows code page (1252 when codePage is 0) to UTF-8, through iconv; code
 // page 1252 is built in. Bytes a code page does not define become U+FFFD (in 1252: the C1

@@ -35,6 +35,20 @@ IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder&
     states_.push_back(IndexState{r, index, KeyEncoder(info_.def, *index, info_.format), (flags & td::kUnique) != 0,
                                  (flags & td::kIgnoreNulls) != 0, std::nullopt});
   }
+  keyColumns_.assign(info_.def.columns.size(), false);
+  for (const IndexState& s : states_) {
+    for (int position : s.encoder.rowPositions()) {
+      if (position >= 0 && static_cast<size_t>(position) < keyColumns_.size()) keyColumns_[position] = true;
+    }
+  }
+}
+
+bool IndexRebuild::keyChanged(const IndexState& state, const Row& oldRow, const Row& newRow) {
+  for (int position : state.encoder.rowPositions()) {
+    const auto p = static_cast<size_t>(position);
+    if (position < 0 || p >= oldRow.size() || p >= newRow.size() || !(oldRow[p] == newRow[p])) return true;
+  }
+  return false;
 }
 
 void IndexRebuild::requireRebuildable() const {
@@ -52,7 +66,7 @@ IndexKeySet& IndexRebuild::keysOf(IndexState& state) {
   Row row;
   KeyBytes key;  // the callers' key is in key_
   while (scanner.next(bytes)) {
-    decoder_.decode(bytes.data, bytes.size, bytes.id, row);
+    decoder_.decode(bytes.data, bytes.size, bytes.id, row, keyColumns_);
     if (uniqueKey(state, row, key)) keys.insert(key);
   }
   state.keys = std::move(keys);
@@ -81,47 +95,48 @@ void IndexRebuild::checkInsert(const Row& row) {
 void IndexRebuild::checkUpdate(RowId, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
   for (IndexState& s : states_) {
-    if (!uniqueKey(s, newRow, key_)) continue;
+    if (!keyChanged(s, oldRow, newRow) || !uniqueKey(s, newRow, key_)) continue;
     if (uniqueKey(s, oldRow, otherKey_) && otherKey_ == key_) continue;  // the row keeps its own key
     if (keysOf(s).contains(key_)) refuseDuplicate(s);
   }
 }
 
 // The key sets follow each change; a change undone takes its keys back with it.
-void IndexRebuild::addKeys(const Row& row) {
-  for (IndexState& s : states_) {
-    if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->insert(key_)) continue;
-    ctx_.onRollback([&s, k = key_] {
-      if (s.keys) s.keys->erase(k);
-    });
-  }
+void IndexRebuild::addKey(IndexState& s, const Row& row) {
+  if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->insert(key_)) return;
+  ctx_.onRollback([&s, k = key_] {
+    if (s.keys) s.keys->erase(k);
+  });
 }
 
-void IndexRebuild::removeKeys(const Row& row) {
-  for (IndexState& s : states_) {
-    if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->erase(key_)) continue;
-    ctx_.onRollback([&s, k = key_] {
-      if (s.keys) s.keys->insert(k);
-    });
-  }
+void IndexRebuild::removeKey(IndexState& s, const Row& row) {
+  if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->erase(key_)) return;
+  ctx_.onRollback([&s, k = key_] {
+    if (s.keys) s.keys->insert(k);
+  });
 }
 
 void IndexRebuild::onInsert(RowId, const Row& row) {
   requireRebuildable();
-  addKeys(row);
+  for (IndexState& s : states_) addKey(s, row);
   dirty_ = true;
 }
 
 void IndexRebuild::onUpdate(RowId, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
-  removeKeys(oldRow);
-  addKeys(newRow);
-  dirty_ = true;
+  // An updated row keeps its id (a row that outgrows its place is reached through a forward
+  // pointer left there), so only an index whose columns changed has an entry to change.
+  for (IndexState& s : states_) {
+    if (!keyChanged(s, oldRow, newRow)) continue;
+    removeKey(s, oldRow);
+    addKey(s, newRow);
+    dirty_ = true;
+  }
 }
 
 void IndexRebuild::onRemove(RowId, const Row& oldRow) {
   requireRebuildable();
-  removeKeys(oldRow);
+  for (IndexState& s : states_) removeKey(s, oldRow);
   dirty_ = true;
 }
 
@@ -136,7 +151,7 @@ void IndexRebuild::rebuild() {
     RowBytes bytes;
     Row row;
     while (scanner.next(bytes)) {
-      decoder_.decode(bytes.data, bytes.size, bytes.id, row);
+      decoder_.decode(bytes.data, bytes.size, bytes.id, row, keyColumns_);
       for (size_t i = 0; i < states_.size(); ++i) {
         const IndexState& s = states_[i];
         if (s.ignoreNulls && s.encoder.allNull(row)) continue;

@@ -49,13 +49,16 @@ class IndexRebuild : public IndexMaintainer {
   // unique set (not a unique index, or every key column Null).
   bool uniqueKey(const IndexState& state, const Row& row, KeyBytes& out) const;
   void refuseDuplicate(const IndexState& state) const;
-  void addKeys(const Row& row);
-  void removeKeys(const Row& row);
+  void addKey(IndexState& state, const Row& row);
+  void removeKey(IndexState& state, const Row& row);
+  // Whether the rows differ in a column of the index (only then can its entry change).
+  static bool keyChanged(const IndexState& state, const Row& oldRow, const Row& newRow);
 
   WriteContext& ctx_;
   TableInfo& info_;
   const RowDecoder& decoder_;
   std::vector<IndexState> states_;
+  std::vector<bool> keyColumns_;  // the columns some index reads: the only ones decoded for keys
   bool dirty_ = false;
   KeyBytes key_, otherKey_;  // reused from write to write
 };

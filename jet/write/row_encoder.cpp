@@ -124,7 +124,10 @@ std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload) {
 std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<EncodedValue>& values,
                                  const LongValueStore& store, size_t minLength) {
   size_t budget = rowLengthWithoutLongValues(layout, values);
-  std::vector<uint8_t> row(2 + fixedAreaEnd(layout), 0);
+  std::vector<uint8_t> row;
+  // The whole row in one allocation (inline long values may add to it).
+  row.reserve(std::max({budget, minLength, kMinRowBytes}) + 2 * kMaxInlineLongValue);
+  row.resize(2 + fixedAreaEnd(layout), 0);
   put16(row.data(), layout.columnCount);
   std::vector<uint8_t> nullMask(nullMaskBytes(layout), 0);
   auto markPresent = [&](uint16_t columnId) {

@@ -193,6 +193,15 @@ void TADOQuery::First() {
   eof_ = store_.rowCount() == 0;
 }
 
+void TADOQuery::setRecNo(int recNo) {
+  checkActive();
+  finishPending();
+  if (recNo < 1 || static_cast<size_t>(recNo) > store_.rowCount())
+    fail(QStringLiteral("Record %1 does not exist: the result holds %2 records").arg(recNo).arg(store_.rowCount()));
+  current_ = static_cast<size_t>(recNo) - 1;
+  eof_ = false;
+}
+
 void TADOQuery::Next() {
   checkActive();
   finishPending();

@@ -97,6 +97,8 @@ class TADOQuery {
   TField& FieldByName(const QString& name) const;
   // 1-based number of the current record; 0 without one.
   int RecNo() const;
+  // Moves to record recNo (1 to RecordCount()), posting a pending edit first.
+  void setRecNo(int recNo);
 
   // Key search over the whole result. keyFields: names separated by ";". One value per
   // key field. Errors after the query's own checks answer false.

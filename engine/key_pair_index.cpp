@@ -29,12 +29,13 @@ std::string KeyPairIndex::joined(const std::string& group, const QString& text) 
   return key;
 }
 
-void KeyPairIndex::add(const std::string& firstKeyGroup, const QString& secondKeyText) {
-  pairs_.insert(joined(firstKeyGroup, secondKeyText));
+void KeyPairIndex::add(const std::string& firstKeyGroup, const QString& secondKeyText, int recNo) {
+  pairs_.emplace(joined(firstKeyGroup, secondKeyText), recNo);
 }
 
-bool KeyPairIndex::contains(const std::string& firstKeyGroup, const QString& secondKeyText) const {
-  return pairs_.count(joined(firstKeyGroup, secondKeyText)) != 0;
+int KeyPairIndex::find(const std::string& firstKeyGroup, const QString& secondKeyText) const {
+  auto it = pairs_.find(joined(firstKeyGroup, secondKeyText));
+  return it == pairs_.end() ? 0 : it->second;
 }
 
 }  // namespace qar

@@ -112,7 +112,7 @@ bool TableTransfer::UpdateQueryKey2(TADOQuery& from, TADOQuery& to, int k1, int 
       column_ = k1;
       const std::string group = keyGroupOf(to.Fields(k1));
       column_ = k2;
-      pairs.add(group, to.Fields(k2).AsString());
+      pairs.add(group, to.Fields(k2).AsString(), i + 1);
       to.Next();
     }
     indexed = true;
@@ -133,7 +133,18 @@ bool TableTransfer::UpdateQueryKey2(TADOQuery& from, TADOQuery& to, int k1, int 
       // The landing record is the first of its key in the destination's order, so the
       // records before it carry another key: the scan from it forward sees all candidates.
       const std::string group = keyGroupOf(to.Fields(k1));
-      if (pairs.contains(group, key2)) {
+      const int holder = pairs.find(group, key2);
+      if (holder >= to.RecNo()) {
+        // The first record with both keys, which the scan below would reach: go there.
+        step_ = "moving to the record with both keys";
+        to.setRecNo(holder);
+        step_ = "editing";
+        to.Edit();
+        copyColumns(from, to, 2);
+        post(to);
+        ++summary_.recordsUpdated;
+        updated = true;
+      } else if (holder != 0) {
         step_ = "scanning for the second key";
         for (;;) {
           if (keyGroupOf(to.Fields(k1)) == group && to.Fields(k2).AsString() == key2) {
@@ -156,7 +167,7 @@ bool TableTransfer::UpdateQueryKey2(TADOQuery& from, TADOQuery& to, int k1, int 
       copyColumns(from, to, 0);
       post(to);
       ++summary_.recordsAppended;
-      pairs.add(keyGroupOf(to.Fields(k1)), to.Fields(k2).AsString());
+      pairs.add(keyGroupOf(to.Fields(k1)), to.Fields(k2).AsString(), to.RecNo());
     }
   });
 }

@@ -128,6 +128,29 @@ TEST_F(Strategies, MergeOnTwoKeysUpdatesOnlyTheRecordCarryingBothKeys) {
   EXPECT_EQ(outcome.tables[0].recordsAppended, 3);
 }
 
+TEST_F(Strategies, MergeOnTwoKeysUpdatesTheFirstRecordCarryingBothKeysWhereverItLies) {
+  QAR_BUILD_OR_SKIP(source_, appSettings({{text("A"), longValue(2), text("new"), longValue(9)},
+                                           {text("b"), longValue(2), text("nb"), longValue(8)},
+                                           {text("A"), longValue(2), text("again"), longValue(7)}}));
+  QAR_BUILD_OR_SKIP(destination_, appSettings({{text("A"), longValue(1), text("a1"), longValue(1)},
+                                                {text("B"), longValue(1), text("b1"), longValue(2)},
+                                                {text("a"), longValue(2), text("a2"), longValue(3)},
+                                                {text("A"), longValue(2), text("a2dup"), longValue(4)},
+                                                {text("B"), longValue(2), text("b2"), longValue(5)}}));
+  const RunOutcome outcome = run({"CRAppSetData"});
+  ASSERT_TRUE(outcome.completed()) << outcome.errorDetails.toStdString();
+  // The keys land on records 1 and 2; the records with both keys come later, behind records
+  // of the other first key. Of two records with the same pair the first is the one updated.
+  EXPECT_EQ(readRows(destination_, "CRAppSetData"),
+            (std::vector<Row>{{text("A"), longValue(1), text("a1"), longValue(1)},
+                              {text("B"), longValue(1), text("b1"), longValue(2)},
+                              {text("a"), longValue(2), text("again"), longValue(7)},
+                              {text("A"), longValue(2), text("a2dup"), longValue(4)},
+                              {text("B"), longValue(2), text("nb"), longValue(8)}}));
+  EXPECT_EQ(outcome.tables[0].recordsUpdated, 3);
+  EXPECT_EQ(outcome.tables[0].recordsAppended, 0);
+}
+
 TEST_F(Strategies, MergeOnTwoKeysFindsARecordAppendedEarlierInTheSameRun) {
   QAR_BUILD_OR_SKIP(source_, appSettings({{text("N"), longValue(1), text("first"), longValue(1)},
                                            {text("n"), longValue(1), text("second"), longValue(2)}}));

@@ -146,13 +146,11 @@ QPoint TCGauge::TextOrigin(const TRect& r, int textWidth, int textHeight) {
 }
 
 QImage TCGauge::renderImage() const {
-  QImage picture = NewWorkingImage(width(), height());
-  if (picture.isNull()) return picture;
-  PaintBackground(picture);
   const TRect r = PaintRect();
-
+  // The overlay takes the picture's size; its first colour is painted over at once.
   TBltBitmap overlay;
-  overlay.CopySizeFrom(picture);
+  static_cast<QImage&>(overlay) = NewWorkingImage(width(), height());
+  if (overlay.isNull()) return overlay;
   PaintBackground(overlay);
   switch (kind_) {
     case gkText:
@@ -169,9 +167,10 @@ QImage TCGauge::renderImage() const {
       PaintAsNeedle(overlay, r);
       break;
   }
-  // The picture is black, so this leaves a copy of the overlay whose pixels outside r stay
-  // black: with bsSingle that ring is the frame.
-  XorCombine(picture, overlay);
+  // Combined by exclusive-or with the black background the picture would become a copy of
+  // the overlay, whose pixels outside r stay black (with bsSingle that ring is the frame):
+  // the overlay is taken as the picture straight away.
+  QImage picture = std::move(overlay);
 
   if (showText_) PaintAsText(picture, r);
   return picture;

@@ -97,8 +97,9 @@ void TCGauge::PaintAsNeedle(QImage& image, const TRect& r) const {
 void TCGauge::PaintAsText(QImage& image, const TRect& r) const {
   const QString text = QString::number(GetPercentDone()) + QLatin1Char('%');
   TBltBitmap textImage;
-  textImage.CopySizeFrom(image);
-  PaintBackground(textImage);
+  static_cast<QImage&>(textImage) = NewWorkingImage(image.width(), image.height());
+  // Black within r, the only part drawn on and combined.
+  FillRect(textImage, r, Qt::black);
 
   // Whole glyph pixels only: partly covered pixels would give in-between colours once
   // combined by exclusive-or.
@@ -116,5 +117,6 @@ void TCGauge::PaintAsText(QImage& image, const TRect& r) const {
     // drawText places the baseline; origin is the top of the text line.
     painter.drawText(QPoint(origin.x(), origin.y() + metrics.ascent()), text);
   }
-  XorCombine(image, textImage);
+  // Outside r the text image is black, which leaves the picture as it is.
+  XorCombine(image, textImage, r);
 }

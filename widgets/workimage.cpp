@@ -86,16 +86,22 @@ void DrawLine(QImage& image, QPoint from, QPoint to, const QColor& color) {
 }
 
 void XorCombine(QImage& target, const QImage& source) {
+  XorCombine(target, source, TRect{0, 0, target.width(), target.height()});
+}
+
+void XorCombine(QImage& target, const QImage& source, const TRect& r) {
   if (target.size() != source.size() || target.format() != kWorkingImageFormat ||
       source.format() != kWorkingImageFormat) {
     throw qar::Exception("Cannot combine working images of different sizes or formats");
   }
-  const int width = target.width();
-  const int height = target.height();
-  for (int y = 0; y < height; ++y) {
+  const int left = std::max(r.Left, 0);
+  const int top = std::max(r.Top, 0);
+  const int right = std::min(r.Right, target.width());
+  const int bottom = std::min(r.Bottom, target.height());
+  for (int y = top; y < bottom; ++y) {
     QRgb* out = reinterpret_cast<QRgb*>(target.scanLine(y));
     const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-    for (int x = 0; x < width; ++x) out[x] ^= in[x] & 0x00FFFFFFu;
+    for (int x = left; x < right; ++x) out[x] ^= in[x] & 0x00FFFFFFu;
   }
 }
 

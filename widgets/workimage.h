@@ -46,6 +46,8 @@ void DrawLine(QImage& image, QPoint from, QPoint to, const QColor& color);
 // place, on red, green and blue. Both must be working images of the same size; raises
 // qar::Exception otherwise.
 void XorCombine(QImage& target, const QImage& source);
+// The same within r only (clipped to the images).
+void XorCombine(QImage& target, const QImage& source, const TRect& r);
 
 // Ellipses and sectors take their bounding box as a TRect, so the outline stays inside
 // columns Left..Right-1 and rows Top..Bottom-1. Both are drawn without anti-aliasing, the

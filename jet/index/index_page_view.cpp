@@ -31,14 +31,13 @@ int compareBytes(const uint8_t* a, size_t na, const uint8_t* b, size_t nb) {
 // Up to eight bytes as a big-endian number, zero-filled: numbers order as the bytes do,
 // except that a shorter run ties with one that continues with zeros.
 uint64_t headOf(const uint8_t* p, size_t n) {
-  if (n >= 8) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return __builtin_bswap64(v);
-  }
   uint64_t v = 0;
-  for (size_t k = 0; k < 8; ++k) v = (v << 8) | (k < n ? p[k] : 0);
-  return v;
+  std::memcpy(&v, p, n < 8 ? n : 8);
+  return __builtin_bswap64(v);
+}
+
+uint32_t be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
 }  // namespace
@@ -136,23 +135,28 @@ void IndexPageView::prepareSearch() {
   heads_.clear();
   links_.clear();
   prepared_ = false;
-  // Only pages whose every key holds the whole prefix (all but pages where the prefix runs
-  // into the row ids of equal keys).
-  for (size_t i = 0; i < ends_.size(); ++i) {
-    if (keyLength(i) < prefixLength_) return;
-  }
-  heads_.reserve(ends_.size());
-  links_.reserve(ends_.size());
-  for (size_t i = 0; i < ends_.size(); ++i) {
-    const size_t rest = keyLength(i) - prefixLength_;
-    const uint8_t* p = entries_ + (i == 0 ? prefixLength_ : begin(i));
-    heads_.push_back(headOf(p, rest));
-    if (leaf_) {
-      const RowId row = rowId(i);
-      links_.push_back(row.page << 8 | row.row);  // both fit: 3 bytes and 1 on the page
-    } else {
-      links_.push_back(child(i));
+  const size_t n = ends_.size();
+  const size_t p = prefixLength_;
+  heads_.resize(n);
+  links_.resize(n);
+  size_t start = 0;  // of entry i's stored bytes
+  for (size_t i = 0; i < n; ++i) {
+    const size_t whole = ends_[i] - start + (i == 0 ? 0 : p);
+    const size_t keyLen = whole - trailer_;
+    // Only pages whose every key holds the whole prefix (all but pages where the prefix runs
+    // into the row ids of equal keys).
+    if (keyLen < p) {
+      heads_.clear();
+      links_.clear();
+      return;
     }
+    // The key after the prefix, then the row id (3 + 1 bytes) and on intermediate pages the
+    // child (4), all stored: the prefix lies within the key.
+    const uint8_t* rest = entries_ + start + (i == 0 ? p : 0);
+    heads_[i] = headOf(rest, keyLen - p);
+    const uint8_t* trailer = rest + (keyLen - p);
+    links_[i] = be32(trailer + (leaf_ ? 0 : kEntryRowIdSize));  // a leaf's row id packs into 32 bits
+    start = ends_[i];
   }
   prepared_ = true;
 }

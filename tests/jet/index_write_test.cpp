@@ -296,18 +296,23 @@ TEST_F(IndexWriteTest, EveryDestinationTableKeepsItsIndexes) {
 
 namespace {
 
+// A new table Cards: ID (Long, the primary key) and CardNo (Text(20), indexed; unique and
+// ignoring Nulls when asked).
+jet::Table createCards(jet::Database& db, bool uniqueCardNo) {
+  jet::TableSpec blueprint;
+  blueprint.name = "Cards";
+  blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text, 20}};
+  blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}, false, uniqueCardNo, uniqueCardNo}};
+  return db.createTable(blueprint);
+}
+
 // A new table with a primary key and a unique text index keeps both as rows arrive.
 TEST(IndexCreateTest, NewTableWithIndexesTakesRowsAndRefusesDuplicates) {
   jet::testing::TempDir dir;
   const std::filesystem::path path = dir.path() / "new.mdb";
   {
     auto db = jet::Database::create(path.string());
-    jet::TableSpec blueprint;
-    blueprint.name = "Cards";
-    blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text}};
-    blueprint.columns[1].size = 20;
-    blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}, false, true, true}};
-    auto t = db->createTable(blueprint);
+    auto t = createCards(*db, true);
     std::mt19937 rng(3);
     for (int32_t i = 0; i < 3000; ++i) {
       jet::Row r{i * 7 % 3001, i % 50 == 0 ? jet::Value{} : jet::Value{"c" + std::to_string(i) + "x"}};
@@ -339,11 +344,7 @@ TEST(IndexCreateTest, LookUpsSeeRowsNotYetFlushed) {
   jet::testing::TempDir dir;
   const std::filesystem::path path = dir.path() / "unflushed.mdb";
   auto db = jet::Database::create(path.string());
-  jet::TableSpec blueprint;
-  blueprint.name = "Cards";
-  blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"CardNo", jet::ColumnKind::Text, 20}};
-  blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"CardNo", {"CardNo"}}};
-  auto t = db->createTable(blueprint);
+  auto t = createCards(*db, false);
   db->flush();
   std::vector<jet::RowId> ids;
   for (int32_t i = 0; i < 1200; ++i) {

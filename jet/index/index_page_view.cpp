@@ -158,6 +158,7 @@ void IndexPageView::prepareSearch() {
     links_[i] = be32(trailer + (leaf_ ? 0 : kEntryRowIdSize));  // a leaf's row id packs into 32 bits
     start = ends_[i];
   }
+  if (p <= kInlinePrefix && p > 0) std::memcpy(prefixHead_, entries_, p);
   prepared_ = true;
 }
 
@@ -167,7 +168,7 @@ size_t IndexPageView::preparedLowerBound(std::span<const uint8_t> target) const 
   const size_t p = prefixLength_;
   const size_t head = std::min(p, target.size());
   if (head > 0) {
-    const int c = std::memcmp(entries_, target.data(), head);
+    const int c = std::memcmp(p <= kInlinePrefix ? prefixHead_ : entries_, target.data(), head);
     if (c != 0) return c > 0 ? 0 : ends_.size();
   }
   if (target.size() <= p) return 0;  // the target is a prefix of every key

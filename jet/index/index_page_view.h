@@ -68,16 +68,19 @@ class IndexPageView {
   uint8_t at(size_t i, size_t k) const;
   size_t preparedLowerBound(std::span<const uint8_t> target) const;
 
-  std::vector<uint8_t> copy_;          // the entry area, when the view keeps a copy
-  PageRef held_;                       // the page, when the view reads it in place
+  // What a search reads comes first (one cache line for a cached page's search).
   const uint8_t* entries_ = nullptr;   // the entry area, in copy_ or held_
   size_t prefixLength_ = 0;            // the shared prefix: the first bytes of entries_
-  std::vector<uint16_t> ends_;         // end of each entry's stored bytes in entries_
+  bool prepared_ = false;
+  bool leaf_ = true;
   std::vector<uint64_t> heads_;   // prepareSearch(): key bytes after the prefix, big-endian
   std::vector<uint32_t> links_;   // prepareSearch(): each entry's child page, or (leaves) row id
-  bool prepared_ = false;
+  std::vector<uint16_t> ends_;         // end of each entry's stored bytes in entries_
+  static constexpr size_t kInlinePrefix = 16;
+  uint8_t prefixHead_[kInlinePrefix] = {};  // prepareSearch(): the prefix, when this short
+  std::vector<uint8_t> copy_;          // the entry area, when the view keeps a copy
+  PageRef held_;                       // the page, when the view reads it in place
   uint32_t number_ = 0;
-  bool leaf_ = true;
   size_t trailer_ = kEntryRowIdSize;
   uint32_t previous_ = 0, next_ = 0, tail_ = 0, tableDefinition_ = 0;
   uint16_t freeSpace_ = 0;

@@ -3,6 +3,7 @@
 // eight bytes, then the whole key, then the row. For rebuilding an index and for checking one.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -14,7 +15,8 @@ namespace jet {
 
 class IndexEntryList {
  public:
-  void reserve(size_t entries) { entries_.reserve(entries); }
+  // A hint (a row count read from a file): at most a million entries are set aside ahead.
+  void reserve(size_t entries) { entries_.reserve(std::min<size_t>(entries, size_t{1} << 20)); }
   void add(std::span<const uint8_t> key, RowId row);
   // Puts the entries in index order (key bytes unsigned, then row id).
   void sort();

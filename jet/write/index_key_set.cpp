@@ -2,6 +2,7 @@
 // which also drops their bytes.
 #include "jet/write/index_key_set.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -68,6 +69,7 @@ bool IndexKeySet::erase(std::span<const uint8_t> key) {
 }
 
 void IndexKeySet::reserve(size_t keys) {
+  keys = std::min<size_t>(keys, size_t{1} << 20);
   if (keys * 2 > slots_.size()) rehash(keys * 2);
 }
 

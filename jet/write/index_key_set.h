@@ -20,7 +20,8 @@ class IndexKeySet {
   // False when the key is not there.
   bool erase(std::span<const uint8_t> key);
   size_t size() const { return live_; }
-  // Room for this many keys without growing.
+  // Room for this many keys without growing (a hint, such as a row count read from a file:
+  // at most a million are set aside ahead).
   void reserve(size_t keys);
 
  private:

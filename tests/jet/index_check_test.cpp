@@ -138,4 +138,19 @@ TEST_F(IndexCheckTest, AKeyPointingAtTheWrongRowIsReported) {
   EXPECT_NE(found.find("index PrimaryKey: entry 10 is for"), std::string::npos) << found;
 }
 
+TEST_F(IndexCheckTest, AHugeRowCountInTheDefinitionIsReportedNotAllocated) {
+  uint32_t at = 0;
+  {
+    auto impl = jet::openDatabaseImpl(jet::openFile(path_, jet::FileAccess::ReadOnly), path_, jet::OpenMode::ReadOnly);
+    const jet::TableInfo& info = impl->table(*impl->findTable("Cards")).info;
+    const jet::TableInfo::Location loc = info.locate(info.rowCountOffset, 4096);
+    at = loc.page * 4096 + loc.offset;
+  }
+  auto bytes = jet::testing::readWholeFile(path_);
+  for (int i = 0; i < 4; ++i) bytes[at + i] = 0xFF;
+  jet::testing::writeWholeFile(path_, bytes);
+  const std::string found = defects();
+  EXPECT_NE(found.find("the definition counts 4294967295 rows, the pages hold 600"), std::string::npos) << found;
+}
+
 }  // namespace

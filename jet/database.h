@@ -97,6 +97,8 @@ class Table {
 
   // Index lookups: the first row, in index order, whose key equals key (one value per
   // index column; text compared as the index's sort order compares, letter case ignored).
+  // Rows written and not yet flushed are seen: the table's indexes are brought up to date
+  // first (written anew, as a flush would). Decoded index pages are kept between look-ups.
   std::optional<RowId> seek(std::string_view indexName, const Row& key) const;
   IndexCursor indexScan(std::string_view indexName) const;
 

@@ -14,6 +14,8 @@
 #include "jet/index/index_lookup.h"
 #include "jet/index/key_encoder.h"
 #include "jet/io/file.h"
+#include "jet/write/index_rebuild.h"
+#include "jet/write/write_session.h"
 #include "reader_fixtures.h"
 #include "write_testing.h"
 
@@ -432,6 +434,46 @@ TEST(IndexCreateTest, DescendingColumnsInNewIndexes) {
   EXPECT_EQ(orders, (std::vector<int>{0x00, 0x01, 0x00, 0x00}));
   impl.reset();
   expectSoundFile(path, "Scores");
+}
+
+// The unique-key sets follow the operations: an insert or delete that is undone takes its
+// change to the keys back with it, one that is kept keeps it.
+TEST(IndexCreateTest, UndoneWritesTakeTheirKeysBack) {
+  jet::testing::TempDir dir;
+  const std::string path = (dir.path() / "undo.mdb").string();
+  {
+    auto db = jet::Database::create(path);
+    auto t = createCards(*db, true);
+    for (int32_t i = 0; i < 10; ++i) {
+      jet::Row r{i, "card " + std::to_string(i)};
+      t.insert(r);
+    }
+    db->close();
+  }
+  auto impl = jet::openDatabaseImpl(jet::openFile(path, jet::FileAccess::ReadWrite), path, jet::OpenMode::ReadWrite);
+  jet::TableImpl& table = impl->table(*impl->findTable("Cards"));
+  jet::write::WriteContext& ctx = impl->writer().context();
+  jet::write::IndexRebuild keys(ctx, table.info, table.decoder);
+  const jet::Row fresh{int32_t{50}, std::string("card 50")};
+  const jet::Row existing{int32_t{3}, std::string("card 3")};
+  EXPECT_NO_THROW(keys.checkInsert(fresh));
+  EXPECT_THROW(keys.checkInsert(existing), jet::Error);
+
+  ctx.begin();
+  keys.onInsert(jet::RowId{1, 0}, fresh);
+  ctx.rollback();
+  EXPECT_NO_THROW(keys.checkInsert(fresh)) << "an undone insert keeps its key";
+  ctx.begin();
+  keys.onRemove(jet::RowId{1, 3}, existing);
+  ctx.rollback();
+  EXPECT_THROW(keys.checkInsert(existing), jet::Error) << "an undone delete frees its key";
+
+  ctx.begin();
+  keys.onInsert(jet::RowId{1, 0}, fresh);
+  keys.onRemove(jet::RowId{1, 3}, existing);
+  ctx.commit();
+  EXPECT_THROW(keys.checkInsert(fresh), jet::Error);
+  EXPECT_NO_THROW(keys.checkInsert(existing));
 }
 
 }  // namespace

@@ -93,7 +93,10 @@ std::optional<RowId> seekIndex(IndexPageCache& pages, const IndexLookup& lookup,
     if (page.leaf()) {
       // In a sound tree the leaf reached holds the first entry not below the key; when it
       // does not (its entries all sort before the key), the cursor walks on along the leaves.
-      if (i == page.size()) break;
+      if (i == page.size()) {
+        if (page.nextPage() == 0) return std::nullopt;  // the last leaf: every key sorts before
+        break;
+      }
       if (whole ? page.compareKey(i, wanted) != 0 : !page.keyStartsWith(i, wanted)) return std::nullopt;
       return page.rowId(i);
     }

@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 
+#include "jet/collation.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
@@ -335,6 +336,15 @@ TEST(IndexCreateTest, NewTableWithIndexesTakesRowsAndRefusesDuplicates) {
     auto db = jet::Database::open(path.string());
     EXPECT_EQ(db->table("Cards").rowCount(), 3000u);
     expectIndexesMatchRows(*db, "Cards");
+    // Keys that are not there: below the first, between two, past the last.
+    jet::Table t = db->table("Cards");
+    for (int32_t absent : {-1, 2994, 3001, INT32_MAX}) {
+      EXPECT_FALSE(t.seek("PrimaryKey", jet::Row{absent}).has_value()) << absent;
+    }
+    for (const char* absent : {"", "a", "c1", "c1xa", "zzz"}) {
+      EXPECT_FALSE(t.seek("CardNo", jet::Row{std::string(absent)}).has_value()) << absent;
+    }
+    ASSERT_TRUE(t.seek("CardNo", jet::Row{std::string("C1X")}).has_value());
   }
   expectSoundFile(path, "Cards");
   EXPECT_GE(firstIndexLevels(path, "Cards"), 2);
@@ -420,6 +430,11 @@ TEST(IndexCreateTest, DescendingColumnsInNewIndexes) {
     const auto found = t.seek("PrimaryKey", jet::Row{int32_t{10007}});
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(t.read(*found)[0], jet::Value(int32_t{10007}));
+    // A key for the leading column only finds a row with that name.
+    const jet::Value name = t.read(*found)[1];
+    const auto byName = t.seek("NameScore", jet::Row{name});
+    ASSERT_TRUE(byName.has_value());
+    EXPECT_TRUE(jet::textKeysEqual(std::get<std::string>(t.read(*byName)[1]), std::get<std::string>(name)));
   }
   // The order bytes as stored: 0x01 ascending, 0x00 descending (what Access writes).
   auto impl = jet::openDatabaseImpl(jet::openFile(path.string(), jet::FileAccess::ReadOnly), path.string(),

@@ -449,6 +449,12 @@ TEST(IndexCreateTest, DescendingColumnsInNewIndexes) {
   EXPECT_EQ(orders, (std::vector<int>{0x00, 0x01, 0x00, 0x00}));
   impl.reset();
   expectSoundFile(path, "Scores");
+  if (jet::testing::haveMdbTools()) {
+    // mdbtools reads the order as Access wrote it.
+    const std::string schema = jet::testing::runCommand("mdb-schema --indexes '" + path.string() + "' mysql 2>&1");
+    EXPECT_NE(schema.find("ADD INDEX `NameScore` (`Name`, `Score` DESC)"), std::string::npos) << schema;
+    EXPECT_NE(schema.find("ADD INDEX `Taken` (`Taken` DESC)"), std::string::npos) << schema;
+  }
 }
 
 // The unique-key sets follow the operations: an insert or delete that is undone takes its

@@ -44,7 +44,9 @@ void expectIndexesMatchRows(const jet::Database& db, const std::string& tableNam
       ASSERT_NE(it, rows.end()) << "index entry for a row that is not there";
       jet::KeyBytes key;
       encoder.encodeRow(it->second, key);
-      if (!keys.empty()) ASSERT_LE(keys.back(), key) << "entries out of key order";
+      if (!keys.empty()) {
+        ASSERT_LE(keys.back(), key) << "entries out of key order";
+      }
       keys.push_back(std::move(key));
       ++count;
     }
@@ -362,7 +364,9 @@ TEST(IndexCreateTest, LookUpsSeeRowsNotYetFlushed) {
   for (int32_t i = 0; i < 1200; ++i) {
     jet::Row r{i, "card " + std::to_string(i % 700)};
     ids.push_back(t.insert(r));
-    if (i % 400 == 0) EXPECT_EQ(t.seek("PrimaryKey", jet::Row{i}), ids.back());
+    if (i % 400 == 0) {
+      EXPECT_EQ(t.seek("PrimaryKey", jet::Row{i}), ids.back());
+    }
   }
   expectIndexesMatchRows(*db, "Cards");
   t.update(ids[5], jet::Row{5000, std::string("moved")});

@@ -10,6 +10,7 @@
 #include "data/fieldvalues.h"
 #include "data/textform.h"
 #include "jet/collation.h"
+#include "jet/text.h"
 
 namespace qar::data {
 namespace {
@@ -73,21 +74,7 @@ void toUtf8(const QString& text, std::string& out) {
       c = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00);
     else if (c >= 0xD800 && c <= 0xDFFF)
       c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    jet::appendUtf8(out, c);
   }
 }
 

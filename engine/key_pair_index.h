@@ -26,9 +26,6 @@ class KeyPairIndex {
   void add(const std::string& firstKeyGroup, const QString& secondKeyText, int recNo);
   // The first record holding the pair, or 0 when none does.
   int find(const std::string& firstKeyGroup, const QString& secondKeyText) const;
-  bool contains(const std::string& firstKeyGroup, const QString& secondKeyText) const {
-    return find(firstKeyGroup, secondKeyText) != 0;
-  }
   size_t size() const { return pairs_.size(); }
 
  private:

@@ -134,31 +134,26 @@ bool TableTransfer::UpdateQueryKey2(TADOQuery& from, TADOQuery& to, int k1, int 
       // records before it carry another key: the scan from it forward sees all candidates.
       const std::string group = keyGroupOf(to.Fields(k1));
       const int holder = pairs.find(group, key2);
+      bool found = false;
       if (holder >= to.RecNo()) {
         // The first record with both keys, which the scan below would reach: go there.
         step_ = "moving to the record with both keys";
         to.setRecNo(holder);
+        found = true;
+      } else if (holder != 0) {
+        step_ = "scanning for the second key";
+        while (!(found = keyGroupOf(to.Fields(k1)) == group && to.Fields(k2).AsString() == key2)) {
+          to.Next();  // on the last record this only sets the end flag
+          if (to.Eof()) break;
+        }
+      }
+      if (found) {
         step_ = "editing";
         to.Edit();
         copyColumns(from, to, 2);
         post(to);
         ++summary_.recordsUpdated;
         updated = true;
-      } else if (holder != 0) {
-        step_ = "scanning for the second key";
-        for (;;) {
-          if (keyGroupOf(to.Fields(k1)) == group && to.Fields(k2).AsString() == key2) {
-            step_ = "editing";
-            to.Edit();
-            copyColumns(from, to, 2);
-            post(to);
-            ++summary_.recordsUpdated;
-            updated = true;
-            break;
-          }
-          to.Next();  // on the last record this only sets the end flag
-          if (to.Eof()) break;
-        }
       }
     }
     if (!updated) {

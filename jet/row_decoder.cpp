@@ -109,13 +109,10 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
   const uint8_t* mask = row + size - maskSize;
   const size_t maskStart = size - maskSize;
 
-  // The variable offset table, read on first need: offsets[i] .. offsets[i+1] is entry i.
+  // The variable offset table, read on first need: offsets_[i] .. offsets_[i+1] is entry i.
   bool varRead = false;
   uint32_t varCount = 0;
-  // Kept between calls so decoding a row allocates nothing for it (the engine runs on
-  // one thread at a time; nothing decodes a row while this one is decoded).
-  thread_local std::vector<uint32_t> offsets;
-  offsets.clear();
+  offsets_.clear();
   auto readVarTable = [&] {
     varRead = true;
     const size_t os = fr::varOffsetSize(f);
@@ -125,9 +122,9 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
     if (f == Format::Jet4) {
       size_t tableBytes = (static_cast<size_t>(varCount) + 1) * 2;
       if (countPos < countSize + tableBytes) fail(where, std::to_string(varCount) + " variable offsets do not fit");
-      offsets.resize(varCount + 1);
-      for (uint32_t i = 0; i <= varCount; ++i) offsets[i] = le16(row + countPos - 2 * (i + 1));
-      // offsets[varCount] is the end of the variable data.
+      offsets_.resize(varCount + 1);
+      for (uint32_t i = 0; i <= varCount; ++i) offsets_[i] = le16(row + countPos - 2 * (i + 1));
+      // offsets_[varCount] is the end of the variable data.
     } else {
       const size_t rowEnd = size - 1;
       size_t jumps = (size - 1) / fr::kJumpStretch;
@@ -136,18 +133,18 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
       }
       const size_t first = rowEnd - maskSize - jumps - 1;  // entry 0, entries run downwards
       if ((first - varCount) / fr::kJumpStretch < jumps) --jumps;  // the last jump entry is unused
-      offsets.resize(varCount + 1);
+      offsets_.resize(varCount + 1);
       size_t used = 0;
       for (uint32_t i = 0; i <= varCount; ++i) {
         while (used < jumps && i == row[rowEnd - maskSize - used - 1]) ++used;
-        offsets[i] = row[first - i] + static_cast<uint32_t>(used * fr::kJumpStretch);
+        offsets_[i] = row[first - i] + static_cast<uint32_t>(used * fr::kJumpStretch);
       }
     }
     const size_t dataLimit = f == Format::Jet4 ? countPos - 2 * (static_cast<size_t>(varCount) + 1) : maskStart;
     for (uint32_t i = 0; i < varCount; ++i) {
-      if (offsets[i] > offsets[i + 1] || offsets[i + 1] > dataLimit || offsets[i] < countSize) {
-        fail(where, "variable column " + std::to_string(i) + " has bounds " + std::to_string(offsets[i]) + ".." +
-                        std::to_string(offsets[i + 1]) + " outside the row");
+      if (offsets_[i] > offsets_[i + 1] || offsets_[i + 1] > dataLimit || offsets_[i] < countSize) {
+        fail(where, "variable column " + std::to_string(i) + " has bounds " + std::to_string(offsets_[i]) + ".." +
+                        std::to_string(offsets_[i + 1]) + " outside the row");
       }
     }
   };
@@ -182,8 +179,8 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
         out[i] = Null{};
         continue;
       }
-      const uint32_t start = offsets[st.varIndex];
-      const uint32_t len = offsets[st.varIndex + 1] - start;
+      const uint32_t start = offsets_[st.varIndex];
+      const uint32_t len = offsets_[st.varIndex + 1] - start;
       if (len == 0 && (col.kind == ColumnKind::Memo || col.kind == ColumnKind::OLE)) {
         out[i] = Null{};
         continue;

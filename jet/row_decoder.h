@@ -31,6 +31,9 @@ class RowDecoder {
   [[noreturn]] void fail(RowId where, const std::string& what) const;
 
   const TableInfo& info_;
+  // The variable-offset table of the row being decoded, kept so decoding allocates nothing
+  // for it (nothing decodes another row of this table while one is decoded).
+  mutable std::vector<uint32_t> offsets_;
   Pager& pager_;
   uint16_t codePage_;
 };

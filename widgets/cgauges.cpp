@@ -147,9 +147,7 @@ QPoint TCGauge::TextOrigin(const TRect& r, int textWidth, int textHeight) {
 
 QImage TCGauge::renderImage() const {
   const TRect r = PaintRect();
-  // The overlay takes the picture's size; its first colour is painted over at once.
-  TBltBitmap overlay;
-  static_cast<QImage&>(overlay) = NewWorkingImage(width(), height());
+  QImage overlay = NewWorkingImage(width(), height());
   if (overlay.isNull()) return overlay;
   PaintBackground(overlay);
   switch (kind_) {

@@ -96,8 +96,7 @@ void TCGauge::PaintAsNeedle(QImage& image, const TRect& r) const {
 
 void TCGauge::PaintAsText(QImage& image, const TRect& r) const {
   const QString text = QString::number(GetPercentDone()) + QLatin1Char('%');
-  TBltBitmap textImage;
-  static_cast<QImage&>(textImage) = NewWorkingImage(image.width(), image.height());
+  QImage textImage = NewWorkingImage(image.width(), image.height());
   // Black within r, the only part drawn on and combined.
   FillRect(textImage, r, Qt::black);
 

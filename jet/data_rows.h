@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "jet/database.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 
 namespace jet {
 

@@ -12,7 +12,7 @@
 #include "jet/database.h"
 #include "jet/header.h"
 #include "jet/io/file.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/row_decoder.h"
 #include "jet/table_info.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "jet/database.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/value.h"
 
 namespace jet {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "jet/database.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/table_info.h"
 #include "jet/value.h"
 

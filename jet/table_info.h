@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/schema.h"
 
 namespace jet {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "jet/data_rows.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/table_info.h"
 
 namespace jet {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/table_info.h"
 
 namespace jet {

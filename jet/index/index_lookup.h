@@ -12,7 +12,7 @@
 #include "jet/index/index_tree.h"
 #include "jet/index/key_encoder.h"
 #include "jet/index/index_page_cache.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/table_info.h"
 
 namespace jet {

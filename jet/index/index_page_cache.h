@@ -10,7 +10,7 @@
 
 #include "jet/database.h"
 #include "jet/index/index_page_view.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 
 namespace jet {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "jet/write/data_page_writer.h"
 
 namespace jet::write {

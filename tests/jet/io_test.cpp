@@ -5,7 +5,7 @@
 
 #include "jet/error.h"
 #include "jet/io/file.h"
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 #include "reader_fixtures.h"
 
 namespace jet {

@@ -1,5 +1,5 @@
 // Page cache with least-recently-used eviction of clean pages and dirty-page write-back.
-#include "jet/pager.h"
+#include "jet/pager/pager.h"
 
 #include <iterator>
 

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/command.h"
+#include "cli/write_guard.h"
 #include "jet/database.h"
 
 namespace qar::cli {
@@ -94,7 +95,8 @@ int cmdCreateTable(const Args& args, std::ostream& out, std::ostream&) {
       blueprint.indexes.push_back(parseIndex(value));
     }
   }
-  auto db = jet::Database::open(parsed.positional[0], jet::OpenMode::ReadWrite);
+  // Creating a table writes the catalog and the page map: the whole file must be sound.
+  auto db = jet::Database::adopt(openForWriting(parsed.positional[0], {}, true));
   db->createTable(blueprint);
   db->close();
   out << "created table " << blueprint.name << " with " << blueprint.columns.size() << " column"

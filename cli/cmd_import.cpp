@@ -8,9 +8,9 @@
 
 #include "cli/command.h"
 #include "cli/value_parse.h"
+#include "cli/write_guard.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
-#include "jet/io/file.h"
 #include "jet/write/write_session.h"
 
 namespace qar::cli {
@@ -42,9 +42,7 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream&) {
   }
   std::vector<Record> records = format == "csv" ? parseCsv(input) : parseJsonLines(input);
 
-  auto file = jet::openFile(path, jet::FileAccess::ReadWrite);
-  jet::write::WriteContext::recoverJournal(*file, jet::write::WriteSession::journalPath(path));
-  auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+  auto db = openForWriting(path, {parsed.positional[1]});
   const jet::CatalogEntry* entry = db->findTable(parsed.positional[1]);
   if (!entry) throw std::runtime_error("no table named " + parsed.positional[1] + " in " + path);
   jet::TableImpl& table = db->table(*entry);

@@ -5,8 +5,10 @@
 
 #include "data/connection.h"
 #include "data/query.h"
+#include "jet/database.h"
 #include "engine/backup.h"
 #include "engine/catalogue.h"
+#include "engine/preflight.h"
 #include "engine/query_routines.h"
 #include "engine/selection.h"
 #include "engine/transfer.h"
@@ -104,12 +106,45 @@ RunOutcome CopyRun::run(const QString& sourcePath, const QString& destinationPat
     return outcome;
   }
 
-  for (int slot = 1; slot <= SelectedCount; ++slot) {
-    if (!runTable(outcome, slot, destinationPath)) return outcome;
-    if (CopyCancelled.load() && slot < SelectedCount) {
-      outcome.status = RunStatus::Cancelled;
+  // Before the backup or any write: is the destination fit to be written?
+  try {
+    PreflightTarget target{*adcFrom_, *adcTo_, destinationPath, {}, {}};
+    jet::Database& to = adcTo_->readDatabase();
+    for (int slot = 1; slot <= SelectedCount; ++slot) {
+      const QString& name = SelectedTables[size_t(slot)];
+      if (to.hasTable(name.toStdString())) target.tables << name;
+    }
+    const QString details = runPreflight(target);
+    if (!details.isEmpty()) {
+      fail(outcome, RunFailure::DestinationConnect, details);
       return outcome;
     }
+  } catch (const std::exception& e) {
+    fail(outcome, RunFailure::DestinationConnect,
+         QStringLiteral("Destination database \"%1\": %2").arg(destinationPath, messageOf(e)));
+    return outcome;
+  }
+
+  for (int slot = 1; slot <= SelectedCount; ++slot) {
+    if (!runTable(outcome, slot, destinationPath)) return finish(outcome);
+    if (CopyCancelled.load() && slot < SelectedCount) {
+      outcome.status = RunStatus::Cancelled;
+      return finish(outcome);
+    }
+  }
+  return finish(outcome);
+}
+
+RunOutcome& CopyRun::finish(RunOutcome& outcome) {
+  // The last table's records reach the file when its query closes; a failure there is the
+  // run's failure, not something for release() to swallow.
+  if (outcome.status == RunStatus::Failed || !adqTo_->Active()) return outcome;
+  const QString table = outcome.tables.empty() ? QString() : outcome.tables.back().name;
+  try {
+    adqTo_->Close();
+  } catch (const std::exception& e) {
+    fail(outcome, RunFailure::FieldsTransform,
+         QStringLiteral("Table %1 (writing the destination file): %2").arg(table, messageOf(e)));
   }
   return outcome;
 }

@@ -44,6 +44,8 @@ class CopyRun {
  private:
   // Shows the phase's box with details and records the failure in outcome.
   void fail(RunOutcome& outcome, RunFailure failure, const QString& details);
+  // Writes what the destination query still holds; a failure there fails the run.
+  RunOutcome& finish(RunOutcome& outcome);
   // Runs table `slot`; false when the run must end (failure or cancel).
   bool runTable(RunOutcome& outcome, int slot, const QString& destinationPath);
 

@@ -2,12 +2,14 @@
 #include "jet/database.h"
 
 #include <cctype>
+#include <optional>
 
 #include "jet/data_rows.h"
 #include "jet/database_impl.h"
 #include "jet/format/data_page.h"
 #include "jet/index/index_lookup.h"
 #include "jet/index/index_page_cache.h"
+#include "jet/pager/journal.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/write_session.h"
@@ -31,6 +33,8 @@ void TableImpl::forgetIndexLookups() { lookups_.reset(); }
 DatabaseImpl::DatabaseImpl(std::unique_ptr<File> file, std::string filePath, OpenMode openMode, HeaderInfo hdr)
     : path(std::move(filePath)), mode(openMode), header(hdr), file_(std::move(file)) {
   pager_ = std::make_unique<Pager>(*file_, header.pageSize);
+  if (!path.empty()) pager_->setJournal(Journal(Journal::pathFor(path)));
+  Pager::ReadScope scope(*pager_);
   catalog = readCatalogInfo(*pager_, header.format, header.codePage);
   userTables_ = readUserTables(*pager_, catalog, header.codePage);
 }
@@ -98,6 +102,7 @@ TableImpl& DatabaseImpl::table(const CatalogEntry& entry) {
   if (it != tables_.end()) return *it->second;
   TableInfo info;
   try {
+    Pager::ReadScope scope(pager());
     info = readTableInfo(pager(), header.format, entry.definitionPage, entry.name, header.codePage, &warnings);
   } catch (const Error& e) {
     throw withContext(e, path, "");
@@ -108,14 +113,34 @@ TableImpl& DatabaseImpl::table(const CatalogEntry& entry) {
   return ref;
 }
 
+std::unique_ptr<DatabaseImpl> openDatabaseFile(const std::string& path, OpenMode mode, int lockWaitMs) {
+  bool rolledBack = false;
+  auto file = openSettled(path, mode == OpenMode::ReadOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite, lockWaitMs,
+                          &rolledBack);
+  auto db = openDatabaseImpl(std::move(file), path, mode);
+  db->pager().setLockWait(lockWaitMs);
+  db->journalRolledBack = rolledBack;
+  return db;
+}
+
 std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode) {
-  std::vector<uint8_t> first(static_cast<size_t>(std::min<uint64_t>(file->size(), 4096)));
-  file->readAt(0, first.data(), first.size());
+  // A reader holds the shared flush lock from the header to the end of the catalog (the
+  // catalog's own read scope re-takes it and lets it go at its end; closing the file on a
+  // failed open lets it go too).
+  File& raw = *file;
+  const bool reader = !raw.writable();
+  if (reader) raw.lockFlush(FlushLock::Shared, 15000);
   HeaderInfo header;
   try {
+    std::vector<uint8_t> first(static_cast<size_t>(std::min<uint64_t>(raw.size(), 4096)));
+    raw.readAt(0, first.data(), first.size());
     header = decodeHeader(first);
   } catch (const Error& e) {
+    if (reader) raw.unlockFlush();
     throw Error(e.kind(), path + ": " + e.what());
+  } catch (...) {
+    if (reader) raw.unlockFlush();
+    throw;
   }
   try {
     return std::make_unique<DatabaseImpl>(std::move(file), path, mode, header);
@@ -127,8 +152,11 @@ std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::
 // --- RowCursor ------------------------------------------------------------------------------
 
 struct RowCursor::State {
-  State(TableImpl& t) : table(t), scanner(t.db.pager(), t.info) {}
+  State(TableImpl& t) : table(t), reading(std::in_place, t.db.pager()), scanner(t.db.pager(), t.info) {}
   TableImpl& table;
+  // A scan of a file opened for reading holds the shared flush lock from its start to its
+  // end, so it gives the rows of one state of the file.
+  std::optional<Pager::ReadScope> reading;
   TableScanner scanner;
   Row row;
   RowId id;
@@ -145,6 +173,7 @@ bool RowCursor::next() {
     RowBytes bytes;
     if (!state_->scanner.next(bytes)) {
       state_->positioned = false;
+      state_->reading.reset();
       return false;
     }
     state_->id = state_->scanner.current();
@@ -173,6 +202,7 @@ RowCursor Table::scan() const {
 
 Row Table::read(RowId id) const {
   Pager& pager = db_->pager();
+  Pager::ReadScope reading(pager);
   if (id.page == 0 || id.page >= pager.pageCount()) {
     throw Error(ErrorKind::NotFound, "table " + name() + " has no row on page " + std::to_string(id.page));
   }
@@ -208,11 +238,8 @@ Database::~Database() {
   }
 }
 
-std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode) {
-  auto file = openFile(path, mode == OpenMode::ReadOnly ? FileAccess::ReadOnly : FileAccess::ReadWrite);
-  // A flush that was cut short left the old bytes of the pages it was writing beside the file.
-  if (mode == OpenMode::ReadWrite) write::WriteContext::recoverJournal(*file, write::WriteSession::journalPath(path));
-  return std::unique_ptr<Database>(new Database(openDatabaseImpl(std::move(file), path, mode)));
+std::unique_ptr<Database> Database::open(const std::string& path, OpenMode mode, int lockWaitMs) {
+  return std::unique_ptr<Database>(new Database(openDatabaseFile(path, mode, lockWaitMs)));
 }
 
 std::unique_ptr<Database> Database::adopt(std::unique_ptr<DatabaseImpl> impl) {

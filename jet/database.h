@@ -3,7 +3,11 @@
 //
 // Contract:
 //  - A database opened ReadOnly is opened read-only by the operating system and takes no
-//    lock: its bytes and modification time never change.
+//    writer's lock: its bytes and modification time never change (except that a journal an
+//    interrupted flush left is rolled back first, when the file may be written; when it may
+//    not, the open is refused). Its reads hold a shared lock that keeps them out of another
+//    open's flush (each scan for its whole length); a read after another open wrote the file
+//    is refused with ErrorKind::InUse: open it again.
 //  - A database opened ReadWrite takes an exclusive advisory lock for as long as it is open;
 //    a second writer gets ErrorKind::InUse. Writes go through a page cache; flush() writes
 //    every dirty page and syncs. After a flush the file is consistent. close() flushes.
@@ -113,7 +117,9 @@ class Database {
  public:
   // Opens an existing Jet 3 or Jet 4 file. Refuses ACE (.accdb), encrypted or
   // password-protected files and anything else with a clear message.
-  static std::unique_ptr<Database> open(const std::string& path, OpenMode mode = OpenMode::ReadOnly);
+  // lockWaitMs bounds each wait for another open's flush (or, for a flush, its readers).
+  static std::unique_ptr<Database> open(const std::string& path, OpenMode mode = OpenMode::ReadOnly,
+                                        int lockWaitMs = 15000);
   // Wraps a database opened by the engine's internals (openDatabaseImpl in
   // jet/database_impl.h, which tests and fuzzers use on a memory file).
   static std::unique_ptr<Database> adopt(std::unique_ptr<DatabaseImpl> impl);

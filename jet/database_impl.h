@@ -78,6 +78,8 @@ class DatabaseImpl {
   const HeaderInfo header;
   TableInfo catalog;  // MSysObjects
   std::vector<std::string> warnings;
+  // Set when the open rolled back a journal an interrupted flush had left.
+  bool journalRolledBack = false;
 
  private:
   std::unique_ptr<File> file_;
@@ -94,5 +96,10 @@ Error withContext(const Error& e, const std::string& path, const std::string& ta
 // Opens and checks a file: header, page size, catalog. Used by Database::open and by tools
 // that work on a File directly (tests and fuzzers use a MemoryFile).
 std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::string path, OpenMode mode);
+
+// Opens a database file on disk the way every open should: a journal left by an interrupted
+// flush is settled first (see openSettled), and lockWaitMs bounds every wait for another
+// open's flush.
+std::unique_ptr<DatabaseImpl> openDatabaseFile(const std::string& path, OpenMode mode, int lockWaitMs = 15000);
 
 }  // namespace jet

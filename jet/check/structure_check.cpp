@@ -38,6 +38,7 @@ struct Checker {
   std::set<uint32_t> liveLongValuePages;  // long-value pages some row refers to
 
   void defect(const std::string& s) { report.defects.push_back(s); }
+  void drift(const std::string& s) { report.warnings.push_back(s); }
 
   void claim(uint32_t page, const std::string& who) {
     auto [it, fresh] = owner.emplace(page, who);
@@ -111,7 +112,7 @@ struct Checker {
       for (uint32_t p : freeMap.pages) {
         if (!map.pages.empty() && !std::binary_search(map.pages.begin(), map.pages.end(), p) &&
             pager.read(p)->bytes[0] == fd::kPageType && !freePages.count(p)) {
-          defect(who + ": page " + std::to_string(p) + " is in its free-space map but not among its pages");
+          drift(who + ": page " + std::to_string(p) + " is in its free-space map but not among its pages");
         }
       }
     } catch (const Error& e) {
@@ -141,8 +142,8 @@ struct Checker {
     }
     report.rows += rows;
     // Access does not keep the counts of its own system tables exact.
-    if (rows != info.def.rowCount && info.tableType != td::kSystemTable) {
-      defect(who + ": the definition counts " + std::to_string(info.def.rowCount) + " rows, the pages hold " +
+    if (rowsRead && rows != info.def.rowCount && info.tableType != td::kSystemTable) {
+      drift(who + ": the definition counts " + std::to_string(info.def.rowCount) + " rows, the pages hold " +
              std::to_string(rows));
     }
     // Index trees, and their entries against the rows.
@@ -307,6 +308,13 @@ struct Checker {
     }
   }
 
+  // Long-value pages the checked tables use must not be free in the database's page map.
+  void checkLiveLongValuesUsed() {
+    for (uint32_t p : liveLongValuePages) {
+      if (freePages.count(p)) defect("long-value page " + std::to_string(p) + " is in use but free in the database's page map");
+    }
+  }
+
   void checkFreePagesUnused() {
     for (const auto& [page, who] : owner) {
       if (freePages.count(page)) defect("page " + std::to_string(page) + " of " + who + " is free in the database's page map");
@@ -317,6 +325,7 @@ struct Checker {
 }  // namespace
 
 StructureReport checkStructure(DatabaseImpl& db) {
+  Pager::ReadScope reading(db.pager());  // one state of the file, when it is open for reading
   Checker c{db, db.pager(), db.header.format, {}, {}, {}, {}};
   c.report.pages = c.pager.pageCount();
   if (c.pager.pageCount() < 3) {
@@ -353,6 +362,34 @@ StructureReport checkStructure(DatabaseImpl& db) {
   }
   for (const auto& [name, page] : tables) c.checkTable(name, page);
   c.checkLongValuePages();
+  c.checkPageTypes();
+  c.checkFreePagesUnused();
+  return c.report;
+}
+
+StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& tables) {
+  Pager::ReadScope reading(db.pager());
+  Checker c{db, db.pager(), db.header.format, {}, {}, {}, {}};
+  c.report.pages = c.pager.pageCount();
+  if (c.pager.pageCount() < 3) {
+    c.defect("the file has " + std::to_string(c.pager.pageCount()) + " pages; a database has at least 3");
+    return c.report;
+  }
+  c.readGlobalMap();
+  for (const std::string& name : tables) {
+    const CatalogEntry* entry = db.findTable(name);
+    if (!entry) {
+      c.defect("table " + name + " is not in the catalog");
+      continue;
+    }
+    if (entry->definitionPage == 0 || entry->definitionPage >= c.pager.pageCount()) {
+      c.defect("table " + entry->name + " has its definition on page " + std::to_string(entry->definitionPage) +
+               ", outside the file");
+      continue;
+    }
+    c.checkTable(entry->name, entry->definitionPage);
+  }
+  c.checkLiveLongValuesUsed();
   c.checkPageTypes();
   c.checkFreePagesUnused();
   return c.report;

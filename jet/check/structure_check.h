@@ -3,9 +3,12 @@
 // long values that resolve, index trees in order, and every index holding one entry per row
 // that belongs in it (rows whose key columns are all Null stay out of an index that ignores
 // Nulls) - where the engine can build the index's keys, exactly the entries the rows give.
-// One line per defect.
+// One line per defect. Counters Access itself lets drift (a table's row count, its free-space
+// map) are warnings, not defects: writing stays safe, and the first write to the table sets
+// the count right.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@ class DatabaseImpl;
 
 struct StructureReport {
   std::vector<std::string> defects;
+  std::vector<std::string> warnings;  // drift
   uint32_t pages = 0;
   uint32_t tables = 0;  // system tables included
   uint64_t rows = 0;
@@ -22,5 +26,11 @@ struct StructureReport {
 };
 
 StructureReport checkStructure(DatabaseImpl& db);
+
+// The same checks for some user tables only (named as the catalog names them, letter case
+// ignored): their definitions, page maps, rows, long values and index trees, and that none
+// of their pages is free in the database's page map or claimed twice among them. A name the
+// catalog lacks is a defect. Costs what reading those tables costs.
+StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& tables);
 
 }  // namespace jet

@@ -13,6 +13,7 @@
 namespace jet {
 
 std::optional<RowId> Table::seek(std::string_view indexName, const Row& key) const {
+  Pager::ReadScope reading(db_->pager());
   if (write::WriteSession* session = db_->writerIfAny()) session->updateIndexes(*impl_);
   TableIndexLookups& lookups = impl_->indexLookups();
   const IndexLookup& lookup = lookups.find(impl_->info, indexName);
@@ -29,6 +30,7 @@ struct IndexCursor::State {
 };
 
 IndexCursor Table::indexScan(std::string_view indexName) const {
+  Pager::ReadScope reading(db_->pager());
   if (write::WriteSession* session = db_->writerIfAny()) session->updateIndexes(*impl_);
   const Index& index = impl_->indexLookups().find(impl_->info, indexName).index;
   return IndexCursor(std::make_unique<IndexCursor::State>(

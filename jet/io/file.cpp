@@ -7,12 +7,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "jet/error.h"
 
 namespace jet {
 namespace {
+
+// The byte that carries the flush lock lies far past any database's end, so it never covers
+// data another tool might lock.
+constexpr off_t kFlushLockByte = off_t{1} << 62;
 
 std::string sysError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
@@ -76,6 +82,44 @@ class PosixFile : public File {
   bool writable() const override { return writable_; }
   const std::string& name() const override { return path_; }
 
+  void lockFlush(FlushLock kind, int waitMs) override {
+    struct flock lock {};
+    lock.l_type = kind == FlushLock::Exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kFlushLockByte;
+    lock.l_len = 1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs < 0 ? 0 : waitMs);
+    auto pause = std::chrono::microseconds(200);
+    while (::fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EACCES) throw Error(ErrorKind::Io, sysError("cannot lock", path_));
+      if (std::chrono::steady_clock::now() >= deadline) {
+        throw Error(ErrorKind::InUse, path_ + ": file is in use: another program is " +
+                                          (kind == FlushLock::Exclusive ? "reading" : "writing") +
+                                          " it and did not finish within " + std::to_string(waitMs) + " ms");
+      }
+      std::this_thread::sleep_for(pause);
+      if (pause < std::chrono::milliseconds(20)) pause *= 2;
+    }
+  }
+
+  void unlockFlush() override {
+    struct flock lock {};
+    lock.l_type = F_UNLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kFlushLockByte;
+    lock.l_len = 1;
+    while (::fcntl(fd_, F_OFD_SETLK, &lock) != 0 && errno == EINTR) {
+    }
+  }
+
+  FileStamp stamp() const override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throw Error(ErrorKind::Io, sysError("cannot stat", path_));
+    return FileStamp{static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+                     st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
+  }
+
  private:
   int fd_;
   std::string path_;
@@ -83,6 +127,15 @@ class PosixFile : public File {
 };
 
 }  // namespace
+
+namespace {
+WritableFileWrapper& writableFileWrapper() {
+  static WritableFileWrapper wrapper;
+  return wrapper;
+}
+}  // namespace
+
+void setWritableFileWrapper(WritableFileWrapper wrapper) { writableFileWrapper() = std::move(wrapper); }
 
 std::unique_ptr<File> openFile(const std::string& path, FileAccess access) {
   int flags = O_CLOEXEC;
@@ -110,7 +163,9 @@ std::unique_ptr<File> openFile(const std::string& path, FileAccess access) {
       throw Error(ErrorKind::Io, sysError("cannot lock", path));
     }
   }
-  return std::make_unique<PosixFile>(fd, path, access != FileAccess::ReadOnly);
+  std::unique_ptr<File> file = std::make_unique<PosixFile>(fd, path, access != FileAccess::ReadOnly);
+  if (access != FileAccess::ReadOnly && writableFileWrapper()) return writableFileWrapper()(std::move(file));
+  return file;
 }
 
 MemoryFile::MemoryFile(std::vector<uint8_t> bytes, bool writable, std::string name)

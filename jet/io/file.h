@@ -4,11 +4,21 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace jet {
+
+enum class FlushLock { Shared, Exclusive };
+
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;
+  int64_t changedNs = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
 
 class File {
  public:
@@ -26,6 +36,16 @@ class File {
   virtual bool writable() const = 0;
   // For messages: the path, or a description of a memory file.
   virtual const std::string& name() const = 0;
+
+  // The flush lock keeps readers out of a flush in progress: a writer holds it Exclusive
+  // while it writes pages, a reader Shared while it reads them. It is taken per open of the
+  // file, so two opens in one process exclude each other as two programs do. Waits up to
+  // waitMs, then raises ErrorKind::InUse. Memory files have nothing to lock.
+  virtual void lockFlush(FlushLock kind, int waitMs) { (void)kind, (void)waitMs; }
+  virtual void unlockFlush() {}
+  // Changes whenever the file's bytes are written by anyone (length, modification and
+  // change times); equal stamps mean the file is as it was.
+  virtual FileStamp stamp() const { return {}; }
 };
 
 enum class FileAccess { ReadOnly, ReadWrite, Create };
@@ -36,6 +56,12 @@ enum class FileAccess { ReadOnly, ReadWrite, Create };
 //             elsewhere gives ErrorKind::InUse "file is in use".
 //  Create:    like ReadWrite, but the file must not exist yet (O_CREAT | O_EXCL).
 std::unique_ptr<File> openFile(const std::string& path, FileAccess access);
+
+// Test seam: when set, every file openFile opens for writing (databases and journals) is
+// handed to it and what it returns is used instead, so fault tests can fail the k-th write
+// of a whole run. Unset (the default) in the programs.
+using WritableFileWrapper = std::function<std::unique_ptr<File>(std::unique_ptr<File>)>;
+void setWritableFileWrapper(WritableFileWrapper wrapper);
 
 // A file held in memory (tests, fuzzing). Reads of a read-only memory file never change it.
 class MemoryFile : public File {

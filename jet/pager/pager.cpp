@@ -8,12 +8,17 @@
 namespace jet {
 
 Pager::Pager(File& file, uint32_t pageSize, size_t cacheLimit)
-    : file_(file), pageSize_(pageSize), cacheLimit_(cacheLimit < 8 ? 8 : cacheLimit) {
+    : file_(file),
+      pageSize_(pageSize),
+      cacheLimit_(cacheLimit < 8 ? 8 : cacheLimit),
+      readLock_(std::make_shared<ReadLock>(ReadLock{&file, 0, false, {}})) {
   uint64_t pages = file_.size() / pageSize_;
   if (pages > 0xFFFFFFFFull) throw Error(ErrorKind::Unsupported, file_.name() + ": file too large");
   filePages_ = static_cast<uint32_t>(pages);
   pageCount_ = filePages_;
 }
+
+Pager::~Pager() { readLock_->file = nullptr; }
 
 void Pager::touch(uint32_t pageNumber) {
   auto it = lruPos_.find(pageNumber);
@@ -96,10 +101,39 @@ uint32_t Pager::append() {
 void Pager::flush() {
   for (auto& hook : flushHooks_) hook();
   if (dirty_.empty()) return;
-  for (auto& [number, page] : dirty_) {
-    file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
+  file_.lockFlush(FlushLock::Exclusive, lockWaitMs_);
+  const uint64_t oldSize = file_.size();
+  bool journalled = false;
+  try {
+    if (journal_.enabled()) {
+      std::vector<uint32_t> pages;
+      pages.reserve(dirty_.size());
+      for (auto& entry : dirty_) pages.push_back(entry.first);
+      journal_.save(file_, pageSize_, pages);
+      journalled = true;
+    }
+    for (auto& [number, page] : dirty_) {
+      if (beforePageWrite) beforePageWrite(number);
+      file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
+    }
+    file_.sync();
+    if (journalled) journal_.remove();
+  } catch (...) {
+    // Put the file back as it was and forget the changes.
+    try {
+      if (journalled) {
+        journal_.rollback(file_);
+      } else if (file_.size() != oldSize) {
+        file_.truncate(oldSize);
+      }
+    } catch (...) {
+      // The journal stays beside the file; the next open puts the pages back.
+    }
+    file_.unlockFlush();
+    discard();
+    throw;
   }
-  file_.sync();
+  file_.unlockFlush();
   for (auto& [number, page] : dirty_) {
     if (!lruPos_.count(number)) {
       lru_.push_back(number);
@@ -138,6 +172,47 @@ void Pager::discard() {
   }
   dirty_.clear();
   pageCount_ = filePages_;
+}
+
+}  // namespace jet
+
+namespace jet {
+
+Pager::ReadScope::ReadScope(Pager& pager) {
+  if (pager.file_.writable()) return;
+  ReadLock& lock = *pager.readLock_;
+  if (lock.depth > 0) {
+    ++lock.depth;
+    lock_ = pager.readLock_;
+    return;
+  }
+  pager.file_.lockFlush(FlushLock::Shared, pager.lockWaitMs_);
+  try {
+    // Under the shared lock a journal is never one in progress: its flush was cut short.
+    if (pager.journal_.exists()) {
+      throw Error(ErrorKind::InUse, pager.file_.name() + ": a write by another program was cut short; its journal " +
+                                        pager.journal_.path() + " must be rolled back first: open the file again");
+    }
+    FileStamp now = pager.file_.stamp();
+    if (lock.stamped && !(now == lock.stamp)) {
+      // What was decoded from the pages read before may no longer hold.
+      throw Error(ErrorKind::InUse, pager.file_.name() +
+                                        ": the file was changed by another program since it was opened for "
+                                        "reading: open it again");
+    }
+    lock.stamp = now;
+    lock.stamped = true;
+  } catch (...) {
+    pager.file_.unlockFlush();
+    throw;
+  }
+  lock.depth = 1;
+  lock_ = pager.readLock_;
+}
+
+Pager::ReadScope::~ReadScope() {
+  if (!lock_ || --lock_->depth > 0) return;
+  if (lock_->file) lock_->file->unlockFlush();
 }
 
 }  // namespace jet

@@ -1,6 +1,8 @@
 // The page cache: reads fixed-size pages from a File, keeps recently used ones, tracks pages
-// the writer changed and writes them back on flush. It never looks inside a page.
-// Page size is 2048 bytes in Jet 3 files and 4096 in Jet 4 files.
+// the writer changed and writes them back on flush, through its journal and under the
+// exclusive flush lock. Readers of a file opened read-only read inside a ReadScope, under the
+// shared flush lock, so they never see half of another open's flush. It never looks inside
+// a page. Page size is 2048 bytes in Jet 3 files and 4096 in Jet 4 files.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +14,16 @@
 #include <vector>
 
 #include "jet/io/file.h"
+#include "jet/pager/journal.h"
 
 namespace jet {
+
+struct ReadLock {
+  File* file = nullptr;  // null once the pager is gone
+  int depth = 0;
+  bool stamped = false;
+  FileStamp stamp;
+};
 
 struct Page {
   uint32_t number = 0;
@@ -30,6 +40,9 @@ class Pager {
  public:
   // cacheLimit: how many clean pages to keep; dirty pages are kept until flush or discard.
   Pager(File& file, uint32_t pageSize, size_t cacheLimit = 4096);
+  ~Pager();
+  Pager(const Pager&) = delete;
+  Pager& operator=(const Pager&) = delete;
 
   uint32_t pageSize() const { return pageSize_; }
   // Pages in the file plus pages appended and not yet flushed. A partial page at the end of
@@ -51,9 +64,37 @@ class Pager {
   uint64_t version() const { return version_; }
   bool hasDirtyPages() const { return !dirty_.empty(); }
 
-  // Runs the flush hooks (which may still modify pages), writes every dirty page in page
-  // order, then syncs the file.
+  // Where flushes save the old bytes of the pages they overwrite (none by default).
+  void setJournal(Journal journal) { journal_ = std::move(journal); }
+  const Journal& journal() const { return journal_; }
+  // How long a flush or a read waits for another open's flush lock before giving up.
+  void setLockWait(int ms) { lockWaitMs_ = ms; }
+
+  // Runs the flush hooks (which may still modify pages), then, holding the exclusive flush
+  // lock: saves the old bytes of the pages about to be overwritten in the journal, writes
+  // every dirty page in page order, syncs the file and removes the journal.
+  // When the lock cannot be had in time: ErrorKind::InUse, nothing written, changes kept.
+  // When writing fails: the file is put back as it was, every unwritten change is dropped
+  // (as by discard()) and the error is rethrown.
   void flush();
+  // Test hook: called with each page number just before the flush writes it.
+  std::function<void(uint32_t)> beforePageWrite;
+
+  // A read of a file opened read-only: holds the shared flush lock while it lives (nested
+  // scopes share the outermost one). ErrorKind::InUse when another open wrote the file since
+  // the first scope (what was decoded then may no longer hold: open it again) or when a
+  // journal left by a cut-short flush is there. No-op for a writable file.
+  class ReadScope {
+   public:
+    explicit ReadScope(Pager& pager);
+    ~ReadScope();
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+   private:
+    std::shared_ptr<struct ReadLock> lock_;
+  };
+
   // Forgets every change since the last flush: dirty pages are dropped and re-read from the
   // file when next asked for, appended pages disappear.
   void discard();
@@ -79,6 +120,11 @@ class Pager {
   std::unordered_map<uint32_t, std::list<uint32_t>::iterator> lruPos_;
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
   std::vector<std::function<void()>> flushHooks_;
+  Journal journal_;
+  int lockWaitMs_ = 15000;
+  // The shared flush lock of readers; read scopes share it, so one that outlives the pager
+  // (a cursor kept past its database) finds the file gone and has nothing to let go.
+  std::shared_ptr<struct ReadLock> readLock_;
 };
 
 }  // namespace jet

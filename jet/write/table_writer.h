@@ -32,6 +32,13 @@ class TableWriter {
 
   // Writes the row count and the auto-number counter into the definition page.
   void storeCounters();
+  // Sets the row count to the rows the pages hold (Access lets the stored count drift);
+  // the next storeCounters() writes it when it differed.
+  void settleRowCount(uint32_t rowsOnPages) {
+    if (info_.def.rowCount == rowsOnPages) return;
+    info_.def.rowCount = rowsOnPages;
+    countersDirty_ = true;
+  }
 
  private:
   struct Located {

@@ -1,16 +1,13 @@
 // Page access for the writer: undo images per operation, page allocation through the
-// database's page map, and journalled flushes.
+// database's page map, and flushes (which the pager journals).
 #include "jet/write/write_context.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/usage_map.h"
-#include "jet/io/file.h"
 #include "jet/util/bytes.h"
 
 namespace jet::write {
@@ -22,20 +19,9 @@ namespace {
 constexpr uint32_t kGlobalMapPage = 1;
 constexpr uint16_t kGlobalMapRow = 0;
 
-// Journal: magic, page size, old file length, page count, then (page number, old bytes) per
-// page, then the magic again and the count; a journal without that trailer was never finished
-// (and the database was not touched yet).
-constexpr uint32_t kJournalMagic = 0x4A524151;  // "QARJ"
-
-bool fileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 }  // namespace
 
-WriteContext::WriteContext(Pager& pager, Format format, std::string journalPath)
-    : pager_(pager), spec_{format, pager.pageSize()}, journalPath_(std::move(journalPath)) {}
+WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{format, pager.pageSize()} {}
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
 
@@ -183,57 +169,12 @@ void WriteContext::rollback() {
 void WriteContext::flush() {
   for (auto& hook : beforeFlush_) hook();
   if (!pager_.hasDirtyPages()) return;
-  File& file = pager_.file();
-  const uint64_t oldSize = file.size();
-  const uint32_t oldPages = static_cast<uint32_t>(oldSize / spec_.pageSize);
-  std::vector<uint32_t> pages = changed_;
-  std::sort(pages.begin(), pages.end());
-
-  bool journalled = false;
   try {
-    if (!journalPath_.empty()) {
-      if (fileExists(journalPath_)) std::remove(journalPath_.c_str());
-      auto journal = openFile(journalPath_, FileAccess::Create);
-      std::vector<uint8_t> buf(24);
-      put32(buf.data(), kJournalMagic);
-      put32(buf.data() + 4, spec_.pageSize);
-      put64(buf.data() + 8, oldSize);
-      uint32_t count = 0;
-      std::vector<uint8_t> old(spec_.pageSize);
-      for (uint32_t p : pages) {
-        if (p >= oldPages) continue;
-        file.readAt(static_cast<uint64_t>(p) * spec_.pageSize, old.data(), old.size());
-        size_t at = buf.size();
-        buf.resize(at + 4 + old.size());
-        put32(buf.data() + at, p);
-        std::memcpy(buf.data() + at + 4, old.data(), old.size());
-        ++count;
-      }
-      put32(buf.data() + 16, count);
-      size_t at = buf.size();
-      buf.resize(at + 8);
-      put32(buf.data() + at, kJournalMagic);
-      put32(buf.data() + at + 4, count);
-      journal->writeAt(0, buf.data(), buf.size());
-      journal->sync();
-      journalled = true;
-    }
-    if (beforePageWrite) {
-      for (uint32_t p : pages) beforePageWrite(p);
-    }
     pager_.flush();
   } catch (...) {
-    // Put the file back as it was and forget the changes.
-    try {
-      if (journalled) {
-        recoverJournal(file, journalPath_);
-      } else if (file.size() != oldSize) {
-        file.truncate(oldSize);
-      }
-    } catch (...) {
-      // The journal stays beside the file; the next writer puts the pages back.
-    }
-    pager_.discard();
+    // The flush lock was not to be had: nothing was written and the changes are kept.
+    if (pager_.hasDirtyPages()) throw;
+    // The pager put the file back and dropped the changes.
     changed_.clear();
     changedSet_.clear();
     for (auto& hook : afterDiscard_) {
@@ -247,36 +188,6 @@ void WriteContext::flush() {
   }
   changed_.clear();
   changedSet_.clear();
-  if (journalled) std::remove(journalPath_.c_str());
-}
-
-bool WriteContext::recoverJournal(File& file, const std::string& journalPath) {
-  if (journalPath.empty() || !fileExists(journalPath)) return false;
-  auto journal = openFile(journalPath, FileAccess::ReadOnly);
-  uint64_t size = journal->size();
-  std::vector<uint8_t> buf(size);
-  if (size > 0) journal->readAt(0, buf.data(), size);
-  journal.reset();
-  bool complete = false;
-  if (size >= 32 && le32(buf.data()) == kJournalMagic) {
-    uint32_t pageSize = le32(buf.data() + 4);
-    uint32_t count = le32(buf.data() + 16);
-    uint64_t expected = 24 + static_cast<uint64_t>(count) * (4 + pageSize) + 8;
-    if (pageSize > 0 && expected == size && le32(buf.data() + size - 8) == kJournalMagic &&
-        le32(buf.data() + size - 4) == count) {
-      complete = true;
-      uint64_t oldSize = le64(buf.data() + 8);
-      for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* entry = buf.data() + 24 + static_cast<uint64_t>(i) * (4 + pageSize);
-        file.writeAt(static_cast<uint64_t>(le32(entry)) * pageSize, entry + 4, pageSize);
-      }
-      if (file.size() != oldSize) file.truncate(oldSize);
-      file.sync();
-    }
-  }
-  // An unfinished journal means the flush never reached the database file.
-  std::remove(journalPath.c_str());
-  return complete;
 }
 
 }  // namespace jet::write

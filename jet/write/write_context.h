@@ -1,7 +1,7 @@
 // The writer's access to pages: every change of one operation is recorded so a failing
 // operation can put the pages back; new pages come from the end of the file and are marked
-// used in the database's page map (page 1); flush() writes through a journal so the file on
-// disk is never left half-updated.
+// used in the database's page map (page 1); flush() has the pager write through its journal
+// so the file on disk is never left half-updated.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,7 @@ namespace jet::write {
 
 class WriteContext {
  public:
-  // journalPath: side file holding the old bytes of the pages a flush overwrites ("" = none,
-  // e.g. for memory files).
-  WriteContext(Pager& pager, Format format, std::string journalPath);
+  WriteContext(Pager& pager, Format format);
 
   const PageSpec& blueprint() const { return spec_; }
   Pager& pager() { return pager_; }
@@ -46,29 +44,21 @@ class WriteContext {
     if (depth_ > 0) rollbackHooks_.push_back(std::move(fn));
   }
 
-  // Writes every change to the file: saves the old bytes of the pages about to be overwritten
-  // in the journal, syncs it, writes the pages, syncs the file and removes the journal. When
-  // writing the file fails, the old bytes are put back (and the file cut to its old length),
-  // every unwritten change is dropped, and the error is rethrown.
+  // Writes every change to the file through the pager's journalled flush (see Pager::flush).
+  // When writing the file fails, the file is as before, every unwritten change is dropped,
+  // and the error is rethrown; when another open's flush lock could not be had, nothing is
+  // written and the changes are kept for the next flush.
   void flush();
   // Called before each flush writes anything (e.g. to store counters kept in memory).
   void addBeforeFlush(std::function<void()> hook) { beforeFlush_.push_back(std::move(hook)); }
   // Called after a failed flush dropped the changes (cached state must be read again).
   void addAfterDiscard(std::function<void()> hook) { afterDiscard_.push_back(std::move(hook)); }
 
-  // Puts back the pages saved in a journal left by an interrupted flush, then removes it.
-  // Returns true when there was one.
-  static bool recoverJournal(File& file, const std::string& journalPath);
-
-  // Test hook: called with each page number just before the flush writes it.
-  std::function<void(uint32_t)> beforePageWrite;
-
  private:
   void globalMapSet(uint32_t page, bool freePage);
 
   Pager& pager_;
   PageSpec spec_;
-  std::string journalPath_;
   bool inOperation_ = false;
   int depth_ = 0;
   uint32_t opStartPages_ = 0;

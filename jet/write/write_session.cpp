@@ -3,6 +3,7 @@
 
 #include "jet/database_impl.h"
 #include "jet/format/table_def.h"
+#include "jet/table_scan.h"
 
 namespace jet::write {
 namespace {
@@ -16,7 +17,7 @@ void WriteSession::setIndexFactory(IndexFactory factory) { indexFactory() = std:
 
 WriteSession::WriteSession(DatabaseImpl& db)
     : db_(db),
-      ctx_(db.pager(), db.header.format, db.path.empty() ? std::string() : journalPath(db.path)),
+      ctx_(db.pager(), db.header.format),
       longValues_(ctx_) {
   ctx_.addBeforeFlush([this] {
     for (auto& [page, rebuild] : rebuilds_) rebuild->rebuild();
@@ -46,6 +47,14 @@ TableWriter& WriteSession::writer(TableImpl& table) {
   auto it = writers_.find(page);
   if (it != writers_.end()) return *it->second.second;
   auto w = std::make_unique<TableWriter>(ctx_, longValues_, table.info, table.decoder);
+  // The first write to a table sets its row count right, should it have drifted.
+  {
+    TableScanner scanner(ctx_.pager(), table.info);
+    RowBytes bytes;
+    uint32_t rows = 0;
+    while (scanner.next(bytes)) ++rows;
+    w->settleRowCount(rows);
+  }
   bool indexed = !table.info.realIndexes.empty() || !table.info.logicalIndexes.empty();
   if (indexed && indexFactory()) {
     w->setIndexMaintainer(indexFactory()(db_, table));

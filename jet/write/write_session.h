@@ -40,9 +40,6 @@ class WriteSession {
   using IndexFactory = std::function<std::unique_ptr<IndexMaintainer>(DatabaseImpl&, TableImpl&)>;
   static void setIndexFactory(IndexFactory factory);
 
-  // The journal that sits beside a database file while a flush writes it.
-  static std::string journalPath(const std::string& databasePath) { return databasePath + "-journal"; }
-
  private:
   DatabaseImpl& db_;
   WriteContext ctx_;

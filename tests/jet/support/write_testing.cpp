@@ -33,6 +33,7 @@ StructureReport checkFile(const std::filesystem::path& file) {
 std::string describeDefects(const StructureReport& report) {
   std::string s;
   for (const auto& d : report.defects) s += d + "\n";
+  for (const auto& w : report.warnings) s += "warning: " + w + "\n";
   return s;
 }
 

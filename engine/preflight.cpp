@@ -1,0 +1,103 @@
+// The run's pre-flight checks (see preflight.h).
+#include "engine/preflight.h"
+
+#include "data/connection.h"
+#include "jet/check/structure_check.h"
+#include "jet/check/write_fitness.h"
+#include "jet/database_impl.h"
+#include "jet/error.h"
+
+namespace qar {
+
+namespace {
+
+QStringList lines(const std::vector<std::string>& defects) {
+  QStringList out;
+  for (const auto& d : defects) out << QString::fromStdString(d);
+  return out;
+}
+
+std::vector<std::string> tableNames(const PreflightTarget& target) {
+  std::vector<std::string> names;
+  for (const QString& t : target.tables) names.push_back(t.toStdString());
+  return names;
+}
+
+// Another run or program writing the destination is refused at once, not waited for.
+QStringList takeWritersLock(PreflightTarget& target) {
+  data::TADOConnection& to = target.destination;
+  const int wait = to.CommandTimeout();
+  to.setCommandTimeout(0);
+  QStringList out;
+  try {
+    to.writeDatabase();
+  } catch (const std::exception& e) {
+    const QString cause = QString::fromUtf8(e.what());
+    if (cause.contains(QLatin1String("in use")) && !cause.contains(QLatin1String("journal"))) {
+      out << QStringLiteral("%1 is in use by another program that writes it (%2)").arg(target.destinationPath, cause);
+    } else {
+      out << cause;
+    }
+  }
+  to.setCommandTimeout(wait);
+  return out;
+}
+
+QStringList fileWritable(PreflightTarget& target) {
+  return lines(jet::fileWritingDefects(target.destinationPath.toStdString()));
+}
+
+QStringList formatWritten(PreflightTarget& target) { return lines(jet::formatWritingDefects(target.examined())); }
+
+QStringList tablesSound(PreflightTarget& target) {
+  jet::StructureReport report = jet::checkTables(target.examined(), tableNames(target));
+  return lines(report.defects);
+}
+
+QStringList sortOrdersKept(PreflightTarget& target) {
+  return lines(jet::sortOrderDefects(target.examined(), tableNames(target)));
+}
+
+}  // namespace
+
+jet::DatabaseImpl& PreflightTarget::examined() {
+  if (!examined_) examined_ = jet::openDatabaseFile(destinationPath.toStdString(), jet::OpenMode::ReadOnly);
+  return *examined_;
+}
+
+const std::vector<PreflightCheck>& preflightChecks() {
+  static const std::vector<PreflightCheck> checks{
+      {"file and folder writable", fileWritable},
+      {"writer's lock", takeWritersLock},
+      {"file format", formatWritten},
+      {"table structure", tablesSound},
+      {"index sort orders", sortOrdersKept},
+  };
+  return checks;
+}
+
+QString runPreflight(PreflightTarget& target) {
+  QString details;
+  for (const PreflightCheck& check : preflightChecks()) {
+    QStringList defects;
+    try {
+      defects = check.run(target);
+    } catch (const std::exception& e) {
+      defects << QString::fromUtf8(e.what());
+    }
+    if (defects.isEmpty()) continue;
+    constexpr int kShown = 5;
+    const qsizetype more = defects.size() - kShown;
+    if (more > 0) {
+      defects = defects.mid(0, kShown);
+      defects << QStringLiteral("and %1 more").arg(more);
+    }
+    details = QStringLiteral("Destination database \"%1\" cannot be written safely (%2): %3")
+                  .arg(target.destinationPath, QLatin1String(check.name), defects.join(QStringLiteral("; ")));
+    break;
+  }
+  target.examined_.reset();
+  return details;
+}
+
+}  // namespace qar

@@ -42,7 +42,7 @@ void TADOConnection::openFile(jet::OpenMode mode, int timeoutSeconds) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   while (true) {
     try {
-      db_ = jet::Database::open(path, mode);
+      db_ = jet::Database::open(path, mode, timeoutSeconds * 1000);
       ++generation_;
       break;
     } catch (const jet::Error& e) {

@@ -12,14 +12,19 @@ namespace um = format::usagemap;
 
 namespace {
 
-void addBits(const uint8_t* bitmap, size_t bytes, uint64_t firstPage, uint32_t pageCount, std::vector<uint32_t>& out) {
+void addBits(const uint8_t* bitmap, size_t bytes, uint64_t firstPage, uint32_t pageCount, std::vector<uint32_t>& out,
+             uint32_t& pastEnd) {
   for (size_t i = 0; i < bytes; ++i) {
     uint8_t b = bitmap[i];
     if (!b) continue;
     for (int bit = 0; bit < 8; ++bit) {
       if (!(b & (1u << bit))) continue;
       uint64_t page = firstPage + i * 8 + bit;
-      if (page < pageCount) out.push_back(static_cast<uint32_t>(page));
+      if (page < pageCount) {
+        out.push_back(static_cast<uint32_t>(page));
+      } else {
+        ++pastEnd;
+      }
     }
   }
 }
@@ -44,7 +49,8 @@ UsageMapInfo readUsageMap(Pager& pager, Format format, RowRef ref) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(ref.page) + ": usage map row too short");
     }
     info.inlineStart = le32(row + um::kInlineStart);
-    addBits(row + um::kInlineBitmap, slot.size() - um::kInlineBitmap, info.inlineStart, pageCount, info.pages);
+    addBits(row + um::kInlineBitmap, slot.size() - um::kInlineBitmap, info.inlineStart, pageCount, info.pages,
+            info.pastEnd);
   } else if (info.type == um::kReferenceType) {
     size_t pointers = (slot.size() - um::kReferencePages) / um::kReferencePointerSize;
     uint64_t perMapPage = static_cast<uint64_t>(pager.pageSize() - um::kMapPageBitmap) * 8;
@@ -61,7 +67,7 @@ UsageMapInfo readUsageMap(Pager& pager, Format format, RowRef ref) {
                                             std::to_string(bits->bytes[0]));
       }
       addBits(bits->data() + um::kMapPageBitmap, bits->size() - um::kMapPageBitmap, j * perMapPage, pageCount,
-              info.pages);
+              info.pages, info.pastEnd);
     }
   } else {
     throw Error(ErrorKind::Corrupt, "page " + std::to_string(ref.page) + ": unknown usage map type " +

@@ -17,6 +17,7 @@ struct UsageMapInfo {
   uint32_t inlineStart = 0;            // type 0: first page mapped
   std::vector<uint32_t> mapPages;      // type 1: bitmap pages (0 where none)
   std::vector<uint32_t> pages;         // pages in the map, ascending
+  uint32_t pastEnd = 0;                // set bits for pages at or past the end of the file
 };
 
 // Reads the map the reference points to. Pages at or past the end of the file are dropped

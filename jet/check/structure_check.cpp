@@ -37,6 +37,10 @@ struct Checker {
   std::set<uint32_t> freePages;           // free in the database's page map
   std::set<uint32_t> liveLongValuePages;  // long-value pages some row refers to
 
+  // The whole-file check leaves pages mapped past the end to the reader (which skips them);
+  // before a write they are damage.
+  bool pastEndAllowed = true;
+
   void defect(const std::string& s) { report.defects.push_back(s); }
   void drift(const std::string& s) { report.warnings.push_back(s); }
 
@@ -85,6 +89,11 @@ struct Checker {
     std::set<uint32_t> owned;
     try {
       UsageMapInfo map = readUsageMap(pager, format, info.ownedPages);
+      // A page past the end would become the table's the moment the file grows to it.
+      if (map.pastEnd > 0 && !pastEndAllowed) {
+        defect(who + ": its page map lists " + std::to_string(map.pastEnd) + " page" + (map.pastEnd == 1 ? "" : "s") +
+               " past the end of the file");
+      }
       for (uint32_t p : map.mapPages) {
         if (p != 0) claim(p, who + " (page map)");
       }
@@ -375,7 +384,13 @@ StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& ta
     c.defect("the file has " + std::to_string(c.pager.pageCount()) + " pages; a database has at least 3");
     return c.report;
   }
+  c.pastEndAllowed = false;
+  if (c.pager.file().size() % c.pager.pageSize() != 0) {
+    c.defect("the file ends in a partial page: it was cut short");
+  }
   c.readGlobalMap();
+  // The catalog too: every write names its table through it.
+  c.checkTable("MSysObjects", kCatalogPage);
   for (const std::string& name : tables) {
     const CatalogEntry* entry = db.findTable(name);
     if (!entry) {

@@ -45,8 +45,16 @@ void Journal::save(const File& file, uint32_t pageSize, const std::vector<uint32
   // A journal from an earlier flush that was already rolled back may still be there.
   if (exists()) std::remove(path_.c_str());
   auto out = openFile(path_, FileAccess::Create);
-  out->writeAt(0, buf.data(), buf.size());
-  out->sync();
+  try {
+    out->writeAt(0, buf.data(), buf.size());
+    out->sync();
+  } catch (...) {
+    // An unfinished journal guards nothing (the file is untouched yet); it must not make
+    // readers think a flush was cut short.
+    out.reset();
+    std::remove(path_.c_str());
+    throw;
+  }
 }
 
 void Journal::remove() const {

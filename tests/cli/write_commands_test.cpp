@@ -46,9 +46,16 @@ TEST(CliCheck, FindsDamage) {
     auto db = jet::Database::open(path.string());
     definitionPage = static_cast<int32_t>(db->table("HolderCardData").def().definitionPage);
   }
-  // Wrong row count in the definition.
+  // A wrong row count in the definition is drift Access allows: a warning, and the file passes.
   auto bytes = jet::testing::readWholeFile(path);
   bytes[static_cast<size_t>(definitionPage) * 4096 + 16] ^= 0x01;
+  jet::testing::writeWholeFile(path, bytes);
+  CliRun drift = run({"check", path.string()});
+  EXPECT_EQ(drift.status, 0);
+  EXPECT_NE(drift.out.find("warning: table HolderCardData: the definition counts"), std::string::npos) << drift.out;
+  EXPECT_NE(drift.out.find("\nOK: "), std::string::npos) << drift.out;
+  // A definition page that is no definition page is damage.
+  bytes[static_cast<size_t>(definitionPage) * 4096] = 0x01;
   jet::testing::writeWholeFile(path, bytes);
   CliRun r = run({"check", path.string()});
   EXPECT_EQ(r.status, 1);

@@ -2,11 +2,13 @@
 // import (CSV and JSON Lines, all or nothing), and export of what was imported.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
 #include "cli/command.h"
 #include "jet/database.h"
+#include "jet/format/journal_format.h"
 #include "reader_fixtures.h"
 
 namespace qar::cli {
@@ -61,6 +63,67 @@ TEST(CliCheck, FindsDamage) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("HolderCardData"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\nFAIL"), std::string::npos) << r.out;
+}
+
+// A flush cut short: page 5 half-written, its old bytes in the journal. check puts it back
+// (even though it only reads), says so, and finds the file sound.
+TEST(CliCheck, RollsBackAJournalAndSaysSo) {
+  QAR_REQUIRE_FIXTURES();
+  namespace fj = jet::format::journal;
+  jet::testing::TempDir dir;
+  auto path = dir.copy(jet::testing::fixture("qar26m/basic/destination.mdb"));
+  const auto original = jet::testing::readWholeFile(path);
+  const uint32_t page = 5, pageSize = 4096;
+  std::vector<uint8_t> journal(fj::journalSize(pageSize, 1));
+  auto put = [&](size_t at, uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) journal[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(fj::kHeaderMagic, fj::kMagic, 4);
+  put(fj::kHeaderPageSize, pageSize, 4);
+  put(fj::kHeaderOldSize, original.size(), 8);
+  put(fj::kHeaderCount, 1, 4);
+  put(fj::kHeaderSize + fj::kEntryPage, page, 4);
+  std::copy(original.begin() + page * pageSize, original.begin() + (page + 1) * pageSize,
+            journal.begin() + fj::kHeaderSize + fj::kEntryBytes);
+  const size_t trailer = journal.size() - fj::kTrailerSize;
+  put(trailer + fj::kTrailerMagic, fj::kMagic, 4);
+  put(trailer + fj::kTrailerCount, 1, 4);
+  jet::testing::writeWholeFile(path.string() + "-journal", journal);
+  auto torn = original;
+  std::fill(torn.begin() + page * pageSize + 100, torn.begin() + (page + 1) * pageSize, uint8_t{0xA5});
+  torn.resize(torn.size() + pageSize);  // and a page appended
+  jet::testing::writeWholeFile(path, torn);
+
+  CliRun r = run({"check", path.string()});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("journal " + path.string() + "-journal was rolled back"), std::string::npos) << r.out;
+  EXPECT_EQ(jet::testing::readWholeFile(path), original);
+  EXPECT_FALSE(std::filesystem::exists(path.string() + "-journal"));
+  EXPECT_EQ(run({"check", path.string()}).out.find("journal"), std::string::npos);
+}
+
+// import and create-table check the file first: a damaged one is refused before any write.
+TEST(CliWriteGuard, ADamagedFileIsRefusedUnchanged) {
+  QAR_REQUIRE_FIXTURES();
+  jet::testing::TempDir dir;
+  auto path = dir.copy(jet::testing::fixture("qar26m/basic/destination.mdb"));
+  uint32_t firstPage = 0;
+  {
+    auto db = jet::Database::open(path.string());
+    auto cursor = db->table("HolderCardData").scan();
+    ASSERT_TRUE(cursor.next());
+    firstPage = cursor.id().page;
+  }
+  auto bytes = jet::testing::readWholeFile(path);
+  bytes[static_cast<size_t>(firstPage) * 4096 + 4] ^= 0x40;  // the data page's owner
+  jet::testing::writeWholeFile(path, bytes);
+  CliRun import = run({"import", path.string(), "HolderCardData"}, "");
+  EXPECT_EQ(import.status, 1);
+  EXPECT_NE(import.err.find("cannot be written safely: table HolderCardData"), std::string::npos) << import.err;
+  CliRun create = run({"create-table", path.string(), "Extra", "ID:Long"});
+  EXPECT_EQ(create.status, 1);
+  EXPECT_NE(create.err.find("cannot be written safely"), std::string::npos) << create.err;
+  EXPECT_EQ(jet::testing::readWholeFile(path), bytes);
 }
 
 TEST(CliCreate, MakesANewDatabaseOnceAndRefusesAnExistingFile) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "jet/check/structure_check.h"
+#include "jet/check/write_fitness.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/index/index_lookup.h"
@@ -151,6 +152,23 @@ TEST_F(IndexCheckTest, AHugeRowCountInTheDefinitionIsReportedNotAllocated) {
   jet::testing::writeWholeFile(path_, bytes);
   const std::string found = defects();
   EXPECT_NE(found.find("the definition counts 4294967295 rows, the pages hold 600"), std::string::npos) << found;
+}
+
+// An index whose text sort order the engine cannot encode makes the table unfit for writing:
+// the check before a write names the index, the table and the sort order.
+TEST_F(IndexCheckTest, ASortOrderTheEngineCannotKeepMakesTheTableUnfitForWriting) {
+  auto db = jet::openDatabaseFile(path_, jet::OpenMode::ReadOnly);
+  EXPECT_TRUE(jet::sortOrderDefects(*db, {"Cards"}).empty());
+  EXPECT_TRUE(jet::checkFitForWriting(*db, {"Cards"}).ok());
+  for (jet::Column& c : db->table(*db->findTable("Cards")).info.def.columns) {
+    if (c.kind == jet::ColumnKind::Text) c.sortOrder.id = 0x0411;  // Japanese
+  }
+  const std::vector<std::string> defects = jet::sortOrderDefects(*db, {"Cards", "NoSuchTable"});
+  ASSERT_EQ(defects.size(), 2u);
+  EXPECT_NE(defects[0].find("of table Cards cannot be written: column CardNo uses the text sort order"),
+            std::string::npos)
+      << defects[0];
+  EXPECT_FALSE(jet::checkFitForWriting(*db, {"Cards"}).ok());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Page cache with least-recently-used eviction of clean pages and dirty-page write-back.
+// Page cache with least-recently-used eviction of clean pages, journalled dirty-page
+// write-back under the exclusive flush lock, and readers' scopes under the shared one.
 #include "jet/pager/pager.h"
 
 #include <iterator>
@@ -173,10 +174,6 @@ void Pager::discard() {
   dirty_.clear();
   pageCount_ = filePages_;
 }
-
-}  // namespace jet
-
-namespace jet {
 
 Pager::ReadScope::ReadScope(Pager& pager) {
   if (pager.file_.writable()) return;

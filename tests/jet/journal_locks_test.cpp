@@ -30,11 +30,11 @@ constexpr int kRowsPerRound = 40;
 // A database with one indexed table whose rows come in rounds of kRowsPerRound.
 void makeDatabase(const std::string& path) {
   auto db = jet::Database::create(path);
-  jet::TableSpec spec;
-  spec.name = "Rounds";
-  spec.columns = {{"Round", jet::ColumnKind::Long}, {"Seq", jet::ColumnKind::Long}, {"Note", jet::ColumnKind::Text, 120}};
-  spec.indexes = {{"PrimaryKey", {"Round", "Seq"}, true, true, false}, {"ByNote", {"Note"}, false, false, false}};
-  db->createTable(spec);
+  jet::TableSpec blueprint;
+  blueprint.name = "Rounds";
+  blueprint.columns = {{"Round", jet::ColumnKind::Long}, {"Seq", jet::ColumnKind::Long}, {"Note", jet::ColumnKind::Text, 120}};
+  blueprint.indexes = {{"PrimaryKey", {"Round", "Seq"}, true, true, false}, {"ByNote", {"Note"}, false, false, false}};
+  db->createTable(blueprint);
   db->close();
 }
 

@@ -3,10 +3,13 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 #include "data/connection.h"
 #include "data/query.h"
 #include "engine/backup.h"
 #include "engine/catalogue.h"
+#include "engine/preflight_keys.h"
 #include "engine/query_routines.h"
 #include "engine/selection.h"
 #include "engine/transfer.h"
@@ -98,6 +101,21 @@ RunOutcome CopyRun::run(const QString& sourcePath, const QString& destinationPat
   }
   try {
     adcTo_->setConnected(true);
+  } catch (const std::exception& e) {
+    fail(outcome, RunFailure::DestinationConnect,
+         QStringLiteral("Destination database \"%1\": %2").arg(destinationPath, messageOf(e)));
+    return outcome;
+  }
+
+  // Before the backup and any write: every key the run would write can be built.
+  try {
+    const int count = std::clamp(SelectedCount, 0, MaxSelectedTables);
+    const std::vector<QString> tables(SelectedTables.begin() + 1, SelectedTables.begin() + 1 + count);
+    if (auto refusal = checkProvenKeys(*adcFrom_, *adcTo_, tables)) {
+      fail(outcome, RunFailure::DestinationConnect,
+           QStringLiteral("Destination database \"%1\": %2").arg(destinationPath, *refusal));
+      return outcome;
+    }
   } catch (const std::exception& e) {
     fail(outcome, RunFailure::DestinationConnect,
          QStringLiteral("Destination database \"%1\": %2").arg(destinationPath, messageOf(e)));

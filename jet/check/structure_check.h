@@ -3,7 +3,8 @@
 // long values that resolve, index trees in order, and every index holding one entry per row
 // that belongs in it (rows whose key columns are all Null stay out of an index that ignores
 // Nulls) - where the engine can build the index's keys, exactly the entries the rows give.
-// One line per defect.
+// In a sort order whose keys are proven only for some characters, the entries of rows with
+// other characters cannot be verified: they are counted, not reported. One line per defect.
 #pragma once
 
 #include <string>
@@ -18,6 +19,9 @@ struct StructureReport {
   uint32_t pages = 0;
   uint32_t tables = 0;  // system tables included
   uint64_t rows = 0;
+  // Index entries whose keys the engine cannot build (sort orders it does not know, or
+  // characters unproven in the index's sort order), so not compared with their rows.
+  uint64_t unverifiedEntries = 0;
   bool ok() const { return defects.empty(); }
 };
 

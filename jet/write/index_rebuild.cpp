@@ -37,6 +37,7 @@ IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder&
   }
   keyColumns_.assign(info_.def.columns.size(), false);
   for (const IndexState& s : states_) {
+    if (s.encoder.provenOnly()) provenOnly_ = true;
     for (int position : s.encoder.rowPositions()) {
       if (position >= 0 && static_cast<size_t>(position) < keyColumns_.size()) keyColumns_[position] = true;
     }
@@ -57,6 +58,46 @@ void IndexRebuild::requireRebuildable() const {
   }
 }
 
+std::string IndexRebuild::unprovenReason(const Row& row) const {
+  for (const IndexState& s : states_) {
+    try {
+      s.encoder.requireProvenRow(row);
+    } catch (const Error& e) {
+      return e.what();
+    }
+  }
+  return {};
+}
+
+void IndexRebuild::requireProvenRow(const Row& row) const {
+  if (!provenOnly_) return;
+  for (const IndexState& s : states_) s.encoder.requireProvenRow(row);
+}
+
+void IndexRebuild::requireProvenTable(const Row* leaving) {
+  if (!provenOnly_) return;
+  if (!unprovenRows_) {
+    // Rows Access wrote may hold keys the engine cannot build: counted once, then kept.
+    uint64_t count = 0;
+    TableScanner scanner(ctx_.pager(), info_);
+    RowBytes bytes;
+    Row row;
+    while (scanner.next(bytes)) {
+      decoder_.decode(bytes.data, bytes.size, bytes.id, row, keyColumns_);
+      std::string reason = unprovenReason(row);
+      if (reason.empty()) continue;
+      if (count++ == 0) firstUnproven_ = std::move(reason);
+    }
+    unprovenRows_ = count;
+  }
+  uint64_t remaining = *unprovenRows_;
+  if (leaving && remaining > 0 && !unprovenReason(*leaving).empty()) --remaining;
+  if (remaining == 0) return;
+  throw Error(ErrorKind::Unsupported, "table " + info_.def.name + " holds " + std::to_string(remaining) +
+                                          " row(s) whose index keys the engine cannot build, so its indexes "
+                                          "cannot be rewritten; the first: " + firstUnproven_);
+}
+
 IndexKeySet& IndexRebuild::keysOf(IndexState& state) {
   if (state.keys) return *state.keys;
   IndexKeySet keys;
@@ -67,6 +108,8 @@ IndexKeySet& IndexRebuild::keysOf(IndexState& state) {
   KeyBytes key;  // the callers' key is in key_
   while (scanner.next(bytes)) {
     decoder_.decode(bytes.data, bytes.size, bytes.id, row, keyColumns_);
+    // A row whose key cannot be built is on its way out (requireProvenTable let it pass).
+    if (provenOnly_ && !unprovenReason(row).empty()) continue;
     if (uniqueKey(state, row, key)) keys.insert(key);
   }
   state.keys = std::move(keys);
@@ -87,6 +130,8 @@ void IndexRebuild::refuseDuplicate(const IndexState& state) const {
 
 void IndexRebuild::checkInsert(const Row& row) {
   requireRebuildable();
+  requireProvenRow(row);
+  requireProvenTable(nullptr);
   for (IndexState& s : states_) {
     if (uniqueKey(s, row, key_) && keysOf(s).contains(key_)) refuseDuplicate(s);
   }
@@ -94,6 +139,14 @@ void IndexRebuild::checkInsert(const Row& row) {
 
 void IndexRebuild::checkUpdate(RowId, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
+  if (provenOnly_) {
+    bool rewrites = false;
+    for (const IndexState& s : states_) rewrites = rewrites || keyChanged(s, oldRow, newRow);
+    if (rewrites) {
+      requireProvenRow(newRow);
+      requireProvenTable(&oldRow);
+    }
+  }
   for (IndexState& s : states_) {
     if (!keyChanged(s, oldRow, newRow) || !uniqueKey(s, newRow, key_)) continue;
     if (uniqueKey(s, oldRow, otherKey_) && otherKey_ == key_) continue;  // the row keeps its own key
@@ -124,6 +177,9 @@ void IndexRebuild::onInsert(RowId, const Row& row) {
 
 void IndexRebuild::onUpdate(RowId, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
+  bool rewrites = false;
+  for (const IndexState& s : states_) rewrites = rewrites || keyChanged(s, oldRow, newRow);
+  if (rewrites) forgetUnproven(oldRow);
   // An updated row keeps its id (a row that outgrows its place is reached through a forward
   // pointer left there), so only an index whose columns changed has an entry to change.
   for (IndexState& s : states_) {
@@ -136,8 +192,24 @@ void IndexRebuild::onUpdate(RowId, const Row& oldRow, const Row& newRow) {
 
 void IndexRebuild::onRemove(RowId, const Row& oldRow) {
   requireRebuildable();
+  if (provenOnly_ && !unprovenRows_) {
+    // Counted now, with the row already taken out; the count goes if the removal is undone.
+    ctx_.onRollback([this] { unprovenRows_.reset(); });
+    requireProvenTable(nullptr);
+  } else {
+    requireProvenTable(&oldRow);
+    forgetUnproven(oldRow);
+  }
   for (IndexState& s : states_) removeKey(s, oldRow);
   dirty_ = true;
+}
+
+void IndexRebuild::forgetUnproven(const Row& leaving) {
+  if (!provenOnly_ || !unprovenRows_ || *unprovenRows_ == 0 || unprovenReason(leaving).empty()) return;
+  --*unprovenRows_;
+  ctx_.onRollback([this] {
+    if (unprovenRows_) ++*unprovenRows_;
+  });
 }
 
 void IndexRebuild::rebuild() {

@@ -2,7 +2,10 @@
 // from the table's rows, sorted by their encoded keys, over as many pages as it needs.
 // Unique indexes refuse a duplicate key before anything is written, through an in-memory
 // hash set of their keys (read from the rows on first use). A text index in a sort order the
-// key encoder does not know refuses every write with an error naming the order.
+// key encoder does not know refuses every write with an error naming the order. In a sort
+// order whose keys are proven only for some characters, a row with another character in a
+// key is refused before anything is written, and so is every change that would rewrite an
+// index while the table holds such a row.
 #pragma once
 
 #include <memory>
@@ -51,6 +54,14 @@ class IndexRebuild : public IndexMaintainer {
   void refuseDuplicate(const IndexState& state) const;
   void addKey(IndexState& state, const Row& row);
   void removeKey(IndexState& state, const Row& row);
+  // Refuses when a key of the row holds a character the encoder cannot build.
+  void requireProvenRow(const Row& row) const;
+  // Refuses when rows other than `leaving` hold such keys (the indexes could not be rewritten).
+  void requireProvenTable(const Row* leaving);
+  // The row leaves the table (removed, or its keys changed): one fewer row to refuse for.
+  void forgetUnproven(const Row& leaving);
+  // The refusal message for the row, or empty when every key of it can be built.
+  std::string unprovenReason(const Row& row) const;
   // Whether the rows differ in a column of the index (only then can its entry change).
   static bool keyChanged(const IndexState& state, const Row& oldRow, const Row& newRow);
 
@@ -60,6 +71,9 @@ class IndexRebuild : public IndexMaintainer {
   std::vector<IndexState> states_;
   std::vector<bool> keyColumns_;  // the columns some index reads: the only ones decoded for keys
   bool dirty_ = false;
+  bool provenOnly_ = false;  // some index builds text keys for proven characters only
+  std::optional<uint64_t> unprovenRows_;  // rows whose keys cannot be built, once counted
+  std::string firstUnproven_;
   KeyBytes key_, otherKey_;  // reused from write to write
 };
 

@@ -1,0 +1,84 @@
+// Conversions into a destination whose text columns carry the Chinese (PRC) sort order: keys
+// of printable ASCII convert all eighteen tables with every index exact; a source key the
+// engine cannot build there stops the run before the backup and before any write.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "cli/sample_pair.h"
+#include "engine/catalogue.h"
+#include "jet/check/structure_check.h"
+#include "jet/database_impl.h"
+#include "jet/io/file.h"
+#include "support/engine_test_support.h"
+
+namespace qar::test {
+namespace {
+
+constexpr jet::SortOrder kChinese{2052, 0};
+
+QStringList allTables() {
+  QStringList names;
+  for (const CatalogueEntry& entry : TableCatalogue) names << QString::fromLatin1(entry.name);
+  return names;
+}
+
+jet::StructureReport check(const std::string& path) {
+  auto db = jet::openDatabaseImpl(jet::openFile(path, jet::FileAccess::ReadOnly), path, jet::OpenMode::ReadOnly);
+  return jet::checkStructure(*db);
+}
+
+TEST(SortOrderRun, AsciiKeysConvertAllEighteenTables) {
+  QTemporaryDir dir;
+  const cli::SamplePair pair = cli::makeSamplePair(dir.filePath("pair").toStdString(), kChinese);
+  {
+    auto db = jet::Database::open(pair.destination);
+    const jet::TableDef& def = db->table("DepartmentData").def();
+    ASSERT_EQ(def.columns[0].sortOrder, kChinese);
+    ASSERT_FALSE(def.indexes.empty()) << "the sample destination lost its keys";
+  }
+  RecordingObserver observer;
+  const RunOutcome outcome =
+      convert(QString::fromStdString(pair.source), QString::fromStdString(pair.destination), allTables(), observer);
+  ASSERT_EQ(outcome.status, RunStatus::Completed) << outcome.errorDetails.toStdString();
+  EXPECT_EQ(observer.tablesDone.size(), 18);
+  const jet::StructureReport report = check(pair.destination);
+  EXPECT_TRUE(report.ok()) << (report.defects.empty() ? "" : report.defects[0]);
+  EXPECT_EQ(report.unverifiedEntries, 0u);
+  EXPECT_EQ(readRows(QString::fromStdString(pair.destination), "CRFlowData"),
+            readRows(QString::fromStdString(pair.source), "CRFlowData"));
+}
+
+TEST(SortOrderRun, AnIdeographInAMergeKeyIsRefusedBeforeAnythingIsWritten) {
+  QTemporaryDir dir;
+  const cli::SamplePair pair = cli::makeSamplePair(dir.filePath("pair").toStdString(), kChinese);
+  uint32_t records = 0;
+  {
+    auto db = jet::Database::open(pair.source, jet::OpenMode::ReadWrite);
+    jet::Table departments = db->table("DepartmentData");
+    jet::Row row{std::string("D部门"), std::string("Sales"), jet::Null{}, std::string("new")};
+    departments.insert(row);
+    records = departments.rowCount();
+    db->close();
+  }
+  const QString destination = QString::fromStdString(pair.destination);
+  const QByteArray before = fileBytes(destination);
+  RecordingObserver observer;
+  const RunOutcome outcome = convert(QString::fromStdString(pair.source), destination, allTables(), observer);
+  ASSERT_EQ(outcome.status, RunStatus::Failed);
+  EXPECT_EQ(outcome.failure, RunFailure::DestinationConnect);
+  ASSERT_EQ(observer.boxes.size(), 1u);
+  EXPECT_EQ(observer.boxes[0].text, QStringLiteral("Destination Database Connect failure!"));
+  const QString details = observer.boxes[0].details;
+  for (const QString& part : {QStringLiteral("Table DepartmentData, record %1, column DepartmentID").arg(records),
+                              QStringLiteral("U+90E8 '部'"), QStringLiteral("\"D部门\"")}) {
+    EXPECT_TRUE(details.contains(part)) << details.toStdString() << "\nlacks: " << part.toStdString();
+  }
+  EXPECT_TRUE(observer.tablesStarted.isEmpty());
+  EXPECT_TRUE(outcome.backupPath.isEmpty());
+  EXPECT_EQ(fileBytes(destination), before);
+  EXPECT_TRUE(QDir(dir.filePath("pair")).entryList({"*backup*"}, QDir::Files).isEmpty());
+}
+
+}  // namespace
+}  // namespace qar::test

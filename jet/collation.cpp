@@ -27,7 +27,7 @@ std::string textSortKey(std::string_view utf8) {
 
 std::string textSortKey(std::string_view utf8, SortOrder order) {
   constexpr uint16_t kGeneral = 1033;
-  if (order.id == kGeneral) return textSortKey(utf8);
+  if (order.id == kGeneral || order.id == 0) return textSortKey(utf8);  // 0: none given
   // Tags keep the two kinds of key apart.
   if (provenSortOrder(order) && !firstUnprovenCharacter(order, utf8)) return '\x01' + textSortKey(utf8);
   std::string key = "\x02";

@@ -15,8 +15,8 @@ namespace jet {
 std::string textSortKey(std::string_view utf8);
 
 // The key a text is searched by in a column of this sort order; equal keys mean equal texts
-// for that column (keys of different sort orders are not comparable). General (1033): the
-// key above. Another order: the General key when every character of the text is proven for
+// for that column (keys of different sort orders are not comparable). General (1033), or
+// no order given (0): the key above. Another order: the General key when every character of the text is proven for
 // the order (jet/index/proven_sort_orders.h), as the order's index would hold it; otherwise
 // the text itself with only ASCII letters' case ignored, so a search for text the engine
 // cannot key never matches a text that differs from it in anything but ASCII case.

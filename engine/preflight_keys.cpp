@@ -90,6 +90,22 @@ std::optional<QString> checkSourceRecords(data::TADOConnection& source, const QS
   return std::nullopt;
 }
 
+// An index the engine cannot write at all (a sort order with nothing proven): refused when the
+// run would change the table (records to write, or rows a replacement would delete).
+std::optional<QString> unwritableIndex(data::TADOConnection& source, const QString& name, const jet::Table& table,
+                                       jet::Format format) {
+  for (const jet::Index& index : table.def().indexes) {
+    const jet::KeyEncoder encoder(table.def(), index, format);
+    if (encoder.writable()) continue;
+    jet::Database& from = source.readDatabase();
+    const std::string tableName = name.toStdString();
+    const bool writes = from.hasTable(tableName) && from.table(tableName).rowCount() > 0;
+    const bool deletes = strategyFor(name) == TransferStrategy::ReplaceAll && table.rowCount() > 0;
+    if (writes || deletes) return QStringLiteral("Table %1: %2").arg(name, QString::fromStdString(encoder.unsupportedReason()));
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<QString> checkProvenKeys(data::TADOConnection& source, data::TADOConnection& destination,
@@ -99,6 +115,7 @@ std::optional<QString> checkProvenKeys(data::TADOConnection& source, data::TADOC
     const std::string tableName = name.toStdString();
     if (!db.hasTable(tableName)) continue;
     const jet::Table table = db.table(tableName);
+    if (auto refusal = unwritableIndex(source, name, table, db.format())) return refusal;
     const std::set<int> columns = provenOnlyColumns(table.def(), db.format());
     if (columns.empty()) continue;
     if (auto bad = checkDestinationRows(table, columns)) return bad;

@@ -80,5 +80,30 @@ TEST(SortOrderRun, AnIdeographInAMergeKeyIsRefusedBeforeAnythingIsWritten) {
   EXPECT_TRUE(QDir(dir.filePath("pair")).entryList({"*backup*"}, QDir::Files).isEmpty());
 }
 
+// A destination index in an order with nothing proven (Korean) takes no write: the run says
+// so up front instead of failing at the table's first record.
+TEST(SortOrderRun, AnIndexInAnUnprovenOrderIsRefusedUpFront) {
+  QTemporaryDir dir;
+  auto spec = [](jet::SortOrder order) {
+    jet::TableSpec t{"IOData", {{"IONo", jet::ColumnKind::Long}, {"IOName", jet::ColumnKind::Text, 30}},
+                     {{"ByName", {"IOName"}}}};
+    t.columns[1].sortOrder = order;
+    return t;
+  };
+  const QString source = dir.filePath("source.mdb");
+  const QString destination = dir.filePath("destination.mdb");
+  QAR_BUILD_OR_SKIP(source, TableData{spec({1033, 0}), {{int32_t(1), std::string("a")}}});
+  QAR_BUILD_OR_SKIP(destination, TableData{spec({1042, 0}), {}});
+  const QByteArray before = fileBytes(destination);
+  RecordingObserver observer;
+  const RunOutcome outcome = convert(source, destination, {QStringLiteral("IOData")}, observer);
+  EXPECT_EQ(outcome.failure, RunFailure::DestinationConnect);
+  ASSERT_EQ(observer.boxes.size(), 1u);
+  EXPECT_TRUE(observer.boxes[0].details.contains(QStringLiteral("Table IOData: index ByName of table IOData")))
+      << observer.boxes[0].details.toStdString();
+  EXPECT_TRUE(observer.boxes[0].details.contains(QStringLiteral("(1042, version 0)")));
+  EXPECT_EQ(fileBytes(destination), before);
+}
+
 }  // namespace
 }  // namespace qar::test

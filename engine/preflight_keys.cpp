@@ -43,25 +43,6 @@ std::optional<QString> offence(const jet::Column& column, const std::string& utf
   return std::nullopt;
 }
 
-std::optional<QString> checkDestinationRows(const jet::Table& table, const std::set<int>& columns) {
-  const jet::TableDef& def = table.def();
-  jet::RowCursor cursor = table.scan();
-  for (int record = 1; cursor.next(); ++record) {
-    const jet::Row& row = cursor.values();
-    for (int c : columns) {
-      if (static_cast<size_t>(c) >= row.size()) continue;
-      const auto* text = std::get_if<std::string>(&row[static_cast<size_t>(c)]);
-      if (!text) continue;
-      const QString where = QStringLiteral("Table %1, destination record %2, column %3")
-                                .arg(QString::fromStdString(def.name))
-                                .arg(record)
-                                .arg(QString::fromStdString(def.columns[static_cast<size_t>(c)].name));
-      if (auto bad = offence(def.columns[static_cast<size_t>(c)], *text, where)) return bad;
-    }
-  }
-  return std::nullopt;
-}
-
 std::optional<QString> checkSourceRecords(data::TADOConnection& source, const QString& name, const jet::TableDef& def,
                                           const std::set<int>& columns) {
   data::TADOQuery query;
@@ -118,7 +99,6 @@ std::optional<QString> checkProvenKeys(data::TADOConnection& source, data::TADOC
     if (auto refusal = unwritableIndex(source, name, table, db.format())) return refusal;
     const std::set<int> columns = provenOnlyColumns(table.def(), db.format());
     if (columns.empty()) continue;
-    if (auto bad = checkDestinationRows(table, columns)) return bad;
     if (auto bad = checkSourceRecords(source, name, table.def(), columns)) return bad;
   }
   return std::nullopt;

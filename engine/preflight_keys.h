@@ -18,12 +18,12 @@ namespace qar {
 // For each table (destination column positions paired with the source's as the table's
 // strategy pairs them), checks the key columns of the destination's indexes whose text keys
 // are proven only for some characters: the values of the source records the strategy would
-// write (read through "Select * From" queries of its own on source), and the destination's
-// own rows (the indexes are rewritten from every row). A destination index the engine cannot
-// write at all refuses a table the run would change. Tables missing on either side are
-// left to the run, which reports them. Returns the first offence as text naming the table,
-// the record (source, or destination), the column, the value and the character; nothing
-// when every key can be built. Reads only; raises what the connections raise.
+// write (read through a "Select * From" query of its own on source). The destination's own
+// rows keep their entries, whatever their keys. A destination index the engine cannot write
+// at all refuses a table the run would change. Tables missing on either side are left to
+// the run, which reports them. Returns the first offence as text naming the table, the
+// source record, the column, the value and the character; nothing when every key can be
+// built. Reads only; raises what the connections raise.
 std::optional<QString> checkProvenKeys(data::TADOConnection& source, data::TADOConnection& destination,
                                        const std::vector<QString>& tables);
 

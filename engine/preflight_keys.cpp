@@ -1,5 +1,5 @@
-// Source records and destination rows against the characters the destination's index sort
-// orders can take (see preflight_keys.h).
+// Source records against the characters the destination's index sort orders can take (see
+// preflight_keys.h).
 #include "engine/preflight_keys.h"
 
 #include <set>

@@ -72,11 +72,24 @@ std::optional<UnprovenCharacter> firstUnprovenCharacter(SortOrder order, std::st
   if (order.id == kGeneralLocale) return std::nullopt;
   const ProvenSortOrder* proven = provenSortOrder(order);
   size_t units = 0;
-  for (size_t i = 0; i < utf8.size() && units < kMaxTextKeyUnits;) {
-    const auto cp = nextCodePoint(utf8, i);
-    if (!cp) return std::nullopt;
-    units += *cp >= 0x10000 ? 2 : 1;
-    if (!proven || *cp < proven->firstProven || *cp > proven->lastProven) return UnprovenCharacter{*cp};
+  if (!proven) {
+    size_t i = 0;
+    const auto cp = utf8.empty() ? std::nullopt : nextCodePoint(utf8, i);
+    return cp ? std::optional<UnprovenCharacter>(UnprovenCharacter{*cp}) : std::nullopt;
+  }
+  const size_t n = utf8.size();
+  for (size_t i = 0; i < n && units < kMaxTextKeyUnits;) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    char32_t cp = b;
+    if (b < 0x80) {
+      ++i;  // the usual case, without the decoder
+    } else {
+      const auto decoded = nextCodePoint(utf8, i);
+      if (!decoded) return std::nullopt;
+      cp = *decoded;
+    }
+    units += cp >= 0x10000 ? 2 : 1;
+    if (cp < proven->firstProven || cp > proven->lastProven) return UnprovenCharacter{cp};
   }
   return std::nullopt;
 }

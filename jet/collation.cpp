@@ -30,6 +30,8 @@ std::string textSortKey(std::string_view utf8, SortOrder order) {
   if (order.id == kGeneral || order.id == 0) return textSortKey(utf8);  // 0: none given
   // Tags keep the two kinds of key apart.
   if (provenSortOrder(order) && !firstUnprovenCharacter(order, utf8)) return '\x01' + textSortKey(utf8);
+  // Trailing blanks are dropped, as every index key drops them.
+  while (!utf8.empty() && utf8.back() == ' ') utf8.remove_suffix(1);
   std::string key = "\x02";
   key.reserve(utf8.size() + 1);
   for (char c : utf8) key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);

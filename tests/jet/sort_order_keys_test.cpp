@@ -10,11 +10,8 @@
 
 #include "jet/collation.h"
 #include "jet/database.h"
-#include "jet/database_impl.h"
 #include "jet/error.h"
-#include "jet/format/table_def.h"
 #include "jet/index/proven_sort_orders.h"
-#include "jet/io/file.h"
 #include "reader_fixtures.h"
 #include "write_testing.h"
 
@@ -37,34 +34,6 @@ jet::TableSpec cardsSpec(jet::SortOrder order) {
 
 jet::Row card(int32_t no, jet::Value code, std::string holder, std::string note = "") {
   return {no, std::move(code), std::move(holder), std::move(note)};
-}
-
-// Rewrites the sort order of every Text and Memo column of the file's user tables, as a copy
-// relabelled by hand would be.
-void relabel(const fs::path& path, jet::SortOrder order) {
-  namespace td = jet::format::tabledef;
-  std::vector<std::pair<uint64_t, uint8_t>> patches;
-  {
-    auto db = jet::openDatabaseImpl(jet::openFile(path.string(), jet::FileAccess::ReadOnly), path.string(),
-                                    jet::OpenMode::ReadOnly);
-    for (const jet::CatalogEntry& entry : db->userTables()) {
-      const jet::TableInfo& info = db->table(entry).info;
-      for (size_t i = 0; i < info.def.columns.size(); ++i) {
-        const jet::ColumnKind kind = info.def.columns[i].kind;
-        if (kind != jet::ColumnKind::Text && kind != jet::ColumnKind::Memo) continue;
-        auto at = [&](uint32_t offset) {
-          const auto loc = info.locate(info.storage[i].descriptorOffset + offset, 4096);
-          return uint64_t{loc.page} * 4096 + loc.offset;
-        };
-        patches.emplace_back(at(td::kColumnJet4.sortOrder), static_cast<uint8_t>(order.id & 0xFF));
-        patches.emplace_back(at(td::kColumnJet4.sortOrder + 1), static_cast<uint8_t>(order.id >> 8));
-        patches.emplace_back(at(td::kColumnJet4.sortVersion), order.version);
-      }
-    }
-  }
-  auto bytes = jet::testing::readWholeFile(path);
-  for (auto [offset, value] : patches) bytes.at(offset) = value;
-  jet::testing::writeWholeFile(path, bytes);
 }
 
 void expectSound(const fs::path& path, uint64_t unverified = 0) {
@@ -161,7 +130,7 @@ TEST_P(ProvenSortOrderTest, RandomWritesKeepTheIndexesInStep) {
   expectSound(path_);
   TempDir other;
   const fs::path general = other.copy(path_);
-  relabel(general, kGeneral);
+  jet::testing::relabelTextSortOrders(general, kGeneral);
   expectSound(general);
   if (jet::testing::haveMdbTools()) {
     const std::string out = jet::testing::mdbExport(path_, "Cards");
@@ -231,7 +200,7 @@ TEST_P(ProvenSortOrderTest, RowsWithUnprovenKeysAlreadyThere) {
     }
     db->close();
   }
-  relabel(path_, order());
+  jet::testing::relabelTextSortOrders(path_, order());
   expectSound(path_, 2);
   {
     auto db = jet::Database::open(path_.string(), jet::OpenMode::ReadWrite);
@@ -267,7 +236,7 @@ TEST_P(ProvenSortOrderTest, RowsWithUnprovenKeysAlreadyThere) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 5) << out;
     EXPECT_NE(out.find("中文"), std::string::npos) << out;
   }
-  relabel(path_, kGeneral);
+  jet::testing::relabelTextSortOrders(path_, kGeneral);
   expectSound(path_);
 }
 

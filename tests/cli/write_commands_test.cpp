@@ -204,10 +204,10 @@ TEST(CliImport, KeysInAnotherSortOrderAllOrNothing) {
   const std::string path = (dir.path() / "cards.mdb").string();
   {
     auto db = jet::Database::create(path);
-    jet::TableSpec spec{"Cards", {{"CardNo", jet::ColumnKind::Text, 20}, {"Note", jet::ColumnKind::Text, 20}},
+    jet::TableSpec blueprint{"Cards", {{"CardNo", jet::ColumnKind::Text, 20}, {"Note", jet::ColumnKind::Text, 20}},
                         {{"CardKey", {"CardNo"}, false, true}}};
-    for (auto& c : spec.columns) c.sortOrder = jet::SortOrder{2052, 0};
-    jet::Table table = db->createTable(spec);
+    for (auto& c : blueprint.columns) c.sortOrder = jet::SortOrder{2052, 0};
+    jet::Table table = db->createTable(blueprint);
     jet::Row row{std::string("A1"), std::string("first")};
     table.insert(row);
     db->close();

@@ -102,7 +102,7 @@ TEST(SortOrderRun, AnIdeographInAMergeKeyIsRefusedBeforeAnythingIsWritten) {
 // so up front instead of failing at the table's first record.
 TEST(SortOrderRun, AnIndexInAnUnprovenOrderIsRefusedUpFront) {
   QTemporaryDir dir;
-  auto spec = [](jet::SortOrder order) {
+  auto blueprint = [](jet::SortOrder order) {
     jet::TableSpec t{"IOData", {{"IONo", jet::ColumnKind::Long}, {"IOName", jet::ColumnKind::Text, 30}},
                      {{"ByName", {"IOName"}}}};
     t.columns[1].sortOrder = order;
@@ -110,8 +110,8 @@ TEST(SortOrderRun, AnIndexInAnUnprovenOrderIsRefusedUpFront) {
   };
   const QString source = dir.filePath("source.mdb");
   const QString destination = dir.filePath("destination.mdb");
-  QAR_BUILD_OR_SKIP(source, TableData{spec({1033, 0}), {{int32_t(1), std::string("a")}}});
-  QAR_BUILD_OR_SKIP(destination, TableData{spec({1042, 0}), {}});
+  QAR_BUILD_OR_SKIP(source, TableData{blueprint({1033, 0}), {{int32_t(1), std::string("a")}}});
+  QAR_BUILD_OR_SKIP(destination, TableData{blueprint({1042, 0}), {}});
   const QByteArray before = fileBytes(destination);
   RecordingObserver observer;
   const RunOutcome outcome = convert(source, destination, {QStringLiteral("IOData")}, observer);

@@ -23,13 +23,13 @@ using jet::testing::TempDir;
 constexpr jet::SortOrder kGeneral{1033, 0};
 
 jet::TableSpec cardsSpec(jet::SortOrder order) {
-  jet::TableSpec spec{"Cards",
+  jet::TableSpec blueprint{"Cards",
                       {{"No", jet::ColumnKind::Long}, {"Code", jet::ColumnKind::Text, 12},
                        {"Holder", jet::ColumnKind::Text, 30}, {"Note", jet::ColumnKind::Text, 30}},
                       {{"PrimaryKey", {"No"}, true, true}, {"CodeKey", {"Code"}, false, true},
                        {"ByHolder", {"-Holder", "No"}}}};
-  for (auto& c : spec.columns) c.sortOrder = order;
-  return spec;
+  for (auto& c : blueprint.columns) c.sortOrder = order;
+  return blueprint;
 }
 
 jet::Row card(int32_t no, jet::Value code, std::string holder, std::string note = "") {

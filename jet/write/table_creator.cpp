@@ -106,12 +106,12 @@ std::vector<Column> columnsForSpec(const TableSpec& blueprint) {
         }
         c.size = static_cast<uint16_t>(chars * 2);
         c.compressedText = cs.compressedText;
-        c.sortOrder = cs.sortOrder;
+        c.sortOrder = cs.sortOrder.id == 0 ? SortOrder{1033, 0} : cs.sortOrder;  // 0: General
         break;
       }
       case ColumnKind::Memo:
         c.compressedText = cs.compressedText;
-        c.sortOrder = cs.sortOrder;
+        c.sortOrder = cs.sortOrder.id == 0 ? SortOrder{1033, 0} : cs.sortOrder;  // 0: General
         break;
       case ColumnKind::Binary: {
         int bytes = cs.size == 0 ? 255 : cs.size;

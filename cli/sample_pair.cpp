@@ -295,9 +295,10 @@ jet::Table createWithKeysIfPossible(jet::Database& db, jet::TableSpec blueprint)
   return db.createTable(blueprint);
 }
 
-void writeSide(const std::string& path, Side side) {
+void writeSide(const std::string& path, Side side, jet::SortOrder textOrder) {
   auto db = jet::Database::create(path);
   for (SampleTable& table : sampleTables()) {
+    for (jet::ColumnSpec& column : table.blueprint.columns) column.sortOrder = textOrder;
     jet::Table written = createWithKeysIfPossible(*db, table.blueprint);
     for (Row& row : table.rows(side)) written.insert(row);
   }
@@ -306,7 +307,7 @@ void writeSide(const std::string& path, Side side) {
 
 }  // namespace
 
-SamplePair makeSamplePair(const std::string& folder) {
+SamplePair makeSamplePair(const std::string& folder, jet::SortOrder destinationTextOrder) {
   namespace fs = std::filesystem;
   fs::create_directories(folder);
   SamplePair pair{(fs::path(folder) / "source.mdb").string(), (fs::path(folder) / "destination.mdb").string()};
@@ -314,8 +315,8 @@ SamplePair makeSamplePair(const std::string& folder) {
     if (fs::exists(path)) throw std::runtime_error(path + " exists already; choose an empty folder");
   }
   try {
-    writeSide(pair.source, Side::Source);
-    writeSide(pair.destination, Side::Destination);
+    writeSide(pair.source, Side::Source, jet::SortOrder{1033, 0});
+    writeSide(pair.destination, Side::Destination, destinationTextOrder);
   } catch (...) {
     std::error_code ignored;
     fs::remove(pair.source, ignored);

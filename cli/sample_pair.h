@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "jet/schema.h"
+
 namespace qar::cli {
 
 struct SamplePair {
@@ -16,7 +18,9 @@ struct SamplePair {
 // Creates the folder if needed and writes both files. The tables get their primary keys
 // where the engine can write indexes, and none otherwise. Refuses (std::runtime_error naming the
 // file) when either file exists already; raises jet::Error when the engine cannot write.
-// On failure no half-written file is left behind.
-SamplePair makeSamplePair(const std::string& folder);
+// On failure no half-written file is left behind. The destination's Text and Memo columns
+// take destinationTextOrder (the source's stay General), as a site's database made by Access
+// in another language carries its locale's sort order.
+SamplePair makeSamplePair(const std::string& folder, jet::SortOrder destinationTextOrder = {1033, 0});
 
 }  // namespace qar::cli

@@ -56,9 +56,9 @@ void putFolded(std::string& out, const QString& text) {
   }
 }
 
-void putText(std::string& out, std::string_view utf8) {
+void putText(std::string& out, std::string_view utf8, const FieldDef& def) {
   out.push_back(kText);
-  out += jet::textSortKey(utf8);
+  out += jet::textSortKey(utf8, def.column.sortOrder);
 }
 
 // UTF-16 to UTF-8 into a reused buffer (a lone surrogate becomes U+FFFD).
@@ -109,7 +109,7 @@ void storedComponent(std::string& out, const ResultStore& store, uint32_t row, i
       if (folded)
         putFolded(out, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
       else
-        putText(out, text);
+        putText(out, text, def);
       return;
     }
     case jet::ColumnKind::YesNo: putInt(out, kBool, store.integerAt(row, col) != 0); return;
@@ -152,7 +152,7 @@ bool literalComponent(std::string& out, const Criterion& c, const FieldDef& def,
     } else {
       thread_local std::string utf8;
       toUtf8(lit, utf8);
-      putText(out, utf8);
+      putText(out, utf8, def);
     }
     return true;
   }

@@ -1,8 +1,9 @@
 // The in-memory index a key search is answered from: built over an open result on the
 // searched key fields at the first search, kept current as records are appended and posted.
 // A key is the concatenation of one normalized component per key field, so equal keys mean
-// equal criteria: text as the engine's sort order compares it (letter case ignored),
-// numbers and dates as their text forms compare.
+// equal criteria: text as the column's sort order keys it (jet::textSortKey: letter case
+// ignored; in a sort order whose keys the engine cannot build for the text, the text itself
+// with ASCII case ignored), numbers and dates as their text forms compare.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 #include "data/connection.h"
 #include "data/query.h"
 #include "jet/database.h"

@@ -14,7 +14,7 @@ std::string keyGroupOf(const data::TField& field) {
     case TFieldType::ftWideString:
     case TFieldType::ftMemo:
       if (field.IsNull()) return std::string(1, '\0');
-      return "t" + jet::textSortKey(field.AsString().toStdString());
+      return "t" + jet::textSortKey(field.AsString().toStdString(), field.Def().column.sortOrder);
     default:
       return "v" + field.AsString().toStdString();
   }

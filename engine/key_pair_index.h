@@ -17,7 +17,7 @@ class TField;
 namespace qar {
 
 // The group a first-key field's current value belongs to: the engine's sort key for text
-// fields, the text form for every other kind.
+// fields (in the field's sort order), the text form for every other kind.
 std::string keyGroupOf(const data::TField& field);
 
 class KeyPairIndex {

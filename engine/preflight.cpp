@@ -1,6 +1,8 @@
 // The run's pre-flight checks (see preflight.h).
 #include "engine/preflight.h"
 
+#include "engine/preflight_keys.h"
+
 #include "data/connection.h"
 #include "jet/check/structure_check.h"
 #include "jet/check/write_fitness.h"
@@ -58,6 +60,15 @@ QStringList sortOrdersKept(PreflightTarget& target) {
   return lines(jet::sortOrderDefects(target.examined(), tableNames(target)));
 }
 
+// Every text the run would put into an index of a sort order with proven characters only can
+// be keyed there (reads the source's key columns).
+QStringList sourceKeysBuildable(PreflightTarget& target) {
+  const std::vector<QString> tables(target.tables.begin(), target.tables.end());
+  QStringList out;
+  if (auto refusal = checkProvenKeys(target.source, target.destination, tables)) out << *refusal;
+  return out;
+}
+
 }  // namespace
 
 jet::DatabaseImpl& PreflightTarget::examined() {
@@ -72,6 +83,7 @@ const std::vector<PreflightCheck>& preflightChecks() {
       {"file format", formatWritten},
       {"table structure", tablesSound},
       {"index sort orders", sortOrdersKept},
+      {"source keys", sourceKeysBuildable},
   };
   return checks;
 }

@@ -40,7 +40,8 @@ struct PreflightCheck {
 };
 
 // The checks, in the order they run: the file and folder writable, the writer's lock, the
-// file's format, the tables' structure, their indexes' sort orders.
+// file's format, the tables' structure, their indexes' sort orders, the keys the source's
+// records would give those indexes.
 const std::vector<PreflightCheck>& preflightChecks();
 
 // Runs the checks; an empty string when the destination may be written, else the details

@@ -107,6 +107,7 @@ struct ColumnSpec {
   bool compressedText = true;
   uint8_t precision = 18;   // Decimal
   uint8_t scale = 0;        // Decimal
+  SortOrder sortOrder{1033, 0};  // Text and Memo: the sort order their index keys follow (id 0: General)
 };
 
 struct IndexSpec {

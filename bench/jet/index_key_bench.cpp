@@ -85,6 +85,21 @@ void encodingFigures(size_t n) {
   timeFields("Text(50) keys", textColumn, textValues);
   textColumn.ascending = false;
   timeFields("Text(50) keys, descending", textColumn, textValues);
+  textColumn.ascending = true;
+  // Printable ASCII only: General, then Chinese (PRC), whose keys check each character first.
+  std::vector<jet::Value> asciiValues;
+  asciiValues.reserve(n);
+  for (const std::string& t : texts) {
+    std::string a;
+    for (char c : t) {
+      if (static_cast<unsigned char>(c) < 0x80) a += c;
+    }
+    asciiValues.emplace_back(std::move(a));
+  }
+  timeFields("ASCII Text(50) keys, General", textColumn, asciiValues);
+  textColumn.sortOrder = jet::SortOrder{2052, 0};
+  timeFields("ASCII Text(50) keys, 2052", textColumn, asciiValues);
+  textColumn.sortOrder = jet::SortOrder{1033, 0};
 
   jet::TableDef table;
   table.name = "T";

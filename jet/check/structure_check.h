@@ -6,6 +6,8 @@
 // One line per defect. Counters Access itself lets drift (a table's row count, its free-space
 // map) are warnings, not defects: writing stays safe, and the first write to the table sets
 // the count right.
+// In a sort order whose keys are proven only for some characters, the entries of rows with
+// other characters cannot be verified: they are counted, not reported. One line per defect.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,9 @@ struct StructureReport {
   uint32_t pages = 0;
   uint32_t tables = 0;  // system tables included
   uint64_t rows = 0;
+  // Index entries whose keys the engine cannot build (sort orders it does not know, or
+  // characters unproven in the index's sort order), so not compared with their rows.
+  uint64_t unverifiedEntries = 0;
   bool ok() const { return defects.empty(); }
 };
 

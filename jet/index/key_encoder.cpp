@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "jet/error.h"
+#include "jet/index/proven_sort_orders.h"
 #include "jet/index/text_key.h"
 
 namespace jet {
@@ -205,6 +206,7 @@ void appendValue(const KeyColumn& column, const Value& value, KeyBytes& out) {
         throw Error(ErrorKind::Unsupported,
                     "text index keys in the sort order " + describe(column.sortOrder) + " cannot be built");
       }
+      if (!encodesEveryText(column.format, column.sortOrder)) requireProvenText(column.sortOrder, *p, "");
       if (column.format == Format::Jet3) {
         appendGeneral97Text(*p, asc, out);
       } else {
@@ -222,9 +224,13 @@ void appendValue(const KeyColumn& column, const Value& value, KeyBytes& out) {
 
 }  // namespace
 
-bool canEncodeSortOrder(Format format, SortOrder order) {
+bool encodesEveryText(Format format, SortOrder order) {
   if (format == Format::Jet3) return order.id == kGeneralLegacy.id;  // Jet 3 stores no version
   return order == kGeneralLegacy;
+}
+
+bool canEncodeSortOrder(Format format, SortOrder order) {
+  return encodesEveryText(format, order) || (format == Format::Jet4 && provenSortOrder(order) != nullptr);
 }
 
 void appendKeyField(const KeyColumn& column, const Value& value, KeyBytes& out) {
@@ -254,7 +260,8 @@ void appendKeyField(const KeyColumn& column, const Value& value, KeyBytes& out) 
   }
 }
 
-KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format) {
+KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format)
+    : where_("index " + index.name + " of table " + table.name) {
   for (const IndexColumn& ic : index.columns) {
     if (ic.column < 0 || static_cast<size_t>(ic.column) >= table.columns.size()) {
       throw Error(ErrorKind::Corrupt, "index " + index.name + " of table " + table.name +
@@ -269,6 +276,9 @@ KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format)
     kc.format = format;
     columns_.push_back(kc);
     positions_.push_back(ic.column);
+    if ((col.kind == ColumnKind::Text || col.kind == ColumnKind::Memo) && !encodesEveryText(format, col.sortOrder)) {
+      provenOnly_ = true;
+    }
     if (!reason_.empty()) continue;
     const std::string where = "index " + index.name + " of table " + table.name;
     if (col.unknownKind || col.kind == ColumnKind::OLE) {
@@ -286,8 +296,20 @@ void KeyEncoder::check() const {
   if (!reason_.empty()) throw Error(ErrorKind::Unsupported, reason_);
 }
 
+void KeyEncoder::requireProvenRow(const Row& row) const {
+  if (!provenOnly_) return;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const KeyColumn& c = columns_[i];
+    if (c.kind != ColumnKind::Text && c.kind != ColumnKind::Memo) continue;
+    const size_t at = static_cast<size_t>(positions_[i]);
+    if (at >= row.size()) continue;
+    if (auto text = std::get_if<std::string>(&row[at])) requireProvenText(c.sortOrder, *text, where_);
+  }
+}
+
 void KeyEncoder::encodeRow(const Row& row, KeyBytes& out) const {
   check();
+  requireProvenRow(row);
   const size_t mark = out.size();
   try {
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -309,7 +331,13 @@ void KeyEncoder::encodeKey(const Row& key, KeyBytes& out) const {
   }
   const size_t mark = out.size();
   try {
-    for (size_t i = 0; i < key.size(); ++i) appendKeyField(columns_[i], key[i], out);
+    for (size_t i = 0; i < key.size(); ++i) {
+      const KeyColumn& c = columns_[i];
+      if (provenOnly_ && (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo)) {
+        if (auto text = std::get_if<std::string>(&key[i])) requireProvenText(c.sortOrder, *text, where_);
+      }
+      appendKeyField(c, key[i], out);
+    }
   } catch (...) {
     out.resize(mark);
     throw;

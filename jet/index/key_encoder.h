@@ -23,9 +23,13 @@ namespace jet {
 using KeyBytes = std::vector<uint8_t>;
 
 // Whether the engine can build text keys in this sort order for files of this format: the
-// General order (1033) of Jet 4 files, version 0, and the General order of Jet 3 files.
-// Indexes in other sort orders can be read but not written.
+// General order (1033) of Jet 4 files, version 0, the General order of Jet 3 files, and the
+// Jet 4 sort orders with proven characters (jet/index/proven_sort_orders.h), whose keys
+// are built only for values made of those characters. Indexes in other sort orders can be
+// read but not written.
 bool canEncodeSortOrder(Format format, SortOrder order);
+// Whether every text key of the order can be built (General); false for a proven order.
+bool encodesEveryText(Format format, SortOrder order);
 
 // One index column, as the encoder needs it.
 struct KeyColumn {
@@ -40,7 +44,8 @@ struct KeyColumn {
 // column kind reads as (see jet/value.h); integers of another width, and integers for
 // floating kinds, are accepted when they convert exactly (key searches pass them).
 // Throws jet::Error (Invalid) for a value the column cannot hold, (Unsupported) for a
-// kind that cannot be indexed; out is then left as it was.
+// kind that cannot be indexed or a text holding a character unproven in the column's sort
+// order; out is then left as it was.
 void appendKeyField(const KeyColumn& column, const Value& value, KeyBytes& out);
 
 // The key builder of one index of a table.
@@ -59,8 +64,15 @@ class KeyEncoder {
   // Positions in the table's row of the index's columns.
   const std::vector<int>& rowPositions() const { return positions_; }
 
-  // The key of a whole row (values in table column order), appended to out.
+  // The key of a whole row (values in table column order), appended to out. A text value
+  // with a character unproven in its column's sort order throws Error(Unsupported) naming
+  // the index, table, value and character.
   void encodeRow(const Row& row, KeyBytes& out) const;
+  // True when some text column's keys are built only for proven characters: only then can
+  // a row's key be refused for its characters.
+  bool provenOnly() const { return provenOnly_; }
+  // Throws what encodeRow would for the row's characters; nothing for a row it can encode.
+  void requireProvenRow(const Row& row) const;
   // The key of the leading key.size() index columns (one value each, in index order),
   // appended to out: a full key, or the prefix shared by all keys starting with these values.
   void encodeKey(const Row& key, KeyBytes& out) const;
@@ -72,6 +84,8 @@ class KeyEncoder {
  private:
   void check() const;
   std::vector<KeyColumn> columns_;
+  std::string where_;  // "index <name> of table <name>"
+  bool provenOnly_ = false;
   std::vector<int> positions_;
   std::string reason_;
 };

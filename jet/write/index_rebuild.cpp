@@ -2,11 +2,14 @@
 #include "jet/write/index_rebuild.h"
 
 #include <algorithm>
+#include <map>
 
 #include "jet/error.h"
 #include "jet/format/table_def.h"
 #include "jet/index/index_entry_list.h"
+#include "jet/index/index_lookup.h"
 #include "jet/index/index_page.h"
+#include "jet/index/index_tree.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/index_tree_writer.h"
@@ -37,6 +40,7 @@ IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder&
   }
   keyColumns_.assign(info_.def.columns.size(), false);
   for (const IndexState& s : states_) {
+    if (s.encoder.provenOnly()) provenOnly_ = true;
     for (int position : s.encoder.rowPositions()) {
       if (position >= 0 && static_cast<size_t>(position) < keyColumns_.size()) keyColumns_[position] = true;
     }
@@ -57,6 +61,39 @@ void IndexRebuild::requireRebuildable() const {
   }
 }
 
+void IndexRebuild::requireProvenRow(const Row& row) const {
+  if (!provenOnly_) return;
+  for (const IndexState& s : states_) s.encoder.requireProvenRow(row);
+}
+
+const KeyBytes* IndexRebuild::storedKey(IndexState& state, RowId id) {
+  if (!state.stored) {
+    std::map<RowId, KeyBytes> stored;
+    const uint32_t root = info_.realIndexes[state.real].firstPage;
+    if (root != 0) {
+      IndexEntryCursor cursor(pagerPages(ctx_.pager()), info_.format, root);
+      while (cursor.next()) stored.emplace(cursor.row(), KeyBytes(cursor.key().begin(), cursor.key().end()));
+    }
+    state.stored = std::move(stored);
+  }
+  auto it = state.stored->find(id);
+  return it == state.stored->end() ? nullptr : &it->second;
+}
+
+void IndexRebuild::keyOf(IndexState& state, const Row& row, RowId id, KeyBytes& out) {
+  out.clear();
+  try {
+    state.encoder.encodeRow(row, out);
+  } catch (const Error& e) {
+    // A key the engine cannot build in the index's sort order (a row Access wrote): the
+    // entry Access made for the row stays as it is. Rows never get such a key from here.
+    if (!state.encoder.provenOnly() || e.kind() != ErrorKind::Unsupported) throw;
+    const KeyBytes* stored = storedKey(state, id);
+    if (!stored) throw;
+    out = *stored;
+  }
+}
+
 IndexKeySet& IndexRebuild::keysOf(IndexState& state) {
   if (state.keys) return *state.keys;
   IndexKeySet keys;
@@ -67,17 +104,16 @@ IndexKeySet& IndexRebuild::keysOf(IndexState& state) {
   KeyBytes key;  // the callers' key is in key_
   while (scanner.next(bytes)) {
     decoder_.decode(bytes.data, bytes.size, bytes.id, row, keyColumns_);
-    if (uniqueKey(state, row, key)) keys.insert(key);
+    if (uniqueKey(state, row, scanner.current(), key)) keys.insert(key);
   }
   state.keys = std::move(keys);
   return *state.keys;
 }
 
-bool IndexRebuild::uniqueKey(const IndexState& state, const Row& row, KeyBytes& out) const {
+bool IndexRebuild::uniqueKey(IndexState& state, const Row& row, RowId id, KeyBytes& out) {
   // Rows whose key columns are all Null never clash.
   if (!state.unique || state.encoder.allNull(row)) return false;
-  out.clear();
-  state.encoder.encodeRow(row, out);
+  keyOf(state, row, id, out);
   return true;
 }
 
@@ -87,56 +123,59 @@ void IndexRebuild::refuseDuplicate(const IndexState& state) const {
 
 void IndexRebuild::checkInsert(const Row& row) {
   requireRebuildable();
+  requireProvenRow(row);
   for (IndexState& s : states_) {
-    if (uniqueKey(s, row, key_) && keysOf(s).contains(key_)) refuseDuplicate(s);
+    if (uniqueKey(s, row, RowId{}, key_) && keysOf(s).contains(key_)) refuseDuplicate(s);
   }
 }
 
-void IndexRebuild::checkUpdate(RowId, const Row& oldRow, const Row& newRow) {
+void IndexRebuild::checkUpdate(RowId id, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
   for (IndexState& s : states_) {
-    if (!keyChanged(s, oldRow, newRow) || !uniqueKey(s, newRow, key_)) continue;
-    if (uniqueKey(s, oldRow, otherKey_) && otherKey_ == key_) continue;  // the row keeps its own key
+    if (!keyChanged(s, oldRow, newRow)) continue;
+    s.encoder.requireProvenRow(newRow);  // a new key must be one the engine can build
+    if (!uniqueKey(s, newRow, id, key_)) continue;
+    if (uniqueKey(s, oldRow, id, otherKey_) && otherKey_ == key_) continue;  // the row keeps its own key
     if (keysOf(s).contains(key_)) refuseDuplicate(s);
   }
 }
 
 // The key sets follow each change; a change undone takes its keys back with it.
-void IndexRebuild::addKey(IndexState& s, const Row& row) {
-  if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->insert(key_)) return;
+void IndexRebuild::addKey(IndexState& s, const Row& row, RowId id) {
+  if (!s.keys || !uniqueKey(s, row, id, key_) || !s.keys->insert(key_)) return;
   ctx_.onRollback([&s, k = key_] {
     if (s.keys) s.keys->erase(k);
   });
 }
 
-void IndexRebuild::removeKey(IndexState& s, const Row& row) {
-  if (!s.keys || !uniqueKey(s, row, key_) || !s.keys->erase(key_)) return;
+void IndexRebuild::removeKey(IndexState& s, const Row& row, RowId id) {
+  if (!s.keys || !uniqueKey(s, row, id, key_) || !s.keys->erase(key_)) return;
   ctx_.onRollback([&s, k = key_] {
     if (s.keys) s.keys->insert(k);
   });
 }
 
-void IndexRebuild::onInsert(RowId, const Row& row) {
+void IndexRebuild::onInsert(RowId id, const Row& row) {
   requireRebuildable();
-  for (IndexState& s : states_) addKey(s, row);
+  for (IndexState& s : states_) addKey(s, row, id);
   dirty_ = true;
 }
 
-void IndexRebuild::onUpdate(RowId, const Row& oldRow, const Row& newRow) {
+void IndexRebuild::onUpdate(RowId id, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
   // An updated row keeps its id (a row that outgrows its place is reached through a forward
   // pointer left there), so only an index whose columns changed has an entry to change.
   for (IndexState& s : states_) {
     if (!keyChanged(s, oldRow, newRow)) continue;
-    removeKey(s, oldRow);
-    addKey(s, newRow);
+    removeKey(s, oldRow, id);
+    addKey(s, newRow, id);
     dirty_ = true;
   }
 }
 
-void IndexRebuild::onRemove(RowId, const Row& oldRow) {
+void IndexRebuild::onRemove(RowId id, const Row& oldRow) {
   requireRebuildable();
-  for (IndexState& s : states_) removeKey(s, oldRow);
+  for (IndexState& s : states_) removeKey(s, oldRow, id);
   dirty_ = true;
 }
 
@@ -153,10 +192,9 @@ void IndexRebuild::rebuild() {
     while (scanner.next(bytes)) {
       decoder_.decode(bytes.data, bytes.size, bytes.id, row, keyColumns_);
       for (size_t i = 0; i < states_.size(); ++i) {
-        const IndexState& s = states_[i];
+        IndexState& s = states_[i];
         if (s.ignoreNulls && s.encoder.allNull(row)) continue;
-        key_.clear();
-        s.encoder.encodeRow(row, key_);
+        keyOf(s, row, scanner.current(), key_);
         lists[i].add(key_, scanner.current());
       }
     }

@@ -2,9 +2,13 @@
 // from the table's rows, sorted by their encoded keys, over as many pages as it needs.
 // Unique indexes refuse a duplicate key before anything is written, through an in-memory
 // hash set of their keys (read from the rows on first use). A text index in a sort order the
-// key encoder does not know refuses every write with an error naming the order.
+// key encoder does not know refuses every write with an error naming the order. In a sort
+// order whose keys are proven only for some characters, a new key with another character is
+// refused before anything is written; a row Access wrote with such a key keeps the entry
+// Access made for it (rows keep their ids), read from the index when it is rewritten.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,14 +47,22 @@ class IndexRebuild : public IndexMaintainer {
     bool unique = false;
     bool ignoreNulls = false;
     std::optional<IndexKeySet> keys;  // unique indexes: the keys of all rows, once read
+    std::optional<std::map<RowId, KeyBytes>> stored;  // the entries as read, when needed
   };
   IndexKeySet& keysOf(IndexState& state);
   // Puts the key the row has in the index into out; false when the row stays out of the
   // unique set (not a unique index, or every key column Null).
-  bool uniqueKey(const IndexState& state, const Row& row, KeyBytes& out) const;
+  bool uniqueKey(IndexState& state, const Row& row, RowId id, KeyBytes& out);
   void refuseDuplicate(const IndexState& state) const;
-  void addKey(IndexState& state, const Row& row);
-  void removeKey(IndexState& state, const Row& row);
+  void addKey(IndexState& state, const Row& row, RowId id);
+  void removeKey(IndexState& state, const Row& row, RowId id);
+  // Refuses when a key of the row holds a character the encoder cannot build.
+  void requireProvenRow(const Row& row) const;
+  // The key of row `id` in the index: built from the row, or, where the engine cannot build
+  // it, the key the index already holds for the row (throws the encoder's error if none).
+  void keyOf(IndexState& state, const Row& row, RowId id, KeyBytes& out);
+  // The key the index holds for row id (read from its pages once), or null.
+  const KeyBytes* storedKey(IndexState& state, RowId id);
   // Whether the rows differ in a column of the index (only then can its entry change).
   static bool keyChanged(const IndexState& state, const Row& oldRow, const Row& newRow);
 
@@ -60,6 +72,7 @@ class IndexRebuild : public IndexMaintainer {
   std::vector<IndexState> states_;
   std::vector<bool> keyColumns_;  // the columns some index reads: the only ones decoded for keys
   bool dirty_ = false;
+  bool provenOnly_ = false;  // some index builds text keys for proven characters only
   KeyBytes key_, otherKey_;  // reused from write to write
 };
 

@@ -106,12 +106,12 @@ std::vector<Column> columnsForSpec(const TableSpec& blueprint) {
         }
         c.size = static_cast<uint16_t>(chars * 2);
         c.compressedText = cs.compressedText;
-        c.sortOrder = SortOrder{1033, 0};
+        c.sortOrder = cs.sortOrder.id == 0 ? SortOrder{1033, 0} : cs.sortOrder;  // 0: General
         break;
       }
       case ColumnKind::Memo:
         c.compressedText = cs.compressedText;
-        c.sortOrder = SortOrder{1033, 0};
+        c.sortOrder = cs.sortOrder.id == 0 ? SortOrder{1033, 0} : cs.sortOrder;  // 0: General
         break;
       case ColumnKind::Binary: {
         int bytes = cs.size == 0 ? 255 : cs.size;
@@ -186,7 +186,10 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
       d[cl.precision] = c.precision;
       d[cl.scale] = c.scale;
     } else {
-      put16(d + cl.sortOrder, kGeneralSortOrder);
+      // Text columns keep the sort order asked for (none given: General); the others General.
+      const bool text = (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo) && c.sortOrder.id != 0;
+      put16(d + cl.sortOrder, text ? c.sortOrder.id : kGeneralSortOrder);
+      if (text) d[cl.sortVersion] = c.sortOrder.version;
     }
     uint8_t flags = td::kNullable;
     if (slot.fixed) flags |= td::kFixed;

@@ -10,6 +10,7 @@
 #include "jet/database.h"
 #include "jet/format/journal_format.h"
 #include "reader_fixtures.h"
+#include "write_testing.h"
 
 namespace qar::cli {
 namespace {
@@ -258,6 +259,74 @@ TEST_F(CliWriteTest, ABadRowNamesItsLineAndNothingIsImported) {
   EXPECT_EQ(run({"create-table", path_, "U", "N:Nonsense"}).status, 2);
   EXPECT_EQ(run({"create-table", path_, "U", "N:Long:4"}).status, 2);
   EXPECT_EQ(run({"create-table", path_, "T", "N:Long"}).status, 1);  // exists already
+}
+
+}  // namespace
+}  // namespace qar::cli
+
+namespace qar::cli {
+namespace {
+
+// A table whose text columns sort as Chinese (PRC): rows of printable ASCII import, and one
+// ideograph in a key refuses the whole import, naming its line and character.
+TEST(CliImport, KeysInAnotherSortOrderAllOrNothing) {
+  jet::testing::TempDir dir;
+  const std::string path = (dir.path() / "cards.mdb").string();
+  {
+    auto db = jet::Database::create(path);
+    jet::TableSpec blueprint{"Cards", {{"CardNo", jet::ColumnKind::Text, 20}, {"Note", jet::ColumnKind::Text, 20}},
+                        {{"CardKey", {"CardNo"}, false, true}}};
+    for (auto& c : blueprint.columns) c.sortOrder = jet::SortOrder{2052, 0};
+    jet::Table table = db->createTable(blueprint);
+    jet::Row row{std::string("A1"), std::string("first")};
+    table.insert(row);
+    db->close();
+  }
+  const auto before = jet::testing::readWholeFile(path);
+  CliRun refused = run({"import", path, "Cards"}, "CardNo,Note\nB2,x\n\xE4\xB8\xAD" "3,y\nC4,z\n");
+  EXPECT_EQ(refused.status, 1);
+  for (const char* part : {"line 3", "index CardKey of table Cards", "U+4E2D '\xE4\xB8\xAD'", "nothing was imported"}) {
+    EXPECT_NE(refused.err.find(part), std::string::npos) << refused.err << "\nlacks: " << part;
+  }
+  EXPECT_EQ(jet::testing::readWholeFile(path), before);
+
+  CliRun imported = run({"import", path, "Cards"}, "CardNo,Note\nB2,x\nc4,z\n");
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  CliRun duplicate = run({"import", path, "Cards"}, "CardNo,Note\nC4,again\n");
+  EXPECT_EQ(duplicate.status, 1) << duplicate.out;
+  CliRun checked = run({"check", path});
+  EXPECT_EQ(checked.status, 0) << checked.out;
+  EXPECT_EQ(checked.out.find("not verified"), std::string::npos) << checked.out;
+}
+
+}  // namespace
+}  // namespace qar::cli
+
+namespace qar::cli {
+namespace {
+
+// Entries whose keys hold characters unproven in their sort order: check passes and says how
+// many it could not verify.
+TEST(CliCheck, CountsEntriesItCannotVerify) {
+  jet::testing::TempDir dir;
+  const std::string path = (dir.path() / "cards.mdb").string();
+  {
+    auto db = jet::Database::create(path);
+    jet::Table table = db->createTable(jet::TableSpec{"Cards", {{"CardNo", jet::ColumnKind::Text, 20}},
+                                                      {{"CardKey", {"CardNo"}, false, true}}});
+    for (const char* no : {"A1", "\xE4\xB8\xAD" "1", "\xE4\xB8\xAD" "2"}) {
+      jet::Row row{std::string(no)};
+      table.insert(row);
+    }
+    db->close();
+  }
+  CliRun general = run({"check", path});
+  EXPECT_EQ(general.status, 0) << general.out;
+  EXPECT_EQ(general.out.find("not verified"), std::string::npos) << general.out;
+  jet::testing::relabelTextSortOrders(path, jet::SortOrder{1041, 0});
+  CliRun japanese = run({"check", path});
+  EXPECT_EQ(japanese.status, 0) << japanese.out;
+  EXPECT_NE(japanese.out.find("2 index entries not verified"), std::string::npos) << japanese.out;
 }
 
 }  // namespace

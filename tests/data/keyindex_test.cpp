@@ -180,3 +180,31 @@ TEST(KeyIndex, StaysCurrentThroughAppendsAndEdits) {
     EXPECT_EQ(copy.find(k, {Variant("e")}, prefix), 5);
   }
 }
+
+// Text in a sort order other than General: as General keys it when every character is proven
+// for the order; otherwise exactly, but for ASCII letter case and trailing blanks, so no
+// search finds a text that differs in a character the engine cannot key.
+TEST(KeyIndex, TextInOtherSortOrders) {
+  struct Case {
+    const char* searched;
+    int chinese;   // the row found in a Chinese (PRC) column (2052)
+    int korean;    // in a Korean column (1042): nothing is proven
+    int general;   // in a General column
+  };
+  const std::vector<Case> cases{
+      {"ABC", 0, 0, 0},  {"abc  ", 0, 0, 0}, {"中文", 1, 1, 1},     {"中", -1, -1, -1},
+      {"AB中", 2, 2, 2}, {"ab中 ", 2, 2, 2}, {"łódź", -1, -1, 3}, {"Łódź", 3, 3, 3},
+      {" abc", -1, -1, -1},
+  };
+  for (uint16_t locale : {2052, 1042, 1033}) {
+    SCOPED_TRACE(locale);
+    Table t({{"Name", K::Text}});
+    t.defs[0].column.sortOrder = jet::SortOrder{locale, 0};
+    for (const char* s : {"abc", "中文", "ab中", "Łódź"}) t.add({std::string(s)});
+    KeyIndex k = t.index({0});
+    for (const Case& c : cases) {
+      const int expected = locale == 2052 ? c.chinese : locale == 1042 ? c.korean : c.general;
+      EXPECT_EQ(t.find(k, {Variant(QString::fromUtf8(c.searched))}), expected) << c.searched;
+    }
+  }
+}

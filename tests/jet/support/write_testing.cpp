@@ -1,10 +1,12 @@
-// Running commands on written files, and checking their structure.
+// Running commands on written files, checking their structure, relabelling their sort orders.
 #include "write_testing.h"
 
 #include <cstdio>
 
 #include "jet/database_impl.h"
+#include "jet/format/table_def.h"
 #include "jet/io/file.h"
+#include "reader_fixtures.h"
 
 namespace jet::testing {
 
@@ -35,6 +37,32 @@ std::string describeDefects(const StructureReport& report) {
   for (const auto& d : report.defects) s += d + "\n";
   for (const auto& w : report.warnings) s += "warning: " + w + "\n";
   return s;
+}
+
+void relabelTextSortOrders(const std::filesystem::path& file, SortOrder order) {
+  namespace td = format::tabledef;
+  constexpr uint32_t kPageSize = 4096;
+  std::vector<std::pair<uint64_t, uint8_t>> patches;
+  {
+    auto db = openDatabaseImpl(openFile(file.string(), FileAccess::ReadOnly), file.string(), OpenMode::ReadOnly);
+    for (const CatalogEntry& entry : db->userTables()) {
+      const TableInfo& info = db->table(entry).info;
+      for (size_t i = 0; i < info.def.columns.size(); ++i) {
+        const ColumnKind kind = info.def.columns[i].kind;
+        if (kind != ColumnKind::Text && kind != ColumnKind::Memo) continue;
+        auto at = [&](uint32_t offset) {
+          const auto loc = info.locate(info.storage[i].descriptorOffset + offset, kPageSize);
+          return uint64_t{loc.page} * kPageSize + loc.offset;
+        };
+        patches.emplace_back(at(td::kColumnJet4.sortOrder), static_cast<uint8_t>(order.id & 0xFF));
+        patches.emplace_back(at(td::kColumnJet4.sortOrder + 1), static_cast<uint8_t>(order.id >> 8));
+        patches.emplace_back(at(td::kColumnJet4.sortVersion), order.version);
+      }
+    }
+  }
+  auto bytes = readWholeFile(file);
+  for (auto [offset, value] : patches) bytes.at(offset) = value;
+  writeWholeFile(file, bytes);
 }
 
 }  // namespace jet::testing

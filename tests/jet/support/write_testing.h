@@ -1,11 +1,12 @@
 // Test helpers for the write side: running mdbtools (and other commands) on files the engine
-// wrote, and the structure check of a file on disk.
+// wrote, the structure check of a file on disk, and relabelling a file's sort orders.
 #pragma once
 
 #include <filesystem>
 #include <string>
 
 #include "jet/check/structure_check.h"
+#include "jet/schema.h"
 
 namespace jet::testing {
 
@@ -19,5 +20,8 @@ std::string mdbExport(const std::filesystem::path& file, const std::string& tabl
 StructureReport checkFile(const std::filesystem::path& file);
 // The defects of a report, one per line (for failure messages).
 std::string describeDefects(const StructureReport& report);
+// Rewrites, in the file, the sort order of every Text and Memo column of its user tables
+// (Jet 4), as a copy relabelled by hand would be; index entries stay as they are.
+void relabelTextSortOrders(const std::filesystem::path& file, SortOrder order);
 
 }  // namespace jet::testing

@@ -15,8 +15,8 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/main.h"
-#include "engine/copyprogress.h"
+#include "app/mainwindow.h"
+#include "app/copyprogress.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "app/application.h"
 #include "app/errorbox.h"
-#include "app/main.h"
+#include "app/mainwindow.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/copy_run.h"
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 #include "engine/selection.h"
 #include "jet/error.h"
 #include "qar_pair.h"

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "app/mdbdrop.h"
 #include "app_support.h"
 #include "modal_answerer.h"

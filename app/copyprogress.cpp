@@ -1,6 +1,6 @@
 // The progress window: layout, the run on first activation, the close timer, Cancel, and the
 // error boxes (see copyprogress.h).
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

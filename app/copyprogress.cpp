@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include "app/detailsbox.h"
 #include "engine/copy_run.h"
 #include "engine/selection.h"
 #include "widgets/cgauges.h"
@@ -42,6 +43,21 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int w
   return label;
 }
 
+// A caption label sized to its text keeps its place and widens when its text needs more room.
+void growToText(QLabel* label) {
+  const int needed = label->fontMetrics().horizontalAdvance(label->text());
+  if (needed > label->width()) label->resize(needed, label->height());
+}
+
+// Where the counters sit: the record number, the slash and the record count, each at least
+// kCounterWidth wide, in the order and with the gaps of their classic places.
+constexpr int kCounterWidth = 31;
+constexpr int kCounterTop = 53;
+constexpr int kCounterHeight = 16;
+constexpr int kPosLeft = 331;
+constexpr int kSlashLeft = 370;
+constexpr int kTotalLeft = 407;
+
 }  // namespace
 
 TfrmCopy::TfrmCopy(const ConversionPaths& paths, QWidget* parent, RunOptions options)
@@ -58,17 +74,17 @@ TfrmCopy::TfrmCopy(const ConversionPaths& paths, QWidget* parent, RunOptions opt
   setPalette(face);
   setAutoFillBackground(true);
 
-  makeLabel(this, QStringLiteral("Destination Table:"), 23, 18, 116, 16);
+  growToText(makeLabel(this, QStringLiteral("Destination Table:"), 23, 18, 116, 16));
   labTableName = makeLabel(this, QStringLiteral("TableName"), 147, 19, 116, 16);
-  makeLabel(this, QStringLiteral("Copy Progress"), 24, 49, 90, 16);
+  growToText(makeLabel(this, QStringLiteral("Copy Progress"), 24, 49, 90, 16));
   labPosRecord = makeLabel(this, QStringLiteral("0"), 331, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
-  makeLabel(this, QStringLiteral("/"), 370, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
+  labSlash_ = makeLabel(this, QStringLiteral("/"), 370, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
   labTotalRecord = makeLabel(this, QStringLiteral("0"), 407, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
 
   cgaRecord = new TCGauge(this);
   cgaRecord->setGeometry(18, 74, 425, 31);
   cgaRecord->SetForeColor(clNavy);
-  makeLabel(this, QStringLiteral("Total Progress"), 23, 118, 89, 16);
+  growToText(makeLabel(this, QStringLiteral("Total Progress"), 23, 118, 89, 16));
   cgaTotal = new TCGauge(this);
   cgaTotal->setGeometry(18, 143, 425, 31);
   cgaTotal->SetForeColor(clNavy);
@@ -159,8 +175,14 @@ void TfrmCopy::FormClose() {
 }
 
 void TfrmCopy::tableStarted(int, const QString& table, int sourceRecords) {
+  // The new table's name, its count and the record gauge back at 0 reach the screen together.
   labTableName->setText(table);
   labTotalRecord->setText(QString::number(sourceRecords));
+  recordNumber_ = 0;
+  showRecordNumber();
+  layoutCounters();
+  cgaRecord->SetProgress(0);
+  repaintNow({labTableName, labPosRecord, labSlash_, labTotalRecord, cgaRecord});
 }
 
 void TfrmCopy::recordLoopStarted(int recordCount) {
@@ -175,26 +197,69 @@ void TfrmCopy::pumpMessages() {
 }
 
 void TfrmCopy::recordStarted(int r) {
-  cgaRecord->SetProgress(r);
   recordNumber_ = r;
+  // When the gauge's percentage moves, the counter takes the same record first and is
+  // painted right after the gauge's own immediate repaint; between such moves it follows
+  // at most every kCounterMillis, a number the gauge's unchanged percentage agrees with.
+  if (cgaRecord->PercentDoneAt(r) != cgaRecord->GetPercentDone()) {
+    showRecordNumber();
+    cgaRecord->SetProgress(r);
+    repaintNow({labPosRecord});
+    return;
+  }
+  cgaRecord->SetProgress(r);
   if (!counterClock_.isValid() || counterClock_.hasExpired(kCounterMillis)) showRecordNumber();
 }
 
 void TfrmCopy::showRecordNumber() {
-  if (recordNumber_ == shownRecordNumber_) return;
-  shownRecordNumber_ = recordNumber_;
-  labPosRecord->setText(QString::number(recordNumber_));
+  const QString text = QString::number(recordNumber_);
+  if (labPosRecord->text() == text) return;
+  labPosRecord->setText(text);
+  if (labPosRecord->fontMetrics().horizontalAdvance(text) > labPosRecord->width()) {
+    layoutCounters();
+  }
   counterClock_.start();
+}
+
+void TfrmCopy::layoutCounters() {
+  const QFontMetrics metrics(labPosRecord->font());
+  // Two pixels beside the text so a centred number never touches the label's edges.
+  const auto widthFor = [&](const QLabel* label) {
+    return std::max(kCounterWidth, metrics.horizontalAdvance(label->text()) + 2);
+  };
+  const int posWidth = widthFor(labPosRecord);
+  const int totalWidth = widthFor(labTotalRecord);
+  if (posWidth == kCounterWidth && totalWidth == kCounterWidth) {
+    labPosRecord->setGeometry(kPosLeft, kCounterTop, kCounterWidth, kCounterHeight);
+    labSlash_->setGeometry(kSlashLeft, kCounterTop, kCounterWidth, kCounterHeight);
+    labTotalRecord->setGeometry(kTotalLeft, kCounterTop, kCounterWidth, kCounterHeight);
+    return;
+  }
+  // Longer numbers: the count keeps its right edge and the others move left to make room.
+  const int totalRight = kTotalLeft + kCounterWidth;
+  const int totalLeft = totalRight - totalWidth;
+  const int slashLeft = totalLeft - (kTotalLeft - kSlashLeft);
+  const int posLeft = slashLeft - (kSlashLeft - kPosLeft - kCounterWidth) - posWidth;
+  labPosRecord->setGeometry(posLeft, kCounterTop, posWidth, kCounterHeight);
+  labSlash_->setGeometry(slashLeft, kCounterTop, kCounterWidth, kCounterHeight);
+  labTotalRecord->setGeometry(totalLeft, kCounterTop, totalWidth, kCounterHeight);
+}
+
+void TfrmCopy::repaintNow(std::initializer_list<QWidget*> widgets) {
+  if (!isVisible()) return;
+  for (QWidget* widget : widgets) widget->repaint();
 }
 
 void TfrmCopy::tableDone(int slot, const TableSummary&) {
   showRecordNumber();
+  repaintNow({labPosRecord});
   cgaTotal->SetProgress(slot);
 }
 
 void TfrmCopy::errorBox(const QString& text, const QString& details) {
   showRecordNumber();
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error Message"), text, QMessageBox::Ok, this);
+  app::DetailsBox box(QMessageBox::NoIcon, QStringLiteral("Error Message"), text, QMessageBox::Ok,
+                     this);
   box.setDetailedText(details);
   box.exec();
 }

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
+#include <initializer_list>
 #include <memory>
 
 #include "engine/conversion_paths.h"
@@ -70,8 +71,14 @@ class TfrmCopy : public QDialog, private RunObserver {
   void tableDone(int slot, const TableSummary& summary) override;
   void errorBox(const QString& text, const QString& details) override;
 
-  // Shows the latest record number in labPosRecord.
+  // Puts the latest record number into labPosRecord (painted at the next paint).
   void showRecordNumber();
+  // Places the three counter labels so each holds its whole number (up to ten digits).
+  void layoutCounters();
+  // Paints the given controls at once when the window is on screen.
+  void repaintNow(std::initializer_list<QWidget*> widgets);
+
+  QLabel* labSlash_ = nullptr;
 
   const ConversionPaths& paths_;
   RunOptions options_;
@@ -84,7 +91,6 @@ class TfrmCopy : public QDialog, private RunObserver {
   // (each new text costs a repaint at the next pump) and always when a table ends.
   static constexpr int kCounterMillis = 40;
   int recordNumber_ = 0;
-  int shownRecordNumber_ = 0;
   QElapsedTimer counterClock_;
   // The pump runs for every record, but hands the event loop a turn only once
   // kPumpMicros have passed since the last turn: a turn costs microseconds even with

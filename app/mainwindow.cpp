@@ -18,6 +18,7 @@
 
 #include <memory>
 
+#include "app/altkeyguard.h"
 #include "app/closingmessage.h"
 #include "app/errorbox.h"
 #include "app/mdbdrop.h"
@@ -60,7 +61,7 @@ QPushButton* glyphButton(QWidget* parent, const char* name, const QString& capti
 // One "Source/Destination Database File" group: a path field and its "..." button.
 QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                      const char* editName, QLineEdit*& edit, const char* buttonName,
-                     QPushButton*& button, QObject* dropFilter) {
+                     QPushButton*& button, QObject* dropFilter, QObject* keyGuard) {
   auto* group = new QGroupBox(caption, parent);
   group->setObjectName(QString::fromLatin1(name));
   group->setGeometry(geometry);
@@ -69,6 +70,7 @@ QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, 
   edit->setGeometry(13, 21, 440, 24);
   edit->setAcceptDrops(true);
   edit->installEventFilter(dropFilter);
+  edit->installEventFilter(keyGuard);
   button = new QPushButton(QStringLiteral("..."), group);
   button->setObjectName(QString::fromLatin1(buttonName));
   button->setAutoDefault(false);
@@ -132,11 +134,13 @@ TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::createControls() {
   auto* dropFilter = new app::MdbDropFilter(this);
+  auto* keyGuard = new app::AltKeyGuard(this);
   gbSource = pathGroup(this, "gbSource", QStringLiteral("Source Database File"),
                        QRect(7, 4, 506, 56), "edtFrom", edtFrom, "btnSource", btnSource,
-                       dropFilter);
+                       dropFilter, keyGuard);
   gbDest = pathGroup(this, "gbDest", QStringLiteral("Destination Database File"),
-                     QRect(8, 65, 505, 56), "edtTo", edtTo, "btnDest", btnDest, dropFilter);
+                     QRect(8, 65, 505, 56), "edtTo", edtTo, "btnDest", btnDest, dropFilter,
+                     keyGuard);
 
   gbTable = new QGroupBox(QStringLiteral("Database Table"), this);
   gbTable->setObjectName(QStringLiteral("gbTable"));

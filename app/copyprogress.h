@@ -25,7 +25,7 @@ namespace qar {
 
 class CopyRun;
 
-class TfrmCopy : public QDialog, private RunObserver {
+class TfrmCopy : public QDialog, public RunObserver {
   Q_OBJECT
 
  public:
@@ -48,6 +48,15 @@ class TfrmCopy : public QDialog, private RunObserver {
   QPushButton* btnCancel = nullptr;
   QTimer* timClose = nullptr;
 
+  // RunObserver: how the run shows its progress here (public so a test can drive the
+  // window's counters and gauges without a run).
+  void tableStarted(int slot, const QString& table, int sourceRecords) override;
+  void recordLoopStarted(int recordCount) override;
+  void pumpMessages() override;
+  void recordStarted(int r) override;
+  void tableDone(int slot, const TableSummary& summary) override;
+  void errorBox(const QString& text, const QString& details) override;
+
  public slots:
   void done(int result) override;
 
@@ -62,14 +71,6 @@ class TfrmCopy : public QDialog, private RunObserver {
   void FormClose();
   void btnCancelClick();
   void timCloseTimer();
-
-  // RunObserver
-  void tableStarted(int slot, const QString& table, int sourceRecords) override;
-  void recordLoopStarted(int recordCount) override;
-  void pumpMessages() override;
-  void recordStarted(int r) override;
-  void tableDone(int slot, const TableSummary& summary) override;
-  void errorBox(const QString& text, const QString& details) override;
 
   // Puts the latest record number into labPosRecord (painted at the next paint).
   void showRecordNumber();

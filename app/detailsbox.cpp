@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -31,7 +32,17 @@ bool DetailsBox::event(QEvent* e) {
 
 void DetailsBox::showEvent(QShowEvent* e) {
   QMessageBox::showEvent(e);
+  if (auto* details = findChild<QTextEdit*>(); details != nullptr && !watching_) {
+    details->installEventFilter(this);
+    watching_ = true;
+  }
   roomForDetails();
+}
+
+bool DetailsBox::eventFilter(QObject* watched, QEvent* e) {
+  // The details button shows the field and then fixes the box's size: size it after that.
+  if (e->type() == QEvent::Show) QTimer::singleShot(0, this, [this] { roomForDetails(); });
+  return QMessageBox::eventFilter(watched, e);
 }
 
 void DetailsBox::roomForDetails() {

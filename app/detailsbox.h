@@ -15,11 +15,13 @@ class DetailsBox : public QMessageBox {
  protected:
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Undoes the fixed size QMessageBox gives itself and sizes the details field.
   void roomForDetails();
   bool sizing_ = false;
+  bool watching_ = false;
 };
 
 }  // namespace qar::app

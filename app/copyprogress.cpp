@@ -49,6 +49,19 @@ void growToText(QLabel* label) {
   if (needed > label->width()) label->resize(needed, label->height());
 }
 
+// Holds back a gauge's immediate repaints while it lives; its end marks the gauge for the next
+// regular paint, which then shows it together with the labels changed meanwhile.
+class DeferredPaint {
+ public:
+  explicit DeferredPaint(QWidget* gauge) : gauge_(gauge) { gauge_->setUpdatesEnabled(false); }
+  ~DeferredPaint() { gauge_->setUpdatesEnabled(true); }
+  DeferredPaint(const DeferredPaint&) = delete;
+  DeferredPaint& operator=(const DeferredPaint&) = delete;
+
+ private:
+  QWidget* gauge_;
+};
+
 // Where the counters sit: the record number, the slash and the record count, each at least
 // kCounterWidth wide, in the order and with the gaps of their classic places.
 constexpr int kCounterWidth = 31;
@@ -175,17 +188,19 @@ void TfrmCopy::FormClose() {
 }
 
 void TfrmCopy::tableStarted(int, const QString& table, int sourceRecords) {
-  // The new table's name, its count and the record gauge back at 0 reach the screen together.
+  // The new table's name, its count, the counter at 0 and the record gauge back at 0 are all
+  // painted in the same pass, at the next turn of the event loop.
+  const DeferredPaint gauge(cgaRecord);
   labTableName->setText(table);
   labTotalRecord->setText(QString::number(sourceRecords));
   recordNumber_ = 0;
   showRecordNumber();
   layoutCounters();
   cgaRecord->SetProgress(0);
-  repaintNow({labTableName, labPosRecord, labSlash_, labTotalRecord, cgaRecord});
 }
 
 void TfrmCopy::recordLoopStarted(int recordCount) {
+  const DeferredPaint gauge(cgaRecord);
   cgaRecord->SetMinValue(0);
   cgaRecord->SetMaxValue(recordCount);
 }
@@ -198,13 +213,13 @@ void TfrmCopy::pumpMessages() {
 
 void TfrmCopy::recordStarted(int r) {
   recordNumber_ = r;
-  // When the gauge's percentage moves, the counter takes the same record first and is
-  // painted right after the gauge's own immediate repaint; between such moves it follows
-  // at most every kCounterMillis, a number the gauge's unchanged percentage agrees with.
+  // When the gauge's percentage moves, the counter takes the same record and both are
+  // painted in one pass at the next turn of the event loop; between such moves the counter
+  // follows at most every kCounterMillis, a number the unchanged percentage agrees with.
   if (cgaRecord->PercentDoneAt(r) != cgaRecord->GetPercentDone()) {
+    const DeferredPaint gauge(cgaRecord);
     showRecordNumber();
     cgaRecord->SetProgress(r);
-    repaintNow({labPosRecord});
     return;
   }
   cgaRecord->SetProgress(r);
@@ -245,14 +260,8 @@ void TfrmCopy::layoutCounters() {
   labTotalRecord->setGeometry(totalLeft, kCounterTop, totalWidth, kCounterHeight);
 }
 
-void TfrmCopy::repaintNow(std::initializer_list<QWidget*> widgets) {
-  if (!isVisible()) return;
-  for (QWidget* widget : widgets) widget->repaint();
-}
-
 void TfrmCopy::tableDone(int slot, const TableSummary&) {
   showRecordNumber();
-  repaintNow({labPosRecord});
   cgaTotal->SetProgress(slot);
 }
 

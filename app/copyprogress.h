@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
-#include <initializer_list>
 #include <memory>
 
 #include "engine/conversion_paths.h"
@@ -76,8 +75,6 @@ class TfrmCopy : public QDialog, public RunObserver {
   void showRecordNumber();
   // Places the three counter labels so each holds its whole number (up to ten digits).
   void layoutCounters();
-  // Paints the given controls at once when the window is on screen.
-  void repaintNow(std::initializer_list<QWidget*> widgets);
 
   QLabel* labSlash_ = nullptr;
 

@@ -49,19 +49,6 @@ void growToText(QLabel* label) {
   if (needed > label->width()) label->resize(needed, label->height());
 }
 
-// Holds back a gauge's immediate repaints while it lives; its end marks the gauge for the next
-// regular paint, which then shows it together with the labels changed meanwhile.
-class DeferredPaint {
- public:
-  explicit DeferredPaint(QWidget* gauge) : gauge_(gauge) { gauge_->setUpdatesEnabled(false); }
-  ~DeferredPaint() { gauge_->setUpdatesEnabled(true); }
-  DeferredPaint(const DeferredPaint&) = delete;
-  DeferredPaint& operator=(const DeferredPaint&) = delete;
-
- private:
-  QWidget* gauge_;
-};
-
 // Where the counters sit: the record number, the slash and the record count, each at least
 // kCounterWidth wide, in the order and with the gaps of their classic places.
 constexpr int kCounterWidth = 31;
@@ -190,19 +177,20 @@ void TfrmCopy::FormClose() {
 void TfrmCopy::tableStarted(int, const QString& table, int sourceRecords) {
   // The new table's name, its count, the counter at 0 and the record gauge back at 0 are all
   // painted in the same pass, at the next turn of the event loop.
-  const DeferredPaint gauge(cgaRecord);
+  holdGauge();
   labTableName->setText(table);
   labTotalRecord->setText(QString::number(sourceRecords));
-  recordNumber_ = 0;
-  showRecordNumber();
   layoutCounters();
+  recordNumber_ = 0;
   cgaRecord->SetProgress(0);
+  showRecordNumber();
 }
 
 void TfrmCopy::recordLoopStarted(int recordCount) {
-  const DeferredPaint gauge(cgaRecord);
+  holdGauge();
   cgaRecord->SetMinValue(0);
   cgaRecord->SetMaxValue(recordCount);
+  releaseGauge();
 }
 
 void TfrmCopy::pumpMessages() {
@@ -213,27 +201,37 @@ void TfrmCopy::pumpMessages() {
 
 void TfrmCopy::recordStarted(int r) {
   recordNumber_ = r;
-  // When the gauge's percentage moves, the counter takes the same record and both are
-  // painted in one pass at the next turn of the event loop; between such moves the counter
-  // follows at most every kCounterMillis, a number the unchanged percentage agrees with.
-  if (cgaRecord->PercentDoneAt(r) != cgaRecord->GetPercentDone()) {
-    const DeferredPaint gauge(cgaRecord);
-    showRecordNumber();
-    cgaRecord->SetProgress(r);
-    return;
-  }
+  // The gauge keeps every record, but a change of its percentage waits, held back, for the
+  // counter's next refresh, so the two reach the screen together.
+  if (cgaRecord->PercentDoneAt(r) != cgaRecord->GetPercentDone()) holdGauge();
   cgaRecord->SetProgress(r);
-  if (!counterClock_.isValid() || counterClock_.hasExpired(kCounterMillis)) showRecordNumber();
+  if (!displayClock_.isValid() || displayClock_.hasExpired(kDisplayMillis)) showRecordNumber();
 }
 
 void TfrmCopy::showRecordNumber() {
   const QString text = QString::number(recordNumber_);
-  if (labPosRecord->text() == text) return;
-  labPosRecord->setText(text);
-  if (labPosRecord->fontMetrics().horizontalAdvance(text) > labPosRecord->width()) {
-    layoutCounters();
+  if (labPosRecord->text() != text) {
+    labPosRecord->setText(text);
+    if (labPosRecord->fontMetrics().horizontalAdvance(text) > labPosRecord->width()) {
+      layoutCounters();
+    }
   }
-  counterClock_.start();
+  releaseGauge();
+  displayClock_.start();
+}
+
+void TfrmCopy::holdGauge() {
+  if (gaugeHeld_) return;
+  // A widget whose updates are disabled ignores repaint(): the gauge's immediate repaints
+  // wait until releaseGauge.
+  cgaRecord->setUpdatesEnabled(false);
+  gaugeHeld_ = true;
+}
+
+void TfrmCopy::releaseGauge() {
+  if (!gaugeHeld_) return;
+  gaugeHeld_ = false;
+  cgaRecord->setUpdatesEnabled(true);  // marks it for the next regular paint
 }
 
 void TfrmCopy::layoutCounters() {

@@ -71,8 +71,12 @@ class TfrmCopy : public QDialog, public RunObserver {
   void btnCancelClick();
   void timCloseTimer();
 
-  // Puts the latest record number into labPosRecord (painted at the next paint).
+  // Puts the latest record number into labPosRecord and lets cgaRecord, which already holds
+  // it, show it too: both are painted at the next regular paint.
   void showRecordNumber();
+  // Holds back, then lets go, the record gauge's repaints.
+  void holdGauge();
+  void releaseGauge();
   // Places the three counter labels so each holds its whole number (up to ten digits).
   void layoutCounters();
 
@@ -85,11 +89,14 @@ class TfrmCopy : public QDialog, public RunObserver {
   bool activated_ = false;
   bool running_ = false;
   bool released_ = false;
-  // The record counter's text is refreshed at most every kCounterMillis while a table runs
-  // (each new text costs a repaint at the next pump) and always when a table ends.
-  static constexpr int kCounterMillis = 40;
+  // The counter and the record gauge follow the run at most every kDisplayMillis while a
+  // table runs (each change costs a paint and, on a real X server, a flush to the server;
+  // more often than a screen shows frames would only cost time) and always when a table
+  // starts or ends and before an error box.
+  static constexpr int kDisplayMillis = 20;
   int recordNumber_ = 0;
-  QElapsedTimer counterClock_;
+  QElapsedTimer displayClock_;
+  bool gaugeHeld_ = false;
   // The pump runs for every record, but hands the event loop a turn only once
   // kPumpMicros have passed since the last turn: a turn costs microseconds even with
   // nothing waiting, several times a record's own work, and no click, key, timer or

@@ -141,5 +141,23 @@ TEST_F(PathFieldsTest, DroppingAnMdbFileOnAFieldPutsItsPathThere) {
   EXPECT_TRUE(window->edtFrom->text().isEmpty());
 }
 
+// Alt with a letter no button claims never edits a path; plain letters, Shift and AltGr
+// (Ctrl+Alt) still type.
+TEST_F(PathFieldsTest, AltLettersNeverTypeIntoAPathField) {
+  TfrmMain window;
+  for (QLineEdit* field : {window.edtFrom, window.edtTo}) {
+    field->setText(QStringLiteral("C:\\Card.mdb"));
+    for (Qt::Key key : {Qt::Key_S, Qt::Key_Q, Qt::Key_1, Qt::Key_Z}) {
+      QTest::keyClick(field, key, Qt::AltModifier);
+      QTest::keyClick(field, key, Qt::AltModifier | Qt::ShiftModifier);
+    }
+    EXPECT_EQ(field->text(), QStringLiteral("C:\\Card.mdb"));
+    QTest::keyClick(field, Qt::Key_X);
+    QTest::keyClick(field, Qt::Key_Y, Qt::ShiftModifier);
+    QTest::keyClick(field, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, 0);
+    EXPECT_EQ(field->text(), QStringLiteral("C:\\Card.mdbxy@"));
+  }
+}
+
 }  // namespace
 }  // namespace qar::test

@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
@@ -26,11 +27,12 @@
 
 namespace {
 
-// The progress window at the moment it best shows a run under way: past the middle of the
-// table with the most records seen so far.
+// The progress window at the moment it best shows a run under way: the table with the most
+// records, as far into it as the window was seen.
 struct ProgressPicture {
   QImage image;
   int tableRecords = -1;
+  int at = -1;
 };
 
 // What the operator sees of window: from the screen with its frame when there is a real
@@ -100,12 +102,23 @@ int main(int argc, char** argv) {
     if (frmCopy == nullptr) return;
     QObject::connect(&watcher, &QTimer::timeout, frmCopy, [&progress, frmCopy] {
       if (!frmCopy->running()) return;
+      // The first turn lets the window manager frame the window before any picture; later
+      // turns wait a little, so the window shows more of each table.
+      static bool framed = false;
+      QThread::msleep(framed ? 25 : 400);
+      if (!framed) {
+        framed = true;
+        return;
+      }
       const int records = frmCopy->labTotalRecord->text().toInt();
       const int at = frmCopy->labPosRecord->text().toInt();
-      const bool halfway = records > 0 && at * 2 >= records;
-      if ((halfway && records > progress.tableRecords) || progress.image.isNull()) {
+      const bool under = at > 0 && at < records;
+      if ((under && (records > progress.tableRecords ||
+                     (records == progress.tableRecords && at > progress.at))) ||
+          progress.image.isNull()) {
         progress.image = picture(frmCopy);
-        progress.tableRecords = halfway ? records : -1;
+        progress.tableRecords = under ? records : -1;
+        progress.at = at;
       }
     });
   };

@@ -174,38 +174,42 @@ void TfrmCopy::FormClose() {
   run_->release();
 }
 
+// While a table runs, the record gauge takes every record but is held back from painting;
+// the counter and the gauge are let go together, at most every kDisplayMillis, right before
+// the event loop's turn in which they are painted (and when a table ends or an error box
+// comes). So the screen never shows a counter and a gauge of different records, and a real
+// X server is not flushed for every percent.
+
 void TfrmCopy::tableStarted(int, const QString& table, int sourceRecords) {
-  // The new table's name, its count, the counter at 0 and the record gauge back at 0 are all
-  // painted in the same pass, at the next turn of the event loop.
   holdGauge();
   labTableName->setText(table);
   labTotalRecord->setText(QString::number(sourceRecords));
   layoutCounters();
   recordNumber_ = 0;
   cgaRecord->SetProgress(0);
-  showRecordNumber();
+  displayDue_ = true;  // the new table's name, count and empty gauge go out together
 }
 
 void TfrmCopy::recordLoopStarted(int recordCount) {
   holdGauge();
   cgaRecord->SetMinValue(0);
   cgaRecord->SetMaxValue(recordCount);
-  releaseGauge();
+  displayDue_ = true;
 }
 
 void TfrmCopy::pumpMessages() {
   if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpMicros * 1000) return;
+  if (displayDue_ || !displayClock_.isValid() || displayClock_.hasExpired(kDisplayMillis)) {
+    showRecordNumber();
+  }
   QCoreApplication::processEvents();
   pumpClock_.start();
 }
 
 void TfrmCopy::recordStarted(int r) {
+  holdGauge();
   recordNumber_ = r;
-  // The gauge keeps every record, but a change of its percentage waits, held back, for the
-  // counter's next refresh, so the two reach the screen together.
-  if (cgaRecord->PercentDoneAt(r) != cgaRecord->GetPercentDone()) holdGauge();
   cgaRecord->SetProgress(r);
-  if (!displayClock_.isValid() || displayClock_.hasExpired(kDisplayMillis)) showRecordNumber();
 }
 
 void TfrmCopy::showRecordNumber() {
@@ -218,6 +222,7 @@ void TfrmCopy::showRecordNumber() {
   }
   releaseGauge();
   displayClock_.start();
+  displayDue_ = false;
 }
 
 void TfrmCopy::holdGauge() {

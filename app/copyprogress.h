@@ -72,7 +72,7 @@ class TfrmCopy : public QDialog, public RunObserver {
   void timCloseTimer();
 
   // Puts the latest record number into labPosRecord and lets cgaRecord, which already holds
-  // it, show it too: both are painted at the next regular paint.
+  // it, paint again: both are painted at the next regular paint.
   void showRecordNumber();
   // Holds back, then lets go, the record gauge's repaints.
   void holdGauge();
@@ -89,13 +89,14 @@ class TfrmCopy : public QDialog, public RunObserver {
   bool activated_ = false;
   bool running_ = false;
   bool released_ = false;
-  // The counter and the record gauge follow the run at most every kDisplayMillis while a
+  // The counter and the record gauge reach the screen at most every kDisplayMillis while a
   // table runs (each change costs a paint and, on a real X server, a flush to the server;
-  // more often than a screen shows frames would only cost time) and always when a table
-  // starts or ends and before an error box.
+  // more often than a screen shows frames would only cost time), at the first pump after a
+  // table starts, when it ends and before an error box.
   static constexpr int kDisplayMillis = 20;
   int recordNumber_ = 0;
   QElapsedTimer displayClock_;
+  bool displayDue_ = false;
   bool gaugeHeld_ = false;
   // The pump runs for every record, but hands the event loop a turn only once
   // kPumpMicros have passed since the last turn: a turn costs microseconds even with

@@ -167,6 +167,7 @@ TEST_F(Display, ProgressWindowTextsWholeWithTenDigitCountersAndCloseBoxOnly) {
       if (r < 1) continue;
       settle(50);  // past the counter's refresh interval
       form.recordStarted(r);
+      form.pumpMessages();
       settle(30);
       EXPECT_EQ(form.labPosRecord->text(), QString::number(r));
       EXPECT_EQ(form.labTotalRecord->text(), QString::number(total));

@@ -62,12 +62,17 @@ void pressKeys(const QString& keys) {
   settle(150);
 }
 
+// Waits (at most 10 s, for a loaded machine) until the window is on screen and has the focus.
 void waitExposed(QWidget* window) {
   QElapsedTimer clock;
   clock.start();
-  while (!window->windowHandle()->isExposed() && clock.elapsed() < 5000) settle(20);
-  window->activateWindow();
-  settle(200);
+  while (!window->windowHandle()->isExposed() && clock.elapsed() < 10000) settle(20);
+  while (!window->isActiveWindow() && clock.elapsed() < 10000) {
+    window->raise();
+    window->activateWindow();
+    settle(50);
+  }
+  settle(100);
 }
 
 // What the window manager lets the operator do with the window.
@@ -77,7 +82,14 @@ QString allowedActions(QWidget* window) {
 }
 
 void expectCloseBoxOnly(QWidget* window) {
-  const QString actions = allowedActions(window);
+  // The window manager publishes the actions once it has taken the window in.
+  QString actions = allowedActions(window);
+  QElapsedTimer clock;
+  clock.start();
+  while (!actions.contains(QStringLiteral("_NET_WM_ACTION_")) && clock.elapsed() < 10000) {
+    settle(100);
+    actions = allowedActions(window);
+  }
   EXPECT_TRUE(actions.contains(QStringLiteral("_NET_WM_ACTION_CLOSE"))) << actions.toStdString();
   EXPECT_FALSE(actions.contains(QStringLiteral("MINIMIZE"))) << actions.toStdString();
   EXPECT_FALSE(actions.contains(QStringLiteral("MAXIMIZE"))) << actions.toStdString();
@@ -229,7 +241,9 @@ TEST_F(Display, RealKeysAcceleratorsEscAndNoAltLetterInAPathField) {
   EXPECT_EQ(window.lastOutcome().status, RunStatus::Failed);
 
   pressKeys(QStringLiteral("alt+x"));
-  settle(200);
+  QElapsedTimer clock;
+  clock.start();
+  while (window.isVisible() && clock.elapsed() < 5000) settle(50);
   EXPECT_FALSE(window.isVisible());
 }
 

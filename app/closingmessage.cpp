@@ -1,7 +1,7 @@
 // The closing message of a conversion.
 #include "app/closingmessage.h"
 
-#include <QMessageBox>
+#include "app/detailsbox.h"
 
 namespace qar::app {
 
@@ -18,7 +18,7 @@ QString closingMessageText(const RunOutcome& outcome) {
 }
 
 void showClosingMessage(QWidget* parent, const RunOutcome& outcome) {
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), closingMessageText(outcome),
+  DetailsBox box(QMessageBox::NoIcon, QStringLiteral("Message"), closingMessageText(outcome),
                   QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("closingMessage"));
   const QString details = summaryText(outcome);

@@ -3,12 +3,13 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 
 #include "app/application.h"
 #include "app/errorbox.h"
-#include "app/main.h"
+#include "app/mainwindow.h"
 
 namespace {
 
@@ -24,6 +25,11 @@ void reportFatal(bool haveApplication, const QString& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before any window system is contacted, so it works without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("qar26m-convert %s\n", QAR_VERSION);
+    return 0;
+  }
   std::unique_ptr<qar::app::Application> application;
   try {
     application = std::make_unique<qar::app::Application>(argc, argv);

@@ -37,7 +37,8 @@ void printHelp(std::ostream& out) {
     if (line.size() < 44) line.resize(44, ' ');
     out << line << "  " << c.summary << "\n";
   }
-  out << "\nErrors go to standard error with exit status 1; a wrong command line exits with 2.\n";
+  out << "\nqar26m-cli --version prints the version. Errors go to standard error with exit status 1;\n"
+         "a wrong command line exits with 2.\n";
 }
 
 }  // namespace
@@ -92,6 +93,10 @@ int runCli(const Args& argv, std::ostream& out, std::ostream& err) {
   if (argv.empty() || argv[0] == "--help" || argv[0] == "-h" || argv[0] == "help") {
     printHelp(argv.empty() ? err : out);
     return argv.empty() ? 2 : 0;
+  }
+  if (argv[0] == "--version") {
+    out << "qar26m-cli " << QAR_VERSION << "\n";
+    return 0;
   }
   const Command* command = findCommand(argv[0]);
   if (!command) {

@@ -1,35 +1,51 @@
-// The table catalogue and the name-to-strategy dispatch (see catalogue.h).
+// The table catalogue and what is looked up in it (see catalogue.h).
 #include "engine/catalogue.h"
 
 #include "base/exception.h"
 
 namespace qar {
 
+namespace {
+
+constexpr TableRule oneKey{TransferStrategy::MergeOneKey, 0, -1};
+constexpr TableRule twoKeys{TransferStrategy::MergeTwoKeys, 0, 1};
+constexpr TableRule replaceAll{TransferStrategy::ReplaceAll, -1, -1};
+constexpr TableRule refreshOn(int testColumn) {
+  return {TransferStrategy::PositionalRefresh, testColumn, -1};
+}
+
+}  // namespace
+
 const std::array<CatalogueEntry, 18> TableCatalogue = {{
-    {"DepartmentData", true, 1, 1},
-    {"UserRightsData", false, 3, 5},
-    {"CardData", true, 1, 3},
-    {"TimerData", false, 3, 3},
-    {"EmergencyDoorData", false, 3, 6},
-    {"ControllerData", true, 1, 5},
-    {"CRAppSetData", false, 2, 3},
-    {"HolderData", true, 1, 2},
-    {"CRCardData", false, 2, 4},
-    {"CRDISetData", false, 2, 5},
-    {"CRDOSetData", false, 2, 6},
-    {"CRFlowData", true, 2, 2},
-    {"CRModuleData", true, 2, 1},
-    {"CRTimerData", false, 3, 1},
-    {"CRTimeZoneData", false, 3, 2},
-    {"HolidayData", false, 3, 4},
-    {"HolderCardData", true, 1, 4},
-    {"IOData", false, 1, 6},
+    {"DepartmentData", oneKey, true, 1, 1, nullptr},
+    {"UserRightsData", oneKey, false, 3, 5, nullptr},
+    {"CardData", refreshOn(2), true, 1, 3, nullptr},
+    {"TimerData", replaceAll, false, 3, 3, nullptr},
+    {"EmergencyDoorData", replaceAll, false, 3, 6, nullptr},
+    {"ControllerData", oneKey, true, 1, 5, nullptr},
+    {"CRAppSetData", twoKeys, false, 2, 3, nullptr},
+    {"HolderData", refreshOn(6), true, 1, 2, "DepartmentData"},
+    {"CRCardData", oneKey, false, 2, 4, nullptr},
+    {"CRDISetData", twoKeys, false, 2, 5, nullptr},
+    {"CRDOSetData", twoKeys, false, 2, 6, nullptr},
+    {"CRFlowData", replaceAll, true, 2, 2, nullptr},
+    {"CRModuleData", twoKeys, true, 2, 1, nullptr},
+    {"CRTimerData", twoKeys, false, 3, 1, nullptr},
+    {"CRTimeZoneData", twoKeys, false, 3, 2, nullptr},
+    {"HolidayData", replaceAll, false, 3, 4, nullptr},
+    {"HolderCardData", replaceAll, true, 1, 4, nullptr},
+    {"IOData", replaceAll, false, 1, 6, nullptr},
 }};
 
 int catalogueIndex(const QString& name) {
   for (size_t i = 0; i < TableCatalogue.size(); ++i)
     if (name == QLatin1String(TableCatalogue[i].name)) return int(i);
   return -1;
+}
+
+const CatalogueEntry* catalogueEntry(const QString& name) {
+  const int index = catalogueIndex(name);
+  return index < 0 ? nullptr : &TableCatalogue[size_t(index)];
 }
 
 QStringList defaultTables() {
@@ -40,15 +56,21 @@ QStringList defaultTables() {
 }
 
 QStringList orderedSelection(const QStringList& names) {
-  std::array<bool, 18> chosen{};
+  std::array<bool, TableCatalogue.size()> chosen{};
   for (const QString& name : names) {
-    int index = catalogueIndex(name);
+    const int index = catalogueIndex(name);
     if (index < 0) throw Exception("Unknown table name: " + name.toStdString());
     chosen[size_t(index)] = true;
   }
-  const int holder = catalogueIndex(QStringLiteral("HolderData"));
-  const int department = catalogueIndex(QStringLiteral("DepartmentData"));
-  if (chosen[size_t(holder)]) chosen[size_t(department)] = true;
+  // Until nothing changes, so a required table's own requirement is followed too.
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (size_t i = 0; i < TableCatalogue.size(); ++i) {
+      if (!chosen[i] || TableCatalogue[i].requiredTable == nullptr) continue;
+      const int required = catalogueIndex(QLatin1String(TableCatalogue[i].requiredTable));
+      if (required >= 0 && !chosen[size_t(required)]) chosen[size_t(required)] = changed = true;
+    }
+  }
 
   QStringList ordered;
   for (size_t i = 0; i < TableCatalogue.size(); ++i)
@@ -56,23 +78,16 @@ QStringList orderedSelection(const QStringList& names) {
   return ordered;
 }
 
-TransferStrategy strategyFor(const QString& table) {
-  static const char* const mergeOneKey[] = {"DepartmentData", "UserRightsData", "ControllerData",
-                                            "CRCardData"};
-  static const char* const mergeTwoKeys[] = {"CRAppSetData", "CRDISetData",  "CRDOSetData",
-                                             "CRModuleData", "CRTimerData",  "CRTimeZoneData"};
-  for (const char* name : mergeOneKey)
-    if (table == QLatin1String(name)) return TransferStrategy::MergeOneKey;
-  if (refreshTestColumn(table) >= 0) return TransferStrategy::PositionalRefresh;
-  for (const char* name : mergeTwoKeys)
-    if (table == QLatin1String(name)) return TransferStrategy::MergeTwoKeys;
-  return TransferStrategy::ReplaceAll;
+TableRule tableRule(const QString& table) {
+  const CatalogueEntry* entry = catalogueEntry(table);
+  return entry ? entry->rule : replaceAll;
 }
 
+TransferStrategy strategyFor(const QString& table) { return tableRule(table).strategy; }
+
 int refreshTestColumn(const QString& table) {
-  if (table == QLatin1String("CardData")) return 2;
-  if (table == QLatin1String("HolderData")) return 6;
-  return -1;
+  const TableRule rule = tableRule(table);
+  return rule.strategy == TransferStrategy::PositionalRefresh ? rule.keyColumn : -1;
 }
 
 }  // namespace qar

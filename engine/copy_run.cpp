@@ -187,7 +187,8 @@ bool CopyRun::runTable(RunOutcome& outcome, int slot, const QString& destination
   outcome.tables.push_back(TableSummary{});
   TableSummary& summary = outcome.tables.back();
   summary.name = name;
-  summary.strategy = strategyFor(name);
+  const TableRule rule = tableRule(name);
+  summary.strategy = rule.strategy;
   TableTransfer transfer(observer_, summary);
   bool finished = false;
   const char* stage = "";
@@ -195,15 +196,15 @@ bool CopyRun::runTable(RunOutcome& outcome, int slot, const QString& destination
     switch (summary.strategy) {
       case TransferStrategy::MergeOneKey:
         stage = "merging on one key";
-        finished = transfer.UpdateQueryKey1(*adqFrom_, *adqTo_, 0);
+        finished = transfer.UpdateQueryKey1(*adqFrom_, *adqTo_, rule.keyColumn);
         break;
       case TransferStrategy::PositionalRefresh:
         stage = "refreshing by position";
-        finished = transfer.RecoverQuery(*adqFrom_, *adqTo_, refreshTestColumn(name));
+        finished = transfer.RecoverQuery(*adqFrom_, *adqTo_, rule.keyColumn);
         break;
       case TransferStrategy::MergeTwoKeys:
         stage = "merging on two keys";
-        finished = transfer.UpdateQueryKey2(*adqFrom_, *adqTo_, 0, 1);
+        finished = transfer.UpdateQueryKey2(*adqFrom_, *adqTo_, rule.keyColumn, rule.secondKeyColumn);
         break;
       case TransferStrategy::ReplaceAll:
         stage = "emptying the destination table";

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -35,11 +36,13 @@ TCGauge::TCGauge(QWidget* owner) : QWidget(owner) {
   resize(100, 100);
 }
 
-int TCGauge::GetPercentDone() const {
+int TCGauge::GetPercentDone() const { return PercentDoneAt(progress_); }
+
+int TCGauge::PercentDoneAt(int v) const {
   // 64-bit differences: any two 32-bit bounds give a span that fits.
   const std::int64_t span = std::int64_t{maxValue_} - minValue_;
   if (span == 0) return 0;
-  const std::int64_t done = std::int64_t{progress_} - minValue_;
+  const std::int64_t done = std::int64_t{std::clamp(v, minValue_, maxValue_)} - minValue_;
   return static_cast<int>(done * 100 / span);
 }
 
@@ -145,7 +148,26 @@ QPoint TCGauge::TextOrigin(const TRect& r, int textWidth, int textHeight) {
   return QPoint((r.Right - r.Left + 1 - textWidth) / 2, (r.Bottom - r.Top + 1 - textHeight) / 2);
 }
 
-QImage TCGauge::renderImage() const {
+QImage TCGauge::renderImage() const { return renderImage(1); }
+
+QImage TCGauge::renderImage(int scale) const {
+  if (scale <= 1) return renderPicture(true);
+  // The bar, pie and needle are drawn at the gauge's own size and enlarged pixel for pixel;
+  // the percentage text is then laid over at the device's resolution, so it stays sharp.
+  const QImage plain = renderPicture(false);
+  if (plain.isNull()) return plain;
+  QImage picture = plain.scaled(plain.size() * scale, Qt::IgnoreAspectRatio,
+                                Qt::FastTransformation)
+                       .convertToFormat(plain.format());
+  if (showText_) {
+    const TRect r = PaintRect();
+    PaintAsText(picture, TRect{r.Left * scale, r.Top * scale, r.Right * scale, r.Bottom * scale},
+                scale);
+  }
+  return picture;
+}
+
+QImage TCGauge::renderPicture(bool withText) const {
   const TRect r = PaintRect();
   QImage overlay = NewWorkingImage(width(), height());
   if (overlay.isNull()) return overlay;
@@ -170,13 +192,15 @@ QImage TCGauge::renderImage() const {
   // the overlay is taken as the picture straight away.
   QImage picture = std::move(overlay);
 
-  if (showText_) PaintAsText(picture, r);
+  if (showText_ && withText) PaintAsText(picture, r, 1);
   return picture;
 }
 
 void TCGauge::Paint() {
-  const QImage picture = renderImage();
+  const int scale = std::max(1, static_cast<int>(std::ceil(devicePixelRatioF())));
+  QImage picture = renderImage(scale);
   if (picture.isNull()) return;
+  picture.setDevicePixelRatio(scale);
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
   painter.drawImage(0, 0, picture);

@@ -70,6 +70,8 @@ class TCGauge : public QWidget {
   // The whole percentage, floor((Progress - MinValue) * 100 / (MaxValue - MinValue)),
   // 0 for an empty range; always 0 to 100, and 100 only at MaxValue.
   int GetPercentDone() const;
+  // The whole percentage the gauge would show at Progress v (v clamped into the range).
+  int PercentDoneAt(int v) const;
 
   // Style setters: store and repaint when the value differs, do nothing when it is equal.
   // A kind above gkNeedle or a border style above bsSizeToolWin raises qar::Exception.
@@ -90,6 +92,9 @@ class TCGauge : public QWidget {
   // screen (null when the gauge has no area). Raises qar::Exception when a working image
   // cannot be created.
   QImage renderImage() const;
+  // The same picture for a screen of scale device pixels per pixel: the bar enlarged pixel
+  // for pixel, the text drawn at the device's resolution. scale 1 gives renderImage().
+  QImage renderImage(int scale) const;
 
   // Where the percentage text of textWidth x textHeight pixels starts inside paint
   // rectangle r: half the spare room, truncated toward zero (negative when it does not fit).
@@ -106,9 +111,12 @@ class TCGauge : public QWidget {
   void PaintAsBar(QImage& image, const TRect& r) const;
   void PaintAsPie(QImage& image, const TRect& r) const;
   void PaintAsNeedle(QImage& image, const TRect& r) const;
-  void PaintAsText(QImage& image, const TRect& r) const;
+  // scale: device pixels per pixel of image and r (the font is enlarged to match).
+  void PaintAsText(QImage& image, const TRect& r, int scale) const;
 
  private:
+  // The picture at the gauge's size, with or without the percentage text.
+  QImage renderPicture(bool withText) const;
   // Runs Paint now when the gauge is visible; otherwise leaves it to the next regular paint.
   void RepaintNow();
   // The area the style is drawn in: the whole gauge, less a one-pixel frame for bsSingle.

@@ -94,7 +94,7 @@ void TCGauge::PaintAsNeedle(QImage& image, const TRect& r) const {
   DrawLine(image, QPoint(m, r.Bottom - 1), tip, fore);
 }
 
-void TCGauge::PaintAsText(QImage& image, const TRect& r) const {
+void TCGauge::PaintAsText(QImage& image, const TRect& r, int scale) const {
   const QString text = QString::number(GetPercentDone()) + QLatin1Char('%');
   QImage textImage = NewWorkingImage(image.width(), image.height());
   // Black within r, the only part drawn on and combined.
@@ -105,6 +105,13 @@ void TCGauge::PaintAsText(QImage& image, const TRect& r) const {
   QFont textFont = font();
   textFont.setStyleStrategy(
       static_cast<QFont::StyleStrategy>(textFont.styleStrategy() | QFont::NoAntialias));
+  if (scale > 1) {
+    if (textFont.pixelSize() > 0) {
+      textFont.setPixelSize(textFont.pixelSize() * scale);
+    } else {
+      textFont.setPointSizeF(textFont.pointSizeF() * scale);
+    }
+  }
   const QFontMetrics metrics(textFont, &textImage);
   const QPoint origin = TextOrigin(r, metrics.horizontalAdvance(text), metrics.height());
   if (r.Right > r.Left && r.Bottom > r.Top && !textImage.isNull()) {

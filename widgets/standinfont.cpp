@@ -1,5 +1,6 @@
-// Chooses the stand-in face by asking the font database, and its pixel size by measuring:
-// the size is the one whose QFontMetrics height equals the classic text height.
+// Chooses the stand-in face by measuring installed faces: the pixel size is the one whose
+// QFontMetrics height equals the classic text height, and the face is the first candidate
+// that is no wider than the classic font and sets the reference captions within their widths.
 #include "widgets/standinfont.h"
 
 #include <QFontDatabase>
@@ -8,8 +9,16 @@
 #include <QtGlobal>
 
 #include <array>
+#include <optional>
 
 namespace qar {
+
+// Autosized labels of the progress window, and its fixed table name box holding the longest
+// table name.
+const CaptionWidth kClassicCaptionWidths[5] = {
+    {"Destination Table:", 116}, {"Copy Progress", 90},  {"Total Progress", 89},
+    {"EmergencyDoorData", 116},  {"CRTimeZoneData", 116},
+};
 
 namespace {
 
@@ -18,38 +27,34 @@ struct Candidate {
   const char* debianFile;  // where the Debian package puts the regular face
 };
 
-constexpr std::array<Candidate, 2> kCandidates = {{
+// Closest to the classic font's width first; the wide faces last, as fallbacks.
+constexpr std::array<Candidate, 5> kCandidates = {{
+    {"DejaVu Sans Condensed", "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf"},
+    {"Liberation Sans Narrow",
+     "/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Regular.ttf"},
+    {"Nimbus Sans Narrow", ""},
     {"DejaVu Sans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"},
     {"Liberation Sans", "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"},
 }};
+constexpr size_t kFirstFallback = 3;
 
 bool familyInstalled(const QString& family) {
   return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
 }
 
-// The first candidate the font database knows, registering its file if needed; empty if none.
-QString findCandidateFamily() {
-  for (const Candidate& c : kCandidates) {
-    if (familyInstalled(QString::fromLatin1(c.family))) return QString::fromLatin1(c.family);
-  }
-  for (const Candidate& c : kCandidates) {
-    if (QFontDatabase::addApplicationFont(QString::fromLatin1(c.debianFile)) >= 0 &&
-        familyInstalled(QString::fromLatin1(c.family))) {
-      return QString::fromLatin1(c.family);
-    }
-  }
-  return QString();
+bool makeInstalled(const Candidate& c) {
+  const QString family = QString::fromLatin1(c.family);
+  if (familyInstalled(family)) return true;
+  if (c.debianFile[0] == '\0') return false;
+  return QFontDatabase::addApplicationFont(QString::fromLatin1(c.debianFile)) >= 0 &&
+         familyInstalled(family);
 }
 
-StandInFont chooseFont() {
-  StandInFont result;
-  QString family = findCandidateFamily();
-  const bool preferred = !family.isEmpty();
-  if (!preferred) family = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-
+// family at the smallest pixel size with the classic text height; failing that, the largest
+// size that stays below it (second member false).
+std::pair<QFont, bool> sizedFont(const QString& family) {
   QFont font(family);
   font.setStyleHint(QFont::SansSerif);
-  // Smallest pixel size with the exact height; failing that, the largest that stays below.
   int exactSize = 0;
   int belowSize = 1;
   for (int pixels = 1; pixels <= 4 * kClassicTextHeight && exactSize == 0; ++pixels) {
@@ -59,20 +64,50 @@ StandInFont chooseFont() {
     if (height < kClassicTextHeight) belowSize = pixels;
   }
   font.setPixelSize(exactSize != 0 ? exactSize : belowSize);
+  return {font, exactSize != 0};
+}
 
-  result.font = font;
-  result.exact = preferred && exactSize != 0;
-  result.note = QStringLiteral("%1 at %2 px (text height %3 px)")
-                    .arg(family)
-                    .arg(font.pixelSize())
-                    .arg(QFontMetrics(font).height());
-  if (!preferred) {
-    result.note += QStringLiteral("; DejaVu Sans and Liberation Sans are not installed");
-  } else if (exactSize == 0) {
-    result.note += QStringLiteral("; no pixel size gives a text height of %1 px")
-                       .arg(kClassicTextHeight);
+bool meetsTheMeasures(const QFont& font) {
+  const QFontMetrics metrics(font);
+  if (metrics.averageCharWidth() > kClassicAverageCharWidth) return false;
+  for (const CaptionWidth& caption : kClassicCaptionWidths) {
+    if (metrics.horizontalAdvance(QString::fromLatin1(caption.text)) > caption.width) return false;
   }
-  if (!result.exact) qWarning("Gauge font stand-in: %s", qPrintable(result.note));
+  return true;
+}
+
+QString describe(const QFont& font) {
+  const QFontMetrics metrics(font);
+  return QStringLiteral("%1 at %2 px (text height %3 px, average character width %4 px)")
+      .arg(font.family())
+      .arg(font.pixelSize())
+      .arg(metrics.height())
+      .arg(metrics.averageCharWidth());
+}
+
+StandInFont chooseFont() {
+  std::optional<std::pair<QFont, bool>> fallback;
+  for (size_t i = 0; i < kCandidates.size(); ++i) {
+    if (!makeInstalled(kCandidates[i])) continue;
+    auto sized = sizedFont(QString::fromLatin1(kCandidates[i].family));
+    if (sized.second && meetsTheMeasures(sized.first)) {
+      return StandInFont{sized.first, true, describe(sized.first)};
+    }
+    if (i >= kFirstFallback && !fallback) fallback = sized;
+  }
+
+  StandInFont result;
+  if (fallback) {
+    result.font = fallback->first;
+    result.note = describe(result.font) + QStringLiteral("; no installed face is as narrow as "
+                                                         "\"MS Sans Serif\", captions may be cut");
+  } else {
+    const QString family = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    result.font = sizedFont(family).first;
+    result.note = describe(result.font) +
+                  QStringLiteral("; DejaVu Sans and Liberation Sans are not installed");
+  }
+  qWarning("Dialog font stand-in: %s", qPrintable(result.note));
   return result;
 }
 

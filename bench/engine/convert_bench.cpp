@@ -1,7 +1,8 @@
 // Conversion benchmark: builds a QAR26M-shaped pair (full size, then one tenth), converts it
 // with `qar26m-cli convert --tables all`, and prints records per second per strategy and in
 // total; then converts the same pair in-process headless and through the progress window
-// (offscreen) to show what the per-record message pump and the gauges cost.
+// to show what the per-record message pump and the gauges cost: offscreen by default, on a
+// real X server when run through scripts/with-x.
 // Usage: engine_convert_bench [--keep=FOLDER] [SCALE...]   (default: 1 0.1)
 // --keep leaves the pairs in FOLDER (pristine-SCALE/, cli/, ...) for profiling.
 #include <QApplication>
@@ -19,7 +20,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/copy_run.h"
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 #include "engine/selection.h"
 #include "jet/error.h"
 #include "qar_pair.h"

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "app/tablegrid.h"
 #include "app_support.h"
 #include "engine/catalogue.h"

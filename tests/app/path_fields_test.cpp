@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "app/mdbdrop.h"
 #include "app_support.h"
 #include "modal_answerer.h"
@@ -139,6 +139,24 @@ TEST_F(PathFieldsTest, DroppingAnMdbFileOnAFieldPutsItsPathThere) {
   refused.setAccepted(false);
   QApplication::sendEvent(window->edtFrom, &refused);
   EXPECT_TRUE(window->edtFrom->text().isEmpty());
+}
+
+// Alt with a letter no button claims never edits a path; plain letters, Shift and AltGr
+// (Ctrl+Alt) still type.
+TEST_F(PathFieldsTest, AltLettersNeverTypeIntoAPathField) {
+  TfrmMain window;
+  for (QLineEdit* field : {window.edtFrom, window.edtTo}) {
+    field->setText(QStringLiteral("C:\\Card.mdb"));
+    for (Qt::Key key : {Qt::Key_S, Qt::Key_Q, Qt::Key_1, Qt::Key_Z}) {
+      QTest::keyClick(field, key, Qt::AltModifier);
+      QTest::keyClick(field, key, Qt::AltModifier | Qt::ShiftModifier);
+    }
+    EXPECT_EQ(field->text(), QStringLiteral("C:\\Card.mdb"));
+    QTest::keyClick(field, Qt::Key_X);
+    QTest::keyClick(field, Qt::Key_Y, Qt::ShiftModifier);
+    QTest::keyClick(field, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, 0);
+    EXPECT_EQ(field->text(), QStringLiteral("C:\\Card.mdbxy@"));
+  }
 }
 
 }  // namespace

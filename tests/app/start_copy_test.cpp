@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/main.h"
+#include "app/mainwindow.h"
 #include "app_support.h"
 #include "cli/sample_pair.h"
 #include "engine/catalogue.h"
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 #include "engine/selection.h"
 #include "modal_answerer.h"
 

@@ -50,6 +50,37 @@ TEST(Catalogue, DispatchByExactName) {
     EXPECT_EQ(strategyFor(name), TransferStrategy::ReplaceAll) << name;
 }
 
+TEST(Catalogue, EveryRuleNamesTheColumnsItsStrategyNeedsAndEveryRequirementResolves) {
+  for (const CatalogueEntry& entry : TableCatalogue) {
+    const TableRule& rule = entry.rule;
+    EXPECT_EQ(tableRule(entry.name).strategy, rule.strategy) << entry.name;
+    switch (rule.strategy) {
+      case TransferStrategy::MergeOneKey:
+        EXPECT_EQ(rule.keyColumn, 0) << entry.name;
+        EXPECT_EQ(rule.secondKeyColumn, -1) << entry.name;
+        break;
+      case TransferStrategy::MergeTwoKeys:
+        EXPECT_EQ(rule.keyColumn, 0) << entry.name;
+        EXPECT_EQ(rule.secondKeyColumn, 1) << entry.name;
+        break;
+      case TransferStrategy::PositionalRefresh:
+        EXPECT_EQ(rule.keyColumn, refreshTestColumn(entry.name)) << entry.name;
+        break;
+      case TransferStrategy::ReplaceAll:
+        EXPECT_EQ(rule.keyColumn, -1) << entry.name;
+        break;
+    }
+    if (entry.requiredTable != nullptr) {
+      // A required table is processed first, so its records are there when they are referred to.
+      const int required = catalogueIndex(entry.requiredTable);
+      ASSERT_GE(required, 0) << entry.name;
+      EXPECT_LT(required, catalogueIndex(entry.name)) << entry.name;
+      EXPECT_EQ(orderedSelection({entry.name}),
+                QStringList({entry.requiredTable, entry.name}));
+    }
+  }
+}
+
 TEST(Selection, SlotsFillFromOneAndRefuseANineteenth) {
   clearSelection();
   for (const CatalogueEntry& entry : TableCatalogue) addSelectedTable(entry.name);

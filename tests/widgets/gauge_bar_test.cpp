@@ -260,3 +260,43 @@ TEST_F(GaugeBar, SystemColoursResolveThroughThePalette) {
 }
 
 }  // namespace
+
+namespace {
+
+// At a device pixel ratio of 2 every non-text pixel is the 1x pixel enlarged to a 2 x 2
+// block; the text only inverts pixels, within the enlarged text area, and is drawn finer
+// than an enlarged 1x text would be (some 2 x 2 block is split).
+TEST_F(GaugeBar, AtTwiceThePixelRatioTheBarIsEnlargedAndTheTextDrawnFine) {
+  for (int percent : {0, 33, 50, 100}) {
+    gauge.SetProgress(percent);
+    const QImage one = gauge.renderImage();
+    EXPECT_EQ(gauge.renderImage(1), one);
+    gauge.SetShowText(false);
+    const QImage plain = gauge.renderImage();
+    gauge.SetShowText(true);
+    const QImage two = gauge.renderImage(2);
+    ASSERT_EQ(two.size(), one.size() * 2);
+    int inverted = 0;
+    int splitBlocks = 0;
+    for (int y = 0; y < two.height(); y += 2) {
+      for (int x = 0; x < two.width(); x += 2) {
+        const QRgb base = pixelAt(plain, x / 2, y / 2);
+        int differing = 0;
+        for (int dy = 0; dy < 2; ++dy) {
+          for (int dx = 0; dx < 2; ++dx) {
+            const QRgb pixel = pixelAt(two, x + dx, y + dy);
+            if (pixel == base) continue;
+            ++differing;
+            ASSERT_EQ(pixel, base ^ 0xFFFFFFu) << percent << "% at " << x + dx << "," << y + dy;
+          }
+        }
+        inverted += differing;
+        if (differing != 0 && differing != 4) ++splitBlocks;
+      }
+    }
+    EXPECT_GT(inverted, 40) << percent << "%";
+    EXPECT_GT(splitBlocks, 0) << percent << "%: the text is an enlarged 1x text";
+  }
+}
+
+}  // namespace

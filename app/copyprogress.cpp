@@ -1,6 +1,6 @@
 // The progress window: layout, the run on first activation, the close timer, Cancel, and the
 // error boxes (see copyprogress.h).
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include "app/detailsbox.h"
 #include "engine/copy_run.h"
 #include "engine/selection.h"
 #include "widgets/cgauges.h"
@@ -42,6 +43,21 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int w
   return label;
 }
 
+// A caption label sized to its text keeps its place and widens when its text needs more room.
+void growToText(QLabel* label) {
+  const int needed = label->fontMetrics().horizontalAdvance(label->text());
+  if (needed > label->width()) label->resize(needed, label->height());
+}
+
+// Where the counters sit: the record number, the slash and the record count, each at least
+// kCounterWidth wide, in the order and with the gaps of their classic places.
+constexpr int kCounterWidth = 31;
+constexpr int kCounterTop = 53;
+constexpr int kCounterHeight = 16;
+constexpr int kPosLeft = 331;
+constexpr int kSlashLeft = 370;
+constexpr int kTotalLeft = 407;
+
 }  // namespace
 
 TfrmCopy::TfrmCopy(const ConversionPaths& paths, QWidget* parent, RunOptions options)
@@ -58,17 +74,17 @@ TfrmCopy::TfrmCopy(const ConversionPaths& paths, QWidget* parent, RunOptions opt
   setPalette(face);
   setAutoFillBackground(true);
 
-  makeLabel(this, QStringLiteral("Destination Table:"), 23, 18, 116, 16);
+  growToText(makeLabel(this, QStringLiteral("Destination Table:"), 23, 18, 116, 16));
   labTableName = makeLabel(this, QStringLiteral("TableName"), 147, 19, 116, 16);
-  makeLabel(this, QStringLiteral("Copy Progress"), 24, 49, 90, 16);
+  growToText(makeLabel(this, QStringLiteral("Copy Progress"), 24, 49, 90, 16));
   labPosRecord = makeLabel(this, QStringLiteral("0"), 331, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
-  makeLabel(this, QStringLiteral("/"), 370, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
+  labSlash_ = makeLabel(this, QStringLiteral("/"), 370, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
   labTotalRecord = makeLabel(this, QStringLiteral("0"), 407, 53, 31, 16, Qt::AlignHCenter | Qt::AlignTop);
 
   cgaRecord = new TCGauge(this);
   cgaRecord->setGeometry(18, 74, 425, 31);
   cgaRecord->SetForeColor(clNavy);
-  makeLabel(this, QStringLiteral("Total Progress"), 23, 118, 89, 16);
+  growToText(makeLabel(this, QStringLiteral("Total Progress"), 23, 118, 89, 16));
   cgaTotal = new TCGauge(this);
   cgaTotal->setGeometry(18, 143, 425, 31);
   cgaTotal->SetForeColor(clNavy);
@@ -158,33 +174,93 @@ void TfrmCopy::FormClose() {
   run_->release();
 }
 
+// While a table runs, the record gauge takes every record but is held back from painting;
+// the counter and the gauge are let go together, at most every kDisplayMillis, right before
+// the event loop's turn in which they are painted (and when a table ends or an error box
+// comes). So the screen never shows a counter and a gauge of different records, and a real
+// X server is not flushed for every percent.
+
 void TfrmCopy::tableStarted(int, const QString& table, int sourceRecords) {
+  holdGauge();
   labTableName->setText(table);
   labTotalRecord->setText(QString::number(sourceRecords));
+  layoutCounters();
+  recordNumber_ = 0;
+  cgaRecord->SetProgress(0);
+  displayDue_ = true;  // the new table's name, count and empty gauge go out together
 }
 
 void TfrmCopy::recordLoopStarted(int recordCount) {
+  holdGauge();
   cgaRecord->SetMinValue(0);
   cgaRecord->SetMaxValue(recordCount);
+  displayDue_ = true;
 }
 
 void TfrmCopy::pumpMessages() {
   if (pumpClock_.isValid() && pumpClock_.nsecsElapsed() < kPumpMicros * 1000) return;
+  if (displayDue_ || !displayClock_.isValid() || displayClock_.hasExpired(kDisplayMillis)) {
+    showRecordNumber();
+  }
   QCoreApplication::processEvents();
   pumpClock_.start();
 }
 
 void TfrmCopy::recordStarted(int r) {
-  cgaRecord->SetProgress(r);
+  holdGauge();
   recordNumber_ = r;
-  if (!counterClock_.isValid() || counterClock_.hasExpired(kCounterMillis)) showRecordNumber();
+  cgaRecord->SetProgress(r);
 }
 
 void TfrmCopy::showRecordNumber() {
-  if (recordNumber_ == shownRecordNumber_) return;
-  shownRecordNumber_ = recordNumber_;
-  labPosRecord->setText(QString::number(recordNumber_));
-  counterClock_.start();
+  const QString text = QString::number(recordNumber_);
+  if (labPosRecord->text() != text) {
+    labPosRecord->setText(text);
+    if (labPosRecord->fontMetrics().horizontalAdvance(text) > labPosRecord->width()) {
+      layoutCounters();
+    }
+  }
+  releaseGauge();
+  displayClock_.start();
+  displayDue_ = false;
+}
+
+void TfrmCopy::holdGauge() {
+  if (gaugeHeld_) return;
+  // A widget whose updates are disabled ignores repaint(): the gauge's immediate repaints
+  // wait until releaseGauge.
+  cgaRecord->setUpdatesEnabled(false);
+  gaugeHeld_ = true;
+}
+
+void TfrmCopy::releaseGauge() {
+  if (!gaugeHeld_) return;
+  gaugeHeld_ = false;
+  cgaRecord->setUpdatesEnabled(true);  // marks it for the next regular paint
+}
+
+void TfrmCopy::layoutCounters() {
+  const QFontMetrics metrics(labPosRecord->font());
+  // Two pixels beside the text so a centred number never touches the label's edges.
+  const auto widthFor = [&](const QLabel* label) {
+    return std::max(kCounterWidth, metrics.horizontalAdvance(label->text()) + 2);
+  };
+  const int posWidth = widthFor(labPosRecord);
+  const int totalWidth = widthFor(labTotalRecord);
+  if (posWidth == kCounterWidth && totalWidth == kCounterWidth) {
+    labPosRecord->setGeometry(kPosLeft, kCounterTop, kCounterWidth, kCounterHeight);
+    labSlash_->setGeometry(kSlashLeft, kCounterTop, kCounterWidth, kCounterHeight);
+    labTotalRecord->setGeometry(kTotalLeft, kCounterTop, kCounterWidth, kCounterHeight);
+    return;
+  }
+  // Longer numbers: the count keeps its right edge and the others move left to make room.
+  const int totalRight = kTotalLeft + kCounterWidth;
+  const int totalLeft = totalRight - totalWidth;
+  const int slashLeft = totalLeft - (kTotalLeft - kSlashLeft);
+  const int posLeft = slashLeft - (kSlashLeft - kPosLeft - kCounterWidth) - posWidth;
+  labPosRecord->setGeometry(posLeft, kCounterTop, posWidth, kCounterHeight);
+  labSlash_->setGeometry(slashLeft, kCounterTop, kCounterWidth, kCounterHeight);
+  labTotalRecord->setGeometry(totalLeft, kCounterTop, totalWidth, kCounterHeight);
 }
 
 void TfrmCopy::tableDone(int slot, const TableSummary&) {
@@ -194,7 +270,8 @@ void TfrmCopy::tableDone(int slot, const TableSummary&) {
 
 void TfrmCopy::errorBox(const QString& text, const QString& details) {
   showRecordNumber();
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error Message"), text, QMessageBox::Ok, this);
+  app::DetailsBox box(QMessageBox::NoIcon, QStringLiteral("Error Message"), text, QMessageBox::Ok,
+                     this);
   box.setDetailedText(details);
   box.exec();
 }

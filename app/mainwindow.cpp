@@ -1,6 +1,6 @@
 // The main window: its controls and their geometry, the file dialog shared by both "..."
 // buttons, and the actions behind Select All, Cancel All, Start Copy and Close.
-#include "app/main.h"
+#include "app/mainwindow.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -18,6 +18,7 @@
 
 #include <memory>
 
+#include "app/altkeyguard.h"
 #include "app/closingmessage.h"
 #include "app/errorbox.h"
 #include "app/mdbdrop.h"
@@ -25,7 +26,7 @@
 #include "app/uifont.h"
 #include "base/exception.h"
 #include "engine/catalogue.h"
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 #include "engine/selection.h"
 
 // The glyphs live in this library's resources, which a static link would otherwise drop.
@@ -60,7 +61,7 @@ QPushButton* glyphButton(QWidget* parent, const char* name, const QString& capti
 // One "Source/Destination Database File" group: a path field and its "..." button.
 QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                      const char* editName, QLineEdit*& edit, const char* buttonName,
-                     QPushButton*& button, QObject* dropFilter) {
+                     QPushButton*& button, QObject* dropFilter, QObject* keyGuard) {
   auto* group = new QGroupBox(caption, parent);
   group->setObjectName(QString::fromLatin1(name));
   group->setGeometry(geometry);
@@ -69,6 +70,7 @@ QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, 
   edit->setGeometry(13, 21, 440, 24);
   edit->setAcceptDrops(true);
   edit->installEventFilter(dropFilter);
+  edit->installEventFilter(keyGuard);
   button = new QPushButton(QStringLiteral("..."), group);
   button->setObjectName(QString::fromLatin1(buttonName));
   button->setAutoDefault(false);
@@ -77,6 +79,15 @@ QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, 
 }
 
 }  // namespace
+
+QRect app::tableBoxRect(const CatalogueEntry& entry) {
+  if (entry.boxColumn < 1 || entry.boxColumn > kGridColumns || entry.boxRow < 1 ||
+      entry.boxRow > kGridRows) {
+    throw Exception(std::string("table box out of the grid: ") + entry.name);
+  }
+  return QRect(kBoxColumnLeft[size_t(entry.boxColumn - 1)], kBoxRowTop[size_t(entry.boxRow - 1)],
+               kBoxWidth, kBoxHeight);
+}
 
 bool captionFits(const QCheckBox* box, const QFont& font) {
   QStyleOptionButton option;
@@ -123,24 +134,21 @@ TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::createControls() {
   auto* dropFilter = new app::MdbDropFilter(this);
+  auto* keyGuard = new app::AltKeyGuard(this);
   gbSource = pathGroup(this, "gbSource", QStringLiteral("Source Database File"),
                        QRect(7, 4, 506, 56), "edtFrom", edtFrom, "btnSource", btnSource,
-                       dropFilter);
+                       dropFilter, keyGuard);
   gbDest = pathGroup(this, "gbDest", QStringLiteral("Destination Database File"),
-                     QRect(8, 65, 505, 56), "edtTo", edtTo, "btnDest", btnDest, dropFilter);
+                     QRect(8, 65, 505, 56), "edtTo", edtTo, "btnDest", btnDest, dropFilter,
+                     keyGuard);
 
   gbTable = new QGroupBox(QStringLiteral("Database Table"), this);
   gbTable->setObjectName(QStringLiteral("gbTable"));
   gbTable->setGeometry(8, 126, 505, 259);
   for (const CatalogueEntry& entry : TableCatalogue) {
-    if (entry.boxColumn < 1 || entry.boxColumn > int(app::kBoxColumnLeft.size()) ||
-        entry.boxRow < 1 || entry.boxRow > int(app::kBoxRowTop.size())) {
-      throw Exception(std::string("table box out of the grid: ") + entry.name);
-    }
     auto* box = new QCheckBox(QString::fromLatin1(entry.name), gbTable);
     box->setObjectName(QStringLiteral("chk") + QString::fromLatin1(entry.name));
-    box->setGeometry(app::kBoxColumnLeft[entry.boxColumn - 1], app::kBoxRowTop[entry.boxRow - 1],
-                     app::kBoxWidth, app::kBoxHeight);
+    box->setGeometry(app::tableBoxRect(entry));
     box->setChecked(entry.tickedAtStart);
   }
 
@@ -259,11 +267,13 @@ void TfrmMain::btnCancelAllClick() {
 }
 
 void TfrmMain::applyDependencyRule() {
-  QCheckBox* dependent = tableBox(QString::fromLatin1(app::kDependentTable));
-  QCheckBox* required = tableBox(QString::fromLatin1(app::kRequiredTable));
-  if (dependent != nullptr && required != nullptr && dependent->isChecked() &&
-      !required->isChecked()) {
-    required->setChecked(true);
+  // The boxes end up ticked as the catalogue's selection rule would choose.
+  QStringList ticked;
+  for (QCheckBox* box : gbTable->findChildren<QCheckBox*>(Qt::FindDirectChildrenOnly)) {
+    if (box->isChecked()) ticked << box->text();
+  }
+  for (const QString& table : orderedSelection(ticked)) {
+    if (QCheckBox* box = tableBox(table)) box->setChecked(true);
   }
 }
 

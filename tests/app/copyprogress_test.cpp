@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "engine/copyprogress.h"
+#include "app/copyprogress.h"
 #include "engine/selection.h"
 #include "support/engine_test_support.h"
 #include "widgets/cgauges.h"
@@ -21,7 +21,7 @@ namespace {
 
 void ensureApplication() {
   static int argc = 1;
-  static char name[] = "engine_copyprogress_test";
+  static char name[] = "app_copyprogress_test";
   static char* argv[] = {name, nullptr};
   if (!QApplication::instance()) new QApplication(argc, argv);
 }

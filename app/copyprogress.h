@@ -24,7 +24,7 @@ namespace qar {
 
 class CopyRun;
 
-class TfrmCopy : public QDialog, private RunObserver {
+class TfrmCopy : public QDialog, public RunObserver {
   Q_OBJECT
 
  public:
@@ -47,6 +47,15 @@ class TfrmCopy : public QDialog, private RunObserver {
   QPushButton* btnCancel = nullptr;
   QTimer* timClose = nullptr;
 
+  // RunObserver: how the run shows its progress here (public so a test can drive the
+  // window's counters and gauges without a run).
+  void tableStarted(int slot, const QString& table, int sourceRecords) override;
+  void recordLoopStarted(int recordCount) override;
+  void pumpMessages() override;
+  void recordStarted(int r) override;
+  void tableDone(int slot, const TableSummary& summary) override;
+  void errorBox(const QString& text, const QString& details) override;
+
  public slots:
   void done(int result) override;
 
@@ -62,16 +71,16 @@ class TfrmCopy : public QDialog, private RunObserver {
   void btnCancelClick();
   void timCloseTimer();
 
-  // RunObserver
-  void tableStarted(int slot, const QString& table, int sourceRecords) override;
-  void recordLoopStarted(int recordCount) override;
-  void pumpMessages() override;
-  void recordStarted(int r) override;
-  void tableDone(int slot, const TableSummary& summary) override;
-  void errorBox(const QString& text, const QString& details) override;
-
-  // Shows the latest record number in labPosRecord.
+  // Puts the latest record number into labPosRecord and lets cgaRecord, which already holds
+  // it, paint again: both are painted at the next regular paint.
   void showRecordNumber();
+  // Holds back, then lets go, the record gauge's repaints.
+  void holdGauge();
+  void releaseGauge();
+  // Places the three counter labels so each holds its whole number (up to ten digits).
+  void layoutCounters();
+
+  QLabel* labSlash_ = nullptr;
 
   const ConversionPaths& paths_;
   RunOptions options_;
@@ -80,12 +89,15 @@ class TfrmCopy : public QDialog, private RunObserver {
   bool activated_ = false;
   bool running_ = false;
   bool released_ = false;
-  // The record counter's text is refreshed at most every kCounterMillis while a table runs
-  // (each new text costs a repaint at the next pump) and always when a table ends.
-  static constexpr int kCounterMillis = 40;
+  // The counter and the record gauge reach the screen at most every kDisplayMillis while a
+  // table runs (each change costs a paint and, on a real X server, a flush to the server;
+  // more often than a screen shows frames would only cost time), at the first pump after a
+  // table starts, when it ends and before an error box.
+  static constexpr int kDisplayMillis = 20;
   int recordNumber_ = 0;
-  int shownRecordNumber_ = 0;
-  QElapsedTimer counterClock_;
+  QElapsedTimer displayClock_;
+  bool displayDue_ = false;
+  bool gaugeHeld_ = false;
   // The pump runs for every record, but hands the event loop a turn only once
   // kPumpMicros have passed since the last turn: a turn costs microseconds even with
   // nothing waiting, several times a record's own work, and no click, key, timer or

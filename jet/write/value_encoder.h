@@ -41,6 +41,9 @@ std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompre
 
 // Now as a Date/Time value (days since 1899-12-30, local time zone ignored: UTC).
 double currentDateTime();
+// Test hook: while set (not negative), currentDateTime() returns this value instead, so two
+// runs of the same operations write the same bytes. Pass a negative value to unset.
+void setFixedDateTimeForTesting(double value);
 
 // Largest Memo or OLE value the engine stores (Access's limit for long values).
 inline constexpr uint32_t kMaxLongValueBytes = 0x3FFFFFFF;

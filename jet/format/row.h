@@ -21,7 +21,7 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet::format::row {
 

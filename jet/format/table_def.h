@@ -31,7 +31,7 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet::format::tabledef {
 

@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "jet/codec/data_page_view.h"
 #include "jet/data_rows.h"
 #include "jet/database_impl.h"
 #include "jet/format/data_page.h"
@@ -178,8 +179,8 @@ Row Table::read(RowId id) const {
   }
   RowBytes bytes;
   PageRef page = pager.read(id.page);
-  if (page->bytes[0] != format::data::kPageType ||
-      le32(page->data() + format::data::kOwner) != impl_->info.def.definitionPage ||
+  if (!codec::DataPageView(page->data(), static_cast<uint32_t>(page->size()), impl_->info.format)
+           .belongsTo(impl_->info.def.definitionPage) ||
       id.row >= dataPageRowCount(*page, impl_->info.format) ||
       !readLiveRow(pager, impl_->info.format, id, bytes)) {
     throw Error(ErrorKind::NotFound, "table " + name() + " has no row " + std::to_string(id.row) + " on page " +

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "jet/catalog.h"
+#include "jet/codec/usage_map_view.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
@@ -155,7 +156,7 @@ PageSpec blueprint() { return PageSpec{Format::Jet4, kPageSize}; }
 
 std::vector<uint8_t> inlineMap(std::initializer_list<uint32_t> pages) {
   std::vector<uint8_t> row(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
-  for (uint32_t p : pages) row[fu::kInlineBitmap + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+  for (uint32_t p : pages) codec::setBit(row.data() + fu::kInlineBitmap, p, true);
   return row;
 }
 
@@ -186,14 +187,14 @@ void writeEmptyDatabaseFile(const std::string& path) {
 
   // Page 1: the database's page map (set bits are free pages: all past the file's end), and a
   // second map row the engine keeps empty.
-  initDataPage(blueprint(), pages[1].data(), 1);
+  initDataPage(blueprint(), pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
   {
     std::vector<uint8_t> map = inlineMap({});
     for (uint32_t p = pageCount; p < fu::kTableMapSizeJet4 * 8; ++p) {
-      map[fu::kInlineBitmap + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+      codec::setBit(map.data() + fu::kInlineBitmap, p, true);
     }
-    addRow(blueprint(), pages[1].data(), map);
-    addRow(blueprint(), pages[1].data(), inlineMap({}));
+    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), map);
+    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), inlineMap({}));
   }
 
   // Page 6: the system tables' usage maps (owned pages, free space) and their indexes' maps.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "jet/codec/data_page_view.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
@@ -20,8 +21,7 @@ constexpr uint32_t kChunkData = LongValueWriter::kMaxSingleRow - fl::kChainPoint
 
 bool LongValueWriter::usable(uint32_t page) {
   if (page == 0 || page >= ctx_.pager().pageCount()) return false;
-  const uint8_t* p = ctx_.read(page);
-  return p[0] == fd::kPageType && le32(p + fd::kOwner) == fd::kLongValueOwner;
+  return codec::DataPageView(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format).isLongValuePage();
 }
 
 LongValueWriter::Place LongValueWriter::put(const std::vector<uint8_t>& row) {

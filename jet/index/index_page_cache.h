@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "jet/index/index_page_view.h"
+#include "jet/codec/index_page_view.h"
 #include "jet/pager/pager.h"
 
 namespace jet {

@@ -7,22 +7,13 @@
 #include <optional>
 
 #include "jet/error.h"
+#include "jet/format/index_key.h"
 #include "jet/index/text_key.h"
 
 namespace jet {
 namespace {
 
-// Field flags and Yes/No values (stored values: never change).
-constexpr uint8_t kAscendingStart = 0x7F;
-constexpr uint8_t kAscendingNull = 0x00;
-constexpr uint8_t kDescendingStart = 0x80;
-constexpr uint8_t kDescendingNull = 0xFF;
-constexpr uint8_t kAscendingYes = 0x00;  // Yes (-1) sorts before No (0)
-constexpr uint8_t kAscendingNo = 0xFF;
-
-// Binary values go in segments of 8 data bytes and a count byte; 9 means "more follows".
-constexpr size_t kSegmentData = 8;
-constexpr uint8_t kMoreSegments = 9;
+using namespace format::indexkey;
 
 constexpr SortOrder kGeneralLegacy{1033, 0};
 

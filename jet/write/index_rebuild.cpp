@@ -6,7 +6,7 @@
 #include "jet/error.h"
 #include "jet/format/table_def.h"
 #include "jet/index/index_entry_list.h"
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/index_tree_writer.h"

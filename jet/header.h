@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/header_page.h"
+#include "jet/format/types.h"
+#include "jet/schema.h"
 
 namespace jet {
 
@@ -17,7 +19,9 @@ struct HeaderInfo {
 };
 
 // Page size of a format.
-inline uint32_t pageSizeOf(Format f) { return f == Format::Jet3 ? 2048 : 4096; }
+inline uint32_t pageSizeOf(Format f) {
+  return f == Format::Jet3 ? format::header::kPageSizeJet3 : format::header::kPageSizeJet4;
+}
 
 // XORs the masked region of a header page (at least format::header::kHeaderBytes long) with the
 // key stream; applying it twice restores the bytes. Used on a copy of page 0.

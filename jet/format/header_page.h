@@ -42,6 +42,12 @@ inline constexpr uint32_t kSortOrderJet4 = 0x6E;
 inline constexpr uint32_t kSortOrderVersionJet4 = kSortOrderJet4 + 3;
 inline constexpr uint32_t kCreationDateJet4 = 0x72;
 
+// Page sizes, and the default sort order of a new database ("General", locale 1033), which
+// new text columns take too.
+inline constexpr uint32_t kPageSizeJet3 = 2048;
+inline constexpr uint32_t kPageSizeJet4 = 4096;
+inline constexpr uint16_t kGeneralSortOrder = 0x0409;
+
 // The smallest prefix of page 0 that holds every field above.
 inline constexpr uint32_t kHeaderBytes = kMaskedRegion + kMaskedSizeJet4;
 

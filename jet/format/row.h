@@ -29,4 +29,7 @@ inline constexpr uint32_t columnCountSize(Format f) { return f == Format::Jet3 ?
 inline constexpr uint32_t varOffsetSize(Format f) { return f == Format::Jet3 ? 1 : 2; }
 inline constexpr uint32_t kJumpStretch = 256;
 
+// The longest row Access writes on a Jet 4 page.
+inline constexpr uint32_t kMaxRowBytesJet4 = 4060;
+
 }  // namespace jet::format::row

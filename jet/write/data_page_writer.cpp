@@ -32,7 +32,7 @@ uint16_t emptyPageFreeSpace(const PageSpec& blueprint) {
 void initDataPage(const PageSpec& blueprint, uint8_t* page, uint32_t ownerPage) {
   std::memset(page, 0, blueprint.pageSize);
   page[0] = fd::kPageType;
-  page[1] = 0x01;
+  page[1] = fd::kPageMarker;
   put16(page + fd::kFreeSpace, emptyPageFreeSpace(blueprint));
   put32(page + fd::kOwner, ownerPage);
 }

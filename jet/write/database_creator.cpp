@@ -14,7 +14,7 @@
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
 #include "jet/header.h"
-#include "jet/index/index_page_format.h"
+#include "jet/format/index_page.h"
 #include "jet/io/file.h"
 #include "jet/util/bytes.h"
 #include "jet/write/table_creator.h"
@@ -28,9 +28,9 @@ namespace fu = format::usagemap;
 
 namespace {
 
-constexpr uint32_t kPageSize = 4096;
-constexpr uint16_t kCodePage = 1252;
-constexpr uint16_t kGeneralSortOrder = 0x0409;
+constexpr uint32_t kPageSize = fh::kPageSizeJet4;
+constexpr uint16_t kCodePage = 1252;  // what Access writes in a new file's header
+using fh::kGeneralSortOrder;
 
 // The system tables of a new database, as the Jet engine defines them: columns by column
 // number, and their indexes (column numbers, flags, primary key).
@@ -90,15 +90,9 @@ const std::vector<SystemTable>& systemTables() {
 constexpr uint32_t kUsageMapPage = 6;
 constexpr uint32_t kFirstIndexPage = 7;
 
-// Catalog identifiers: the three containers, the database's own entry.
-constexpr int32_t kRootId = 0x0F000000;
-constexpr int32_t kTablesId = 0x0F000001;
-constexpr int32_t kDatabasesId = 0x0F000002;
-constexpr int32_t kRelationshipsId = 0x0F000003;
-constexpr int32_t kDatabaseEntryId = 0x10000000;
-constexpr int16_t kContainerType = 3;
-constexpr int16_t kDatabaseType = 2;
-constexpr int32_t kSystemFlags = static_cast<int32_t>(0x80000000u);
+constexpr int16_t kContainerType = kObjectTypeContainer;
+constexpr int16_t kDatabaseType = kObjectTypeDatabase;
+constexpr int32_t kSystemFlags = static_cast<int32_t>(kSystemObjectFlag);
 
 // The account identifiers the Jet engine writes into a new database: the creator (owner of
 // the containers and system tables), the administrator (owner of the database entry), and

@@ -9,9 +9,10 @@
 #include "jet/catalog.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
+#include "jet/format/header_page.h"
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
-#include "jet/index/index_page_builder.h"
+#include "jet/codec/index_page_builder.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/row_encoder.h"
@@ -25,19 +26,16 @@ namespace fu = format::usagemap;
 
 namespace {
 
-constexpr uint32_t kDefinitionMagic = 0x0659;   // every definition and column block carries it
-constexpr uint32_t kRealIndexMagic = 0x0783;    // every real index block starts with it
-constexpr uint8_t kIndexFlagAlwaysSet = 0x80;   // set in every index flag byte Access writes
-constexpr uint8_t kCascadeFieldsAsWritten = 0x04;  // what Jet writes there for plain indexes
-constexpr uint16_t kGeneralSortOrder = 0x0409;  // locale 1033, "General"
-constexpr size_t kMaxNameLength = 64;
-constexpr size_t kMaxColumns = 255;
-// The catalog's container of tables, and the owner Access gives new objects, when the file
-// does not tell (objects take the owner of the database's own entry, MSysDb).
-constexpr int32_t kTablesContainerId = 0x0F000001;
+using td::kCascadeFieldsAsWritten;
+using td::kDefinitionMagic;
+using td::kIndexFlagAlwaysSet;
+using td::kMaxColumns;
+using td::kMaxNameLength;
+using td::kRealIndexMagic;
+using format::header::kGeneralSortOrder;
+// The owner Access gives new objects when the file does not tell (objects take the owner of
+// the database's own entry, MSysDb).
 const Bytes kDefaultOwner{0xA6, 0x33};
-// Access rights a new table's access entries grant (everything).
-constexpr int32_t kFullAccess = 0x000FFFFF;
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -352,7 +350,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
   }
   // Look at the catalog: no object of that name among the tables, where the tables hang,
   // who owns new objects, and where the access entries live.
-  int32_t parent = kTablesContainerId;
+  int32_t parent = kTablesId;
   Bytes owner = kDefaultOwner;
   uint32_t acesPage = 0;
   std::vector<std::pair<int32_t, Row>> catalogRows;

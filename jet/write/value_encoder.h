@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jet/format/long_value.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -46,6 +47,6 @@ double currentDateTime();
 void setFixedDateTimeForTesting(double value);
 
 // Largest Memo or OLE value the engine stores (Access's limit for long values).
-inline constexpr uint32_t kMaxLongValueBytes = 0x3FFFFFFF;
+inline constexpr uint32_t kMaxLongValueBytes = format::longvalue::kMaxLength;
 
 }  // namespace jet::write

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/codec/index_page_view.h"
 #include "jet/pager/pager.h"
 

@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/codec/index_page.h"
 #include "jet/codec/index_page_view.h"
 

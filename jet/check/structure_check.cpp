@@ -7,6 +7,7 @@
 
 #include "jet/codec/data_page_view.h"
 #include "jet/catalog.h"
+#include "jet/codec/long_value_ref.h"
 #include "jet/data_rows.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
@@ -278,10 +279,11 @@ struct Checker {
       size_t start = le16(row + countAt - 2 * (s.varIndex + 1u));
       if (start + fl::kReferenceSize > len) continue;
       const uint8_t* ref = row + start;
-      uint8_t storage = ref[3] & fl::kStorageMask;
-      if (storage == fl::kInline) continue;
-      uint32_t page = le24(ref + fl::kPage);
-      uint16_t r = ref[fl::kRow];
+      const codec::LongValueRef decoded = codec::decodeLongValueRef(ref);
+      const uint8_t storage = decoded.storage;
+      if (decoded.inlined()) continue;
+      uint32_t page = decoded.first.page;
+      uint16_t r = decoded.first.row;
       for (uint32_t hops = 0; page != 0 && page < pager.pageCount() && hops < pager.pageCount(); ++hops) {
         liveLongValuePages.insert(page);
         if (storage != fl::kChain) break;
@@ -293,7 +295,7 @@ struct Checker {
           break;
         }
         if (slot.deleted || slot.size() < fl::kChainPointerSize) break;
-        RowId next = codec::decodeRowPointer(p.data() + slot.start);
+        RowId next = codec::chainNext(p.data() + slot.start);
         r = static_cast<uint16_t>(next.row);
         page = next.page;
       }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "jet/catalog.h"
+#include "jet/codec/header_page.h"
 #include "jet/codec/usage_map_view.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
@@ -127,22 +128,19 @@ std::vector<uint8_t> headerPage(double created) {
   page[1] = 0x01;
   std::memcpy(page.data() + fh::kEngineName, fh::kJetEngineName, fh::kEngineNameSize);
   page[fh::kVersion] = fh::kVersionJet4;
-  // Values the Jet engine writes at the start of the masked region of every new file.
-  static constexpr uint32_t kEngineValues[] = {0x100, 0x101, 2, 3, 4, 5};
-  for (size_t i = 0; i < std::size(kEngineValues); ++i) put32(page.data() + fh::kMaskedRegion + 4 * i, kEngineValues[i]);
-  put16(page.data() + fh::kCodePage, kCodePage);
-  // No password: the stored password equals its mask, the creation day repeated.
-  uint32_t day = static_cast<uint32_t>(static_cast<int64_t>(created));
-  for (uint32_t i = 0; i < fh::kPasswordSizeJet4; i += 4) put32(page.data() + fh::kPassword + i, day);
-  put16(page.data() + fh::kSortOrderJet4, kGeneralSortOrder);
-  putDouble(page.data() + fh::kCreationDateJet4, created);
-  applyHeaderMask(Format::Jet4, page.data());
-  // After the masked region: the engine's version tag, and a table the engine fills with
-  // 0x0100 words (the first 0x0101).
-  put32(page.data() + 0x98, 0x0654);
-  std::memcpy(page.data() + 0x9C, "4.0", 4);
-  for (uint32_t at = 0xE00; at < kPageSize; at += 2) put16(page.data() + at, 0x0100);
-  put16(page.data() + 0xE00, 0x0101);
+  for (size_t i = 0; i < std::size(fh::kEngineValuesJet4); ++i) {
+    put32(page.data() + fh::kMaskedRegion + 4 * i, fh::kEngineValuesJet4[i]);
+  }
+  codec::HeaderFields fields;
+  fields.codePage = kCodePage;
+  fields.sortOrder = SortOrder{kGeneralSortOrder, 0};
+  fields.created = created;
+  codec::writeHeaderFields(page.data(), Format::Jet4, fields);
+  codec::applyHeaderMask(Format::Jet4, page.data());
+  put32(page.data() + fh::kEngineTagJet4, fh::kEngineTagValueJet4);
+  std::memcpy(page.data() + fh::kEngineTextJet4, fh::kEngineTextValueJet4, sizeof fh::kEngineTextValueJet4);
+  for (uint32_t at = fh::kWordTableJet4; at < kPageSize; at += 2) put16(page.data() + at, fh::kWordTableWord);
+  put16(page.data() + fh::kWordTableJet4, fh::kWordTableFirst);
   return page;
 }
 

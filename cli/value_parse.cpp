@@ -64,7 +64,7 @@ double parseDateTime(const std::string& s) {
   if (!ok || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || se > 59 || h < 0 || mi < 0 || se < 0) {
     bad("'" + s + "' is not a date and time (YYYY-MM-DD HH:MM:SS)");
   }
-  int64_t day = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) + 25569;
+  int64_t day = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) + jet::kUnixEpochDay;
   double time = (h * 3600.0 + mi * 60.0 + se + ms / 1000.0) / 86400.0;
   return day >= 0 ? static_cast<double>(day) + time : static_cast<double>(day) - time;
 }
@@ -99,7 +99,7 @@ jet::Bytes parseBase64(const std::string& s) {
 }
 
 jet::Guid parseGuid(const std::string& s) {
-  static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  const auto& order = jet::kGuidWrittenOrder;
   std::string hex;
   for (char c : s) {
     if (c == '{' || c == '}' || c == '-') continue;

@@ -11,6 +11,7 @@
 #include "jet/index/index_page_cache.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
+#include "jet/util/names.h"
 #include "jet/write/write_session.h"
 
 namespace jet {
@@ -69,14 +70,6 @@ void DatabaseImpl::close() {
 }
 
 namespace {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 }  // namespace
 

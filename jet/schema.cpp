@@ -2,19 +2,11 @@
 #include "jet/schema.h"
 
 #include <array>
-#include <cctype>
+
+#include "jet/util/names.h"
 
 namespace jet {
 namespace {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 struct KindName {
   std::string_view name;

@@ -114,9 +114,8 @@ void appendDecimal(const KeyColumn& column, const Value& v, KeyBytes& out) {
 
 // Rows store a GUID's first three groups little-endian; keys store them as written.
 void appendGuid(const Guid& g, bool ascending, KeyBytes& out) {
-  const auto& b = g.bytes;
-  const uint8_t ordered[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6],
-                               b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+  uint8_t ordered[16];
+  for (int i = 0; i < 16; ++i) ordered[i] = g.bytes[kGuidWrittenOrder[i]];
   appendSegments(ordered, 16, ascending, out);
 }
 

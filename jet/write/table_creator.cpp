@@ -18,6 +18,7 @@
 #include "jet/write/row_encoder.h"
 #include "jet/write/usage_map_writer.h"
 #include "jet/write/value_encoder.h"
+#include "jet/util/names.h"
 #include "jet/write/write_session.h"
 
 namespace jet::write {
@@ -36,14 +37,6 @@ using format::header::kGeneralSortOrder;
 // The owner Access gives new objects when the file does not tell (objects take the owner of
 // the database's own entry, MSysDb).
 const Bytes kDefaultOwner{0xA6, 0x33};
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 void checkName(const std::string& what, const std::string& name) {
   if (name.empty()) throw Error(ErrorKind::Invalid, what + " name is empty");

@@ -147,7 +147,7 @@ double currentDateTime() {
   if (fixedDateTime >= 0) return fixedDateTime;
   using namespace std::chrono;
   double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  return 25569.0 + seconds / 86400.0;  // 1899-12-30 is 25569 days before 1970-01-01
+  return static_cast<double>(kUnixEpochDay) + seconds / 86400.0;
 }
 
 int fixedWidth(ColumnKind kind) {

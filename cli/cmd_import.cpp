@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli/csv_parse.h"
+#include "cli/jsonl_parse.h"
 #include "cli/value_parse.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"

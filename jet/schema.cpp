@@ -2,6 +2,7 @@
 #include "jet/schema.h"
 
 #include <array>
+#include <utility>
 
 #include "jet/util/names.h"
 
@@ -65,6 +66,24 @@ const Index* TableDef::findIndex(std::string_view indexName) const {
     if (equalsIgnoreCase(index.name, indexName)) return &index;
   }
   return nullptr;
+}
+
+ColumnSpec columnSpec(std::string name, ColumnKind kind, int size, bool autoNumber) {
+  ColumnSpec c;
+  c.name = std::move(name);
+  c.kind = kind;
+  c.size = size;
+  c.autoNumber = autoNumber;
+  return c;
+}
+
+ColumnSpec columnSpecOf(const Column& column) {
+  ColumnSpec c = columnSpec(column.name, column.kind, column.kind == ColumnKind::Text ? column.textLength(true) : 0,
+                            column.autoNumber);
+  c.compressedText = column.compressedText;
+  c.precision = column.precision;
+  c.scale = column.scale;
+  return c;
 }
 
 }  // namespace jet

@@ -35,7 +35,7 @@ void forEachSetBit(const uint8_t* bitmap, uint32_t bytes, Fn&& fn) {
 inline bool isMapPage(const uint8_t* page) { return page[0] == format::usagemap::kMapPageType; }
 inline void initMapPage(uint8_t* page) {
   page[0] = format::usagemap::kMapPageType;
-  page[1] = 0x01;
+  page[1] = format::usagemap::kMapPageMarker;
 }
 // Pages one bitmap page covers.
 inline uint32_t pagesPerMapPage(uint32_t pageSize) { return (pageSize - format::usagemap::kMapPageBitmap) * 8u; }

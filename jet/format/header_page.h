@@ -21,6 +21,7 @@
 namespace jet::format::header {
 
 inline constexpr uint8_t kPageType = 0x00;
+inline constexpr uint8_t kPageMarker = 0x01;  // the byte after the type in a new file
 inline constexpr uint32_t kEngineName = 0x04;
 inline constexpr uint32_t kEngineNameSize = 15;
 inline constexpr char kJetEngineName[] = "Standard Jet DB";

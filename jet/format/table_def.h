@@ -37,6 +37,9 @@
 namespace jet::format::tabledef {
 
 inline constexpr uint8_t kPageType = 0x02;
+inline constexpr uint8_t kPageMarker = 0x01;  // the byte after the type
+inline constexpr uint32_t kFreeSpace = 0x02;  // Jet 4: free bytes, counted 8 short
+inline constexpr uint32_t kFreeSpaceSlack = 8;
 inline constexpr uint32_t kNextPage = 0x04;
 inline constexpr uint32_t kPageHeaderSize = 8;
 inline constexpr uint32_t kLength = 0x08;
@@ -50,6 +53,9 @@ inline constexpr uint32_t kColumnUsageEntrySize = 10;
 // column blocks, another at the start of each real index, a bit set in every index flag
 // byte, and the byte Jet writes in the cascade fields of a plain (not foreign-key) index.
 inline constexpr uint32_t kDefinitionMagic = 0x0659;
+inline constexpr uint32_t kDefinitionMagicJet4 = 0x0C;  // where the block carries it
+inline constexpr uint32_t kColumnMagicJet4 = 0x01;      // where a column descriptor carries it
+inline constexpr uint32_t kAlwaysOneJet4 = 0x18;        // a byte Access sets to 1 in every table
 inline constexpr uint32_t kRealIndexMagic = 0x0783;
 inline constexpr uint8_t kIndexFlagAlwaysSet = 0x80;
 inline constexpr uint8_t kCascadeFieldsAsWritten = 0x04;

@@ -31,6 +31,7 @@ inline constexpr uint32_t kReferencePages = 0x01;
 inline constexpr uint32_t kReferencePointerSize = 4;
 
 inline constexpr uint8_t kMapPageType = 0x05;
+inline constexpr uint8_t kMapPageMarker = 0x01;
 inline constexpr uint32_t kMapPageBitmap = 0x04;
 
 // A reference to the map row: row number (1 byte) then page number (3 bytes).

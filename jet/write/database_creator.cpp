@@ -125,7 +125,7 @@ std::vector<AccessEntry> accessEntries() {
 
 std::vector<uint8_t> headerPage(double created) {
   std::vector<uint8_t> page(kPageSize, 0);
-  page[1] = 0x01;
+  page[1] = fh::kPageMarker;
   std::memcpy(page.data() + fh::kEngineName, fh::kJetEngineName, fh::kEngineNameSize);
   page[fh::kVersion] = fh::kVersionJet4;
   for (size_t i = 0; i < std::size(fh::kEngineValuesJet4); ++i) {

@@ -150,9 +150,9 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
   const uint32_t indexCount = static_cast<uint32_t>(def.indexes.size());
   std::vector<uint8_t> out(b.realIndexCounts + indexCount * b.realIndexCountSize, 0);
   out[0] = td::kPageType;
-  out[1] = 0x01;
-  put32(out.data() + 12, kDefinitionMagic);
-  out[24] = 0x01;  // Access sets it in every table it makes
+  out[1] = td::kPageMarker;
+  put32(out.data() + td::kDefinitionMagicJet4, kDefinitionMagic);
+  out[td::kAlwaysOneJet4] = 0x01;
   out[b.tableType] = def.tableType;
   put16(out.data() + b.maxColumns, static_cast<uint16_t>(columns.size()));
   put16(out.data() + b.varColumns, layout.varColumnCount);
@@ -169,7 +169,7 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
     const ColumnSlot& slot = layout.slots[i];
     uint8_t d[td::kColumnJet4.size] = {};
     d[cl.kind] = static_cast<uint8_t>(c.kind);
-    put32(d + 1, kDefinitionMagic);
+    put32(d + td::kColumnMagicJet4, kDefinitionMagic);
     put16(d + cl.number, c.columnId);
     put16(d + cl.varIndex, slot.fixed ? 0 : slot.varIndex);
     put16(d + cl.index, c.columnId);
@@ -242,11 +242,13 @@ std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<
     size_t dest = pages.size() == 1 ? 0 : td::kPageHeaderSize;
     std::memcpy(page + dest, bytes.data() + at, n);
     page[0] = td::kPageType;
-    page[1] = 0x01;
+    page[1] = td::kPageMarker;
     at += n;
     size_t usedOnPage = dest + n;
     // Access counts 8 bytes more than the page holds.
-    put16(page + 2, static_cast<uint16_t>(usedOnPage + 8 >= pageSize ? 0 : pageSize - usedOnPage - 8));
+    put16(page + td::kFreeSpace, static_cast<uint16_t>(usedOnPage + td::kFreeSpaceSlack >= pageSize
+                                                           ? 0
+                                                           : pageSize - usedOnPage - td::kFreeSpaceSlack));
     if (at >= bytes.size()) {
       put32(page + td::kNextPage, 0);
       break;

@@ -7,23 +7,20 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli/csv_parse.h"
+#include "cli/jsonl_parse.h"
 #include "cli/value_parse.h"
 #include "cli/write_guard.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
+#include "jet/util/names.h"
 #include "jet/write/write_session.h"
 
 namespace qar::cli {
 
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
+bool sameName(const std::string& a, const std::string& b) { return jet::equalsIgnoreCase(a, b); }
 
 }  // namespace
 

@@ -64,12 +64,7 @@ struct SampleTable {
 };
 
 jet::ColumnSpec col(const char* name, ColumnKind kind, int size = 0, bool autoNumber = false) {
-  jet::ColumnSpec c;
-  c.name = name;
-  c.kind = kind;
-  c.size = size;
-  c.autoNumber = autoNumber;
-  return c;
+  return jet::columnSpec(name, kind, size, autoNumber);
 }
 
 jet::IndexSpec primaryKey(std::vector<std::string> columns) {

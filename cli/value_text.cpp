@@ -106,7 +106,7 @@ std::string dateTimeText(double days) {
   }
   int64_t y;
   unsigned m, d;
-  civilFromDays(day - 25569, y, m, d);  // 1899-12-30 is 25569 days before 1970-01-01
+  civilFromDays(day - jet::kUnixEpochDay, y, m, d);
   // Formatted by hand into one buffer: this runs once per date of every exported row.
   char buf[32];
   char* p = buf;
@@ -141,8 +141,7 @@ std::string currencyText(int64_t v) {
 std::string decimalText(const jet::Decimal& d) { return scaled(d.negative, d.magnitude, d.scale); }
 
 std::string guidText(const jet::Guid& g) {
-  // The first three groups are stored little-endian, the last two as written.
-  static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  const auto& order = jet::kGuidWrittenOrder;
   std::string s = "{";
   char buf[3];
   for (int i = 0; i < 16; ++i) {

@@ -44,7 +44,7 @@ double singleAsDouble(float value) {
 
 QString guidText(const jet::Guid& g) {
   // Windows GUID layout: Data1 (4 bytes LE), Data2 (2 LE), Data3 (2 LE), Data4 (8 bytes).
-  static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  const auto& kOrder = jet::kGuidWrittenOrder;
   static constexpr const char* kHex = "0123456789ABCDEF";
   QString out = QStringLiteral("{");
   for (int i = 0; i < 16; ++i) {
@@ -60,7 +60,7 @@ std::optional<jet::Guid> parseGuid(const QString& text) {
   QString t = text.trimmed();
   if (t.startsWith(u'{') && t.endsWith(u'}')) t = t.mid(1, t.size() - 2);
   if (t.size() != 36) return std::nullopt;
-  static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  const auto& kOrder = jet::kGuidWrittenOrder;
   jet::Guid g;
   int byte = 0;
   for (qsizetype i = 0; i < t.size();) {

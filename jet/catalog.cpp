@@ -6,6 +6,7 @@
 #include "jet/error.h"
 #include "jet/row_decoder.h"
 #include "jet/table_scan.h"
+#include "jet/util/names.h"
 
 namespace jet {
 
@@ -36,13 +37,7 @@ bool get(const Value& v, T& out) {
   return false;
 }
 
-bool startsWithMSys(const std::string& name) {
-  if (name.size() < 4) return false;
-  return std::tolower(static_cast<unsigned char>(name[0])) == 'm' &&
-         std::tolower(static_cast<unsigned char>(name[1])) == 's' &&
-         std::tolower(static_cast<unsigned char>(name[2])) == 'y' &&
-         std::tolower(static_cast<unsigned char>(name[3])) == 's';
-}
+bool startsWithMSys(const std::string& name) { return startsWithIgnoreCase(name, "MSys"); }
 
 }  // namespace
 

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "jet/format/catalog.h"
 #include "jet/pager/pager.h"
 #include "jet/table_info.h"
 
 namespace jet {
-
-inline constexpr uint32_t kCatalogPage = 2;
 
 struct CatalogEntry {
   std::string name;
@@ -19,12 +18,8 @@ struct CatalogEntry {
   uint32_t flags = 0;
 };
 
-// Object kinds and flags as MSysObjects stores them. Values on disk: never change them.
-inline constexpr int16_t kObjectTypeTable = 1;
-inline constexpr uint32_t kSystemObjectFlag = 0x80000000;
-inline constexpr uint32_t kAltSystemObjectFlag = 0x00000002;
-inline constexpr uint32_t kHiddenObjectFlag = 0x00000008;
-inline constexpr uint32_t kObjectIdPageMask = 0x00FFFFFF;
+// The catalog's on-disk facts (its page, object kinds and flags) are in jet/format/catalog.h.
+using namespace format::catalog;
 
 // Reads the catalog's definition from page 2.
 TableInfo readCatalogInfo(Pager& pager, Format format, uint16_t codePage);

@@ -2,6 +2,7 @@
 #include "jet/data_rows.h"
 
 #include "jet/error.h"
+#include "jet/codec/data_page_view.h"
 #include "jet/format/data_page.h"
 #include "jet/util/bytes.h"
 
@@ -18,31 +19,36 @@ namespace {
 }  // namespace
 
 uint16_t dataPageRowCount(const Page& page, Format format) {
-  if (page.bytes[0] != dp::kPageType) fail(page, "expected a data page, found page type " + std::to_string(page.bytes[0]));
-  uint16_t rows = le16(page.data() + dp::rowCountOffset(format));
-  if (dp::rowTableOffset(format) + static_cast<size_t>(rows) * dp::kRowOffsetSize > page.size()) {
-    fail(page, "row count " + std::to_string(rows) + " does not fit the page");
-  }
-  return rows;
+  codec::DataPageView view(page.data(), static_cast<uint32_t>(page.size()), format);
+  if (!view.isDataPage()) fail(page, "expected a data page, found page type " + std::to_string(page.bytes[0]));
+  if (!view.rowTableFits()) fail(page, "row count " + std::to_string(view.rowCount()) + " does not fit the page");
+  return view.rowCount();
 }
+
+namespace {
+
+void checkBounds(const Page& page, const codec::DataPageView& view, uint16_t row, const RowSlot& slot,
+                 const char* what) {
+  if (!view.inRowArea(slot.start, slot.end)) {
+    fail(page, std::string(what) + std::to_string(row) + " has bounds " + std::to_string(slot.start) + ".." +
+                   std::to_string(slot.end) + " outside the page's row area");
+  }
+}
+
+}  // namespace
 
 RowSlot dataPageRow(const Page& page, Format format, uint16_t row) {
   uint16_t rows = dataPageRowCount(page, format);
   if (row >= rows) fail(page, "no row " + std::to_string(row) + " (the page has " + std::to_string(rows) + ")");
-  const uint8_t* table = page.data() + dp::rowTableOffset(format);
-  uint16_t raw = le16(table + row * dp::kRowOffsetSize);
+  codec::DataPageView view(page.data(), static_cast<uint32_t>(page.size()), format);
+  codec::RowEntry entry = view.entry(row);
   RowSlot slot;
-  slot.deleted = (raw & dp::kDeletedRow) != 0;
-  slot.overflow = (raw & dp::kOverflowRow) != 0;
-  slot.start = raw & dp::kRowOffsetMask;
-  slot.end = row == 0 ? static_cast<uint16_t>(page.size())
-                      : static_cast<uint16_t>(le16(table + (row - 1) * dp::kRowOffsetSize) & dp::kRowOffsetMask);
+  slot.deleted = entry.deleted();
+  slot.overflow = entry.overflow();
+  slot.start = entry.start;
+  slot.end = static_cast<uint16_t>(view.rowEnd(row));
   if (slot.deleted) return slot;
-  uint32_t tableEnd = dp::rowTableOffset(format) + rows * dp::kRowOffsetSize;
-  if (slot.start < tableEnd || slot.start > slot.end || slot.end > page.size()) {
-    fail(page, "row " + std::to_string(row) + " has bounds " + std::to_string(slot.start) + ".." +
-                   std::to_string(slot.end) + " outside the page's row area");
-  }
+  checkBounds(page, view, row, slot, "row ");
   if (slot.overflow && slot.size() < dp::kRowPointerSize) {
     fail(page, "row " + std::to_string(row) + " is marked as moved but too short to say where to");
   }
@@ -60,15 +66,13 @@ bool readLiveRow(Pager& pager, Format format, RowId id, RowBytes& out) {
     // pointer are always marked deleted themselves.
     if (hop == 0 && slot.deleted) return false;
     if (slot.overflow) {
-      const uint8_t* p = page->data() + slot.start;
-      at = RowId{le24(p + 1), p[0]};
+      at = codec::decodeRowPointer(page->data() + slot.start);
       continue;
     }
     if (hop > 0 && slot.deleted) {
       // The target's own bounds were not checked above.
-      uint32_t rows = dataPageRowCount(*page, format);
-      uint32_t tableEnd = dp::rowTableOffset(format) + rows * dp::kRowOffsetSize;
-      if (slot.start < tableEnd || slot.start > slot.end || slot.end > page->size()) {
+      codec::DataPageView view(page->data(), static_cast<uint32_t>(page->size()), format);
+      if (!view.inRowArea(slot.start, slot.end)) {
         fail(*page, "moved row " + std::to_string(at.row) + " has bounds outside the page's row area");
       }
     }

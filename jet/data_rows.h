@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/pager/pager.h"
 
 namespace jet {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <optional>
 
+#include "jet/codec/data_page_view.h"
 #include "jet/data_rows.h"
 #include "jet/database_impl.h"
 #include "jet/format/data_page.h"
@@ -12,6 +13,7 @@
 #include "jet/pager/journal.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
+#include "jet/util/names.h"
 #include "jet/write/write_session.h"
 
 namespace jet {
@@ -72,14 +74,6 @@ void DatabaseImpl::close() {
 }
 
 namespace {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -208,8 +202,8 @@ Row Table::read(RowId id) const {
   }
   RowBytes bytes;
   PageRef page = pager.read(id.page);
-  if (page->bytes[0] != format::data::kPageType ||
-      le32(page->data() + format::data::kOwner) != impl_->info.def.definitionPage ||
+  if (!codec::DataPageView(page->data(), static_cast<uint32_t>(page->size()), impl_->info.format)
+           .belongsTo(impl_->info.def.definitionPage) ||
       id.row >= dataPageRowCount(*page, impl_->info.format) ||
       !readLiveRow(pager, impl_->info.format, id, bytes)) {
     throw Error(ErrorKind::NotFound, "table " + name() + " has no row " + std::to_string(id.row) + " on page " +

@@ -25,22 +25,14 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/format/types.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
 namespace jet {
 
-enum class Format { Jet3, Jet4 };
+// Format (Jet 3 or Jet 4) and RowId come from jet/format/types.h.
 enum class OpenMode { ReadOnly, ReadWrite };
-
-// Where a row lives: data page and row number on it. Stays valid across updates
-// (a moved row leaves a forward pointer behind) until the row is deleted.
-struct RowId {
-  uint32_t page = 0;
-  uint16_t row = 0;
-  friend bool operator==(const RowId&, const RowId&) = default;
-  friend auto operator<=>(const RowId&, const RowId&) = default;
-};
 
 class DatabaseImpl;
 class TableImpl;

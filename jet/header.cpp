@@ -1,24 +1,15 @@
 // Header page decoding.
 #include "jet/header.h"
 
-#include <cmath>
 #include <cstring>
 
+#include "jet/codec/header_page.h"
 #include "jet/error.h"
 #include "jet/format/header_page.h"
-#include "jet/util/bytes.h"
-#include "jet/util/rc4.h"
 
 namespace jet {
 
 namespace hdr = format::header;
-
-void applyHeaderMask(Format format, uint8_t* page) {
-  uint8_t key[4];
-  put32(key, hdr::kMaskKey);
-  size_t len = format == Format::Jet3 ? hdr::kMaskedSizeJet3 : hdr::kMaskedSizeJet4;
-  rc4Apply(key, sizeof key, page + hdr::kMaskedRegion, len);
-}
 
 HeaderInfo decodeHeader(const std::vector<uint8_t>& firstBytes) {
   const std::string notJet = "not a Jet 3 or Jet 4 database";
@@ -44,29 +35,14 @@ HeaderInfo decodeHeader(const std::vector<uint8_t>& firstBytes) {
   }
 
   std::vector<uint8_t> page(firstBytes.begin(), firstBytes.begin() + hdr::kHeaderBytes);
-  applyHeaderMask(info.format, page.data());
-  const uint8_t* p = page.data();
-
-  if (le32(p + hdr::kDatabaseKey) != 0) {
+  codec::applyHeaderMask(info.format, page.data());
+  const codec::HeaderFields fields = codec::readHeaderFields(page.data(), info.format);
+  if (fields.databaseKey != 0) {
     throw Error(ErrorKind::Unsupported, "the database is encoded; decode it in Access first");
   }
-  info.codePage = le16(p + hdr::kCodePage);
-  bool hasPassword = false;
-  if (info.format == Format::Jet3) {
-    info.sortOrder = SortOrder{le16(p + hdr::kSortOrderJet3), 0};
-    for (uint32_t i = 0; i < hdr::kPasswordSizeJet3; ++i) hasPassword |= p[hdr::kPassword + i] != 0;
-  } else {
-    info.sortOrder = SortOrder{le16(p + hdr::kSortOrderJet4), p[hdr::kSortOrderVersionJet4]};
-    // The password bytes are masked once more with the integer part of the creation date.
-    double created = leDouble(p + hdr::kCreationDateJet4);
-    uint8_t mask[4] = {0, 0, 0, 0};
-    if (std::isfinite(created) && std::fabs(created) < 2147483647.0) {
-      put32(mask, static_cast<uint32_t>(static_cast<int32_t>(created)));
-    }
-    for (uint32_t i = 0; i < hdr::kPasswordSizeJet4; ++i) {
-      hasPassword |= (p[hdr::kPassword + i] ^ mask[i % 4]) != 0;
-    }
-  }
+  info.codePage = fields.codePage;
+  info.sortOrder = fields.sortOrder;
+  const bool hasPassword = fields.hasPassword;
   if (hasPassword) {
     throw Error(ErrorKind::Unsupported, "the database is protected by a database password; remove it in Access first");
   }

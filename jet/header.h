@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/codec/header_page.h"
+#include "jet/format/header_page.h"
+#include "jet/format/types.h"
+#include "jet/schema.h"
 
 namespace jet {
 
@@ -17,11 +20,12 @@ struct HeaderInfo {
 };
 
 // Page size of a format.
-inline uint32_t pageSizeOf(Format f) { return f == Format::Jet3 ? 2048 : 4096; }
+inline uint32_t pageSizeOf(Format f) {
+  return f == Format::Jet3 ? format::header::kPageSizeJet3 : format::header::kPageSizeJet4;
+}
 
-// XORs the masked region of a header page (at least format::header::kHeaderBytes long) with the
-// key stream; applying it twice restores the bytes. Used on a copy of page 0.
-void applyHeaderMask(Format format, uint8_t* page);
+// The header mask (jet/codec/header_page.h), for tools that look at page 0 themselves.
+using codec::applyHeaderMask;
 
 // Reads the first bytes of a file (at least kHeaderBytes, or the whole file when shorter) and
 // decides what it is. Throws ErrorKind::Unsupported for ACE files ("Access 2007 format is not

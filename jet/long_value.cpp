@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "jet/codec/long_value_ref.h"
 #include "jet/data_rows.h"
 #include "jet/error.h"
 #include "jet/format/long_value.h"
@@ -37,10 +38,10 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
   if (refLen < lv::kReferenceSize) {
     fail(context, "long value reference of " + std::to_string(refLen) + " bytes (12 expected)");
   }
-  uint32_t word = le32(ref + lv::kLength);
-  uint32_t length = word & lv::kLengthMask;
-  uint8_t storage = static_cast<uint8_t>(word >> lv::kStorageShift) & lv::kStorageMask;
-  RowId first{le24(ref + lv::kPage), ref[lv::kRow]};
+  const codec::LongValueRef decoded = codec::decodeLongValueRef(ref);
+  const uint32_t length = decoded.length;
+  const uint8_t storage = decoded.storage;
+  const RowId first = decoded.first;
 
   if (storage == lv::kInline) {
     if (length > refLen - lv::kInlineData) {
@@ -82,7 +83,7 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
     if (size < lv::kChainPointerSize) {
       fail(context, "long value row " + std::to_string(at.row) + " on page " + std::to_string(at.page) + " is too short");
     }
-    RowId next{le24(p + 1), p[0]};
+    RowId next = codec::chainNext(p);
     size_t chunk = size - lv::kChainPointerSize;
     size_t take = std::min<size_t>(chunk, length - out.size());
     out.insert(out.end(), p + lv::kChainPointerSize, p + lv::kChainPointerSize + take);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/pager/pager.h"
 #include "jet/value.h"
 

@@ -2,19 +2,12 @@
 #include "jet/schema.h"
 
 #include <array>
-#include <cctype>
+#include <utility>
+
+#include "jet/util/names.h"
 
 namespace jet {
 namespace {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 struct KindName {
   std::string_view name;
@@ -73,6 +66,24 @@ const Index* TableDef::findIndex(std::string_view indexName) const {
     if (equalsIgnoreCase(index.name, indexName)) return &index;
   }
   return nullptr;
+}
+
+ColumnSpec columnSpec(std::string name, ColumnKind kind, int size, bool autoNumber) {
+  ColumnSpec c;
+  c.name = std::move(name);
+  c.kind = kind;
+  c.size = size;
+  c.autoNumber = autoNumber;
+  return c;
+}
+
+ColumnSpec columnSpecOf(const Column& column) {
+  ColumnSpec c = columnSpec(column.name, column.kind, column.kind == ColumnKind::Text ? column.textLength(true) : 0,
+                            column.autoNumber);
+  c.compressedText = column.compressedText;
+  c.precision = column.precision;
+  c.scale = column.scale;
+  return c;
 }
 
 }  // namespace jet

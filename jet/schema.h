@@ -110,6 +110,11 @@ struct ColumnSpec {
   SortOrder sortOrder{1033, 0};  // Text and Memo: the sort order their index keys follow (id 0: General)
 };
 
+// A column to create from its name, kind, Text size (characters) and auto-number flag.
+ColumnSpec columnSpec(std::string name, ColumnKind kind, int size = 0, bool autoNumber = false);
+// What creates a column like one read from a Jet 4 file (Text size back in characters).
+ColumnSpec columnSpecOf(const Column& column);
+
 struct IndexSpec {
   std::string name;
   std::vector<std::string> columns;  // column names; a leading '-' means descending

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/pager/pager.h"
 #include "jet/schema.h"
 

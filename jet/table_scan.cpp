@@ -1,6 +1,7 @@
 // Table scans over the owned-pages map.
 #include "jet/table_scan.h"
 
+#include "jet/codec/data_page_view.h"
 #include "jet/format/data_page.h"
 #include "jet/usage_map.h"
 #include "jet/util/bytes.h"
@@ -35,8 +36,8 @@ bool TableScanner::next(RowBytes& out) {
     if (pageIndex_ >= pages_.size()) return false;
     PageRef candidate = pager_.read(pages_[pageIndex_++]);
     // The map also lists the table's definition and index pages; only its data pages hold rows.
-    if (candidate->bytes[0] != dp::kPageType) continue;
-    if (le32(candidate->data() + dp::kOwner) != info_.def.definitionPage) continue;
+    codec::DataPageView view(candidate->data(), static_cast<uint32_t>(candidate->size()), info_.format);
+    if (!view.belongsTo(info_.def.definitionPage)) continue;
     rowsOnPage_ = dataPageRowCount(*candidate, info_.format);
     nextRow_ = 0;
     page_ = std::move(candidate);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/pager/pager.h"
 #include "jet/table_info.h"
 

@@ -25,12 +25,18 @@ struct DateTime {
   double days = 0;
   friend bool operator==(const DateTime&, const DateTime&) = default;
 };
+// 1970-01-01 (the Unix epoch) as a Date/Time day: 1899-12-30 is 25569 days before it.
+inline constexpr int64_t kUnixEpochDay = 25569;
 
 // Replication ID: 16 bytes in the order they are stored in the file.
 struct Guid {
   std::array<uint8_t, 16> bytes{};
   friend bool operator==(const Guid&, const Guid&) = default;
 };
+// The file stores a GUID's first three groups little-endian and the last two as written:
+// the i-th byte of its written form ({XXXXXXXX-XXXX-...}, and index keys) is stored byte
+// kGuidWrittenOrder[i].
+inline constexpr std::array<int, 16> kGuidWrittenOrder = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
 
 // Decimal: sign, 96-bit magnitude (up to 28 digits) and scale (digits after the point).
 struct Decimal {

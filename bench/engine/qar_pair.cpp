@@ -97,17 +97,7 @@ void fill(jet::Database& db, const QString& table, int count, int firstKey, bool
 jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
   jet::TableSpec blueprint;
   blueprint.name = def.name;
-  for (const jet::Column& c : def.columns) {
-    jet::ColumnSpec column;
-    column.name = c.name;
-    column.kind = c.kind;
-    column.size = c.kind == jet::ColumnKind::Text ? c.textLength(true) : 0;
-    column.autoNumber = c.autoNumber;
-    column.compressedText = c.compressedText;
-    column.precision = c.precision;
-    column.scale = c.scale;
-    blueprint.columns.push_back(column);
-  }
+  for (const jet::Column& c : def.columns) blueprint.columns.push_back(jet::columnSpecOf(c));
   if (withIndexes) {
     for (const jet::Index& index : def.indexes) {
       if (index.foreignKey) continue;

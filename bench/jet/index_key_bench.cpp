@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 #include "jet/index/index_tree.h"
 #include "jet/index/key_encoder.h"
 #include "jet/index/text_key.h"

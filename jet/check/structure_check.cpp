@@ -5,7 +5,9 @@
 #include <optional>
 #include <set>
 
+#include "jet/codec/data_page_view.h"
 #include "jet/catalog.h"
+#include "jet/codec/long_value_ref.h"
 #include "jet/data_rows.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
@@ -25,6 +27,7 @@ namespace jet {
 namespace fd = format::data;
 namespace fl = format::longvalue;
 namespace td = format::tabledef;
+namespace fu = format::usagemap;
 
 namespace {
 
@@ -51,7 +54,7 @@ struct Checker {
 
   void readGlobalMap() {
     try {
-      UsageMapInfo map = readUsageMap(pager, format, RowRef{0, 1});
+      UsageMapInfo map = readUsageMap(pager, format, RowRef{fu::kDatabaseMapRow, fu::kDatabaseMapPage});
       freePages.insert(map.pages.begin(), map.pages.end());
       for (uint32_t p : map.mapPages) {
         if (p != 0) claim(p, "the database's page map");
@@ -99,16 +102,17 @@ struct Checker {
       }
       for (uint32_t p : map.pages) {
         const Page& page = *pager.read(p);
-        if (page.bytes[0] != fd::kPageType) {
+        codec::DataPageView view(page.data(), static_cast<uint32_t>(page.size()), format);
+        if (!view.isDataPage()) {
           // Access leaves freed pages in the map at times; only pages in use count.
           if (!freePages.count(p) && page.bytes[0] != 0) {
             defect(who + ": owned page " + std::to_string(p) + " is not a data page");
           }
           continue;
         }
-        if (le32(page.data() + fd::kOwner) != definitionPage) {
+        if (!view.belongsTo(definitionPage)) {
           defect(who + ": owned page " + std::to_string(p) + " belongs to definition page " +
-                 std::to_string(le32(page.data() + fd::kOwner)));
+                 std::to_string(view.owner()));
           continue;
         }
         owned.insert(p);
@@ -330,10 +334,11 @@ struct Checker {
       size_t start = le16(row + countAt - 2 * (s.varIndex + 1u));
       if (start + fl::kReferenceSize > len) continue;
       const uint8_t* ref = row + start;
-      uint8_t storage = ref[3] & fl::kStorageMask;
-      if (storage == fl::kInline) continue;
-      uint32_t page = le24(ref + fl::kPage);
-      uint16_t r = ref[fl::kRow];
+      const codec::LongValueRef decoded = codec::decodeLongValueRef(ref);
+      const uint8_t storage = decoded.storage;
+      if (decoded.inlined()) continue;
+      uint32_t page = decoded.first.page;
+      uint16_t r = decoded.first.row;
       for (uint32_t hops = 0; page != 0 && page < pager.pageCount() && hops < pager.pageCount(); ++hops) {
         liveLongValuePages.insert(page);
         if (storage != fl::kChain) break;
@@ -345,8 +350,9 @@ struct Checker {
           break;
         }
         if (slot.deleted || slot.size() < fl::kChainPointerSize) break;
-        r = p.bytes[slot.start];
-        page = le24(p.data() + slot.start + 1);
+        RowId next = codec::chainNext(p.data() + slot.start);
+        r = static_cast<uint16_t>(next.row);
+        page = next.page;
       }
     }
   }
@@ -354,7 +360,7 @@ struct Checker {
   void checkLongValuePages() {
     for (uint32_t p = 1; p < pager.pageCount(); ++p) {
       const Page& page = *pager.read(p);
-      if (page.bytes[0] != fd::kPageType || le32(page.data() + fd::kOwner) != fd::kLongValueOwner) continue;
+      if (!codec::DataPageView(page.data(), static_cast<uint32_t>(page.size()), format).isLongValuePage()) continue;
       if (liveLongValuePages.count(p)) claim(p, "long values");
       if (freePages.count(p) && liveLongValuePages.count(p)) {
         defect("long-value page " + std::to_string(p) + " is in use but free in the database's page map");

@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet::format::data {
 
@@ -36,6 +36,11 @@ inline constexpr uint16_t kOverflowRow = 0x4000;
 
 // A moved row's forwarding pointer: row number (1 byte) then page number (3 bytes).
 inline constexpr uint32_t kRowPointerSize = 4;
+
+// The byte after the page type, and the most rows a page holds (row numbers take one byte
+// in row pointers).
+inline constexpr uint8_t kPageMarker = 0x01;
+inline constexpr uint16_t kMaxRowsPerPage = 255;
 
 inline constexpr uint32_t rowCountOffset(Format f) { return f == Format::Jet3 ? kRowCountJet3 : kRowCountJet4; }
 inline constexpr uint32_t rowTableOffset(Format f) { return rowCountOffset(f) + 2; }

@@ -16,9 +16,12 @@
 
 #include <cstdint>
 
+#include "jet/format/types.h"
+
 namespace jet::format::header {
 
 inline constexpr uint8_t kPageType = 0x00;
+inline constexpr uint8_t kPageMarker = 0x01;  // the byte after the type in a new file
 inline constexpr uint32_t kEngineName = 0x04;
 inline constexpr uint32_t kEngineNameSize = 15;
 inline constexpr char kJetEngineName[] = "Standard Jet DB";
@@ -41,6 +44,35 @@ inline constexpr uint32_t kPasswordSizeJet4 = 40;
 inline constexpr uint32_t kSortOrderJet4 = 0x6E;
 inline constexpr uint32_t kSortOrderVersionJet4 = kSortOrderJet4 + 3;
 inline constexpr uint32_t kCreationDateJet4 = 0x72;
+
+// Page sizes, and the default sort order of a new database ("General", locale 1033), which
+// new text columns take too.
+inline constexpr uint32_t kPageSizeJet3 = 2048;
+inline constexpr uint32_t kPageSizeJet4 = 4096;
+inline constexpr uint16_t kGeneralSortOrder = 0x0409;
+
+// The fields whose place depends on the version, chosen by layout().
+struct HeaderLayout {
+  uint32_t maskedSize, sortOrder, sortVersion, passwordSize, creationDate;
+  static constexpr uint32_t kAbsent = 0xFFFFFFFF;
+};
+inline constexpr HeaderLayout kHeaderJet3{kMaskedSizeJet3, kSortOrderJet3, HeaderLayout::kAbsent, kPasswordSizeJet3,
+                                          HeaderLayout::kAbsent};
+inline constexpr HeaderLayout kHeaderJet4{kMaskedSizeJet4, kSortOrderJet4, kSortOrderVersionJet4, kPasswordSizeJet4,
+                                          kCreationDateJet4};
+inline constexpr const HeaderLayout& layout(Format f) { return f == Format::Jet3 ? kHeaderJet3 : kHeaderJet4; }
+
+// After the masked region, what the Jet engine writes into a new Jet 4 file: values at the
+// start of the masked region, its version tag and text, and a table of 0x0100 words running
+// to the end of the page (the first 0x0101).
+inline constexpr uint32_t kEngineValuesJet4[] = {0x100, 0x101, 2, 3, 4, 5};
+inline constexpr uint32_t kEngineTagJet4 = 0x98;
+inline constexpr uint32_t kEngineTagValueJet4 = 0x0654;
+inline constexpr uint32_t kEngineTextJet4 = 0x9C;
+inline constexpr char kEngineTextValueJet4[] = "4.0";
+inline constexpr uint32_t kWordTableJet4 = 0xE00;
+inline constexpr uint16_t kWordTableFirst = 0x0101;
+inline constexpr uint16_t kWordTableWord = 0x0100;
 
 // The smallest prefix of page 0 that holds every field above.
 inline constexpr uint32_t kHeaderBytes = kMaskedRegion + kMaskedSizeJet4;

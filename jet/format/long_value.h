@@ -32,4 +32,10 @@ inline constexpr uint32_t kInlineData = kReferenceSize;
 
 inline constexpr uint32_t kChainPointerSize = 4;
 
+// Limits of Jet 4 files: the longest value (Access's limit), the longest value kept inside
+// the row itself, and the longest kept in a single long-value row.
+inline constexpr uint32_t kMaxLength = kLengthMask;
+inline constexpr uint32_t kMaxInlineJet4 = 64;
+inline constexpr uint32_t kMaxSingleRowJet4 = 4076;
+
 }  // namespace jet::format::longvalue

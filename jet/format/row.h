@@ -21,12 +21,15 @@
 
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet::format::row {
 
 inline constexpr uint32_t columnCountSize(Format f) { return f == Format::Jet3 ? 1 : 2; }
 inline constexpr uint32_t varOffsetSize(Format f) { return f == Format::Jet3 ? 1 : 2; }
 inline constexpr uint32_t kJumpStretch = 256;
+
+// The longest row Access writes on a Jet 4 page.
+inline constexpr uint32_t kMaxRowBytesJet4 = 4060;
 
 }  // namespace jet::format::row

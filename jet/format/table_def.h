@@ -29,13 +29,17 @@
 // Values stored on disk: never change them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet::format::tabledef {
 
 inline constexpr uint8_t kPageType = 0x02;
+inline constexpr uint8_t kPageMarker = 0x01;  // the byte after the type
+inline constexpr uint32_t kFreeSpace = 0x02;  // Jet 4: free bytes, counted 8 short
+inline constexpr uint32_t kFreeSpaceSlack = 8;
 inline constexpr uint32_t kNextPage = 0x04;
 inline constexpr uint32_t kPageHeaderSize = 8;
 inline constexpr uint32_t kLength = 0x08;
@@ -44,6 +48,21 @@ inline constexpr uint8_t kSystemTable = 0x53;
 inline constexpr uint16_t kNoColumn = 0xFFFF;
 inline constexpr uint32_t kIndexColumnSlots = 10;
 inline constexpr uint32_t kColumnUsageEntrySize = 10;
+
+// Constants every definition Access writes carries: a magic number in the definition and
+// column blocks, another at the start of each real index, a bit set in every index flag
+// byte, and the byte Jet writes in the cascade fields of a plain (not foreign-key) index.
+inline constexpr uint32_t kDefinitionMagic = 0x0659;
+inline constexpr uint32_t kDefinitionMagicJet4 = 0x0C;  // where the block carries it
+inline constexpr uint32_t kColumnMagicJet4 = 0x01;      // where a column descriptor carries it
+inline constexpr uint32_t kAlwaysOneJet4 = 0x18;        // a byte Access sets to 1 in every table
+inline constexpr uint32_t kRealIndexMagic = 0x0783;
+inline constexpr uint8_t kIndexFlagAlwaysSet = 0x80;
+inline constexpr uint8_t kCascadeFieldsAsWritten = 0x04;
+
+// Limits: characters of a table, column or index name; columns of a table.
+inline constexpr size_t kMaxNameLength = 64;
+inline constexpr size_t kMaxColumns = 255;
 
 struct BlockLayout {
   uint32_t rowCount, nextAutoNumber, tableType, maxColumns, varColumns, columns, logicalIndexes,

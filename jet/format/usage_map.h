@@ -13,6 +13,8 @@
 //   0x01  1  0x01
 //   0x02  2  unused
 //   0x04     bitmap
+// Map page j's slot lies past the end of the file when j * (pageSize - 4) * 8 >= the file's
+// pages: such slots count as empty whatever they hold (Access leaves stale numbers there).
 // Values stored on disk: never change them.
 #pragma once
 
@@ -29,10 +31,16 @@ inline constexpr uint32_t kReferencePages = 0x01;
 inline constexpr uint32_t kReferencePointerSize = 4;
 
 inline constexpr uint8_t kMapPageType = 0x05;
+inline constexpr uint8_t kMapPageMarker = 0x01;
 inline constexpr uint32_t kMapPageBitmap = 0x04;
 
 // A reference to the map row: row number (1 byte) then page number (3 bytes).
 inline constexpr uint32_t kReferenceSize = 4;
+
+// The database's own page map: row 0 of page 1, of the same two kinds. Its set bits are the
+// pages free for reuse; an inline map counts every page it cannot reach as free.
+inline constexpr uint32_t kDatabaseMapPage = 1;
+inline constexpr uint16_t kDatabaseMapRow = 0;
 
 // Bytes of the map row a table definition asks for (type byte included).
 inline constexpr uint32_t kTableMapSizeJet3 = 128;

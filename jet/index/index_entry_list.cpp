@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 
 namespace jet {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/index/index_tree.h"
 #include "jet/index/key_encoder.h"
 #include "jet/index/index_page_cache.h"

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/index/index_page_view.h"
+#include "jet/format/types.h"
+#include "jet/codec/index_page_view.h"
 #include "jet/pager/pager.h"
 
 namespace jet {

@@ -8,9 +8,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/index/index_page.h"
-#include "jet/index/index_page_view.h"
+#include "jet/format/types.h"
+#include "jet/codec/index_page.h"
+#include "jet/codec/index_page_view.h"
 
 namespace jet {
 

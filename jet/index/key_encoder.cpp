@@ -7,23 +7,14 @@
 #include <optional>
 
 #include "jet/error.h"
+#include "jet/format/index_key.h"
 #include "jet/index/proven_sort_orders.h"
 #include "jet/index/text_key.h"
 
 namespace jet {
 namespace {
 
-// Field flags and Yes/No values (stored values: never change).
-constexpr uint8_t kAscendingStart = 0x7F;
-constexpr uint8_t kAscendingNull = 0x00;
-constexpr uint8_t kDescendingStart = 0x80;
-constexpr uint8_t kDescendingNull = 0xFF;
-constexpr uint8_t kAscendingYes = 0x00;  // Yes (-1) sorts before No (0)
-constexpr uint8_t kAscendingNo = 0xFF;
-
-// Binary values go in segments of 8 data bytes and a count byte; 9 means "more follows".
-constexpr size_t kSegmentData = 8;
-constexpr uint8_t kMoreSegments = 9;
+using namespace format::indexkey;
 
 constexpr SortOrder kGeneralLegacy{1033, 0};
 
@@ -124,9 +115,8 @@ void appendDecimal(const KeyColumn& column, const Value& v, KeyBytes& out) {
 
 // Rows store a GUID's first three groups little-endian; keys store them as written.
 void appendGuid(const Guid& g, bool ascending, KeyBytes& out) {
-  const auto& b = g.bytes;
-  const uint8_t ordered[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6],
-                               b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+  uint8_t ordered[16];
+  for (int i = 0; i < 16; ++i) ordered[i] = g.bytes[kGuidWrittenOrder[i]];
   appendSegments(ordered, 16, ascending, out);
 }
 

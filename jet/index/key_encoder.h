@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 

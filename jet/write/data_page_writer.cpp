@@ -6,6 +6,7 @@
 #include <string>
 
 #include "jet/error.h"
+#include "jet/codec/data_page_view.h"
 #include "jet/format/data_page.h"
 #include "jet/util/bytes.h"
 
@@ -31,7 +32,7 @@ uint16_t emptyPageFreeSpace(const PageSpec& blueprint) {
 void initDataPage(const PageSpec& blueprint, uint8_t* page, uint32_t ownerPage) {
   std::memset(page, 0, blueprint.pageSize);
   page[0] = fd::kPageType;
-  page[1] = 0x01;
+  page[1] = fd::kPageMarker;
   put16(page + fd::kFreeSpace, emptyPageFreeSpace(blueprint));
   put32(page + fd::kOwner, ownerPage);
 }
@@ -39,48 +40,45 @@ void initDataPage(const PageSpec& blueprint, uint8_t* page, uint32_t ownerPage) 
 uint16_t freeSpace(const PageSpec&, const uint8_t* page) { return le16(page + fd::kFreeSpace); }
 
 uint16_t rowCount(const PageSpec& blueprint, const uint8_t* page) {
-  return le16(page + fd::rowCountOffset(blueprint.format));
+  return codec::DataPageView(page, blueprint.pageSize, blueprint.format).rowCount();
 }
 
 bool rowFits(const PageSpec& blueprint, const uint8_t* page, size_t length) {
-  uint16_t count = rowCount(blueprint, page);
+  codec::DataPageView view(page, blueprint.pageSize, blueprint.format);
+  uint16_t count = view.rowCount();
   if (count >= kMaxRowsPerPage) return false;
   // The offsets table and the rows must not meet, whatever the free-space field says.
-  uint32_t tableEnd = slotOffset(blueprint, static_cast<uint16_t>(count + 1));
-  uint32_t lowest = count == 0 ? blueprint.pageSize : (le16(page + slotOffset(blueprint, count - 1)) & fd::kRowOffsetMask);
+  uint32_t tableEnd = view.entryOffset(count + 1u);
+  uint32_t lowest = view.lowestRowStart();
   if (lowest < tableEnd || lowest - tableEnd < length) return false;
-  return length + fd::kRowOffsetSize <= freeSpace(blueprint, page);
+  return length + fd::kRowOffsetSize <= view.freeSpace();
 }
 
 uint16_t addRow(const PageSpec& blueprint, uint8_t* page, std::span<const uint8_t> row, uint16_t flags) {
-  uint16_t count = rowCount(blueprint, page);
-  uint32_t end = count == 0 ? blueprint.pageSize : (le16(page + slotOffset(blueprint, count - 1)) & fd::kRowOffsetMask);
-  uint32_t start = end - static_cast<uint32_t>(row.size());
+  codec::DataPageView view(page, blueprint.pageSize, blueprint.format);
+  uint16_t count = view.rowCount();
+  uint32_t start = view.lowestRowStart() - static_cast<uint32_t>(row.size());
   std::memcpy(page + start, row.data(), row.size());
-  put16(page + slotOffset(blueprint, count), static_cast<uint16_t>(start | flags));
+  put16(page + view.entryOffset(count), static_cast<uint16_t>(start | flags));
   put16(page + fd::rowCountOffset(blueprint.format), static_cast<uint16_t>(count + 1));
-  put16(page + fd::kFreeSpace,
-        static_cast<uint16_t>(freeSpace(blueprint, page) - row.size() - fd::kRowOffsetSize));
+  put16(page + fd::kFreeSpace, static_cast<uint16_t>(view.freeSpace() - row.size() - fd::kRowOffsetSize));
   return count;
 }
 
 RowSpan rowSpan(const PageSpec& blueprint, const uint8_t* page, uint32_t pageNumber, uint16_t row) {
-  uint16_t count = rowCount(blueprint, page);
-  if (row >= count) corrupt(pageNumber, "no row " + std::to_string(row));
-  if (slotOffset(blueprint, count) > blueprint.pageSize) corrupt(pageNumber, "row count too large");
-  uint16_t raw = le16(page + slotOffset(blueprint, row));
-  uint32_t start = raw & fd::kRowOffsetMask;
-  // A row ends where the row before it (in slot order) starts.
-  uint32_t end = row == 0 ? blueprint.pageSize
-                          : (le16(page + slotOffset(blueprint, static_cast<uint16_t>(row - 1))) & fd::kRowOffsetMask);
-  if (start < slotOffset(blueprint, count) || start > end || end > blueprint.pageSize) {
+  codec::DataPageView view(page, blueprint.pageSize, blueprint.format);
+  if (row >= view.rowCount()) corrupt(pageNumber, "no row " + std::to_string(row));
+  if (!view.rowTableFits()) corrupt(pageNumber, "row count too large");
+  codec::RowEntry entry = view.entry(row);
+  uint32_t end = view.rowEnd(row);
+  if (!view.inRowArea(entry.start, end)) {
     // Deleted rows may be left with no bytes at all; they need none.
-    if (raw & fd::kDeletedRow) return RowSpan{static_cast<uint16_t>(std::min<uint32_t>(start, blueprint.pageSize)), 0,
-                                              static_cast<uint16_t>(raw & ~fd::kRowOffsetMask)};
+    if (entry.deleted()) {
+      return RowSpan{static_cast<uint16_t>(std::min<uint32_t>(entry.start, blueprint.pageSize)), 0, entry.flags};
+    }
     corrupt(pageNumber, "row " + std::to_string(row) + " lies outside the page");
   }
-  return RowSpan{static_cast<uint16_t>(start), static_cast<uint16_t>(end - start),
-                 static_cast<uint16_t>(raw & ~fd::kRowOffsetMask)};
+  return RowSpan{entry.start, static_cast<uint16_t>(end - entry.start), entry.flags};
 }
 
 void setRowFlags(const PageSpec& blueprint, uint8_t* page, uint16_t row, uint16_t flags) {
@@ -102,8 +100,7 @@ void forwardRow(const PageSpec& blueprint, uint8_t* page, uint32_t pageNumber, u
   if (span.length < fd::kRowPointerSize) corrupt(pageNumber, "row too short for a forward pointer");
   uint8_t* p = page + span.start;
   std::memset(p, 0, span.length);
-  p[0] = targetRow;
-  put24(p + 1, targetPage);
+  codec::encodeRowPointer(p, RowId{targetPage, targetRow});
   setRowFlags(blueprint, page, row, fd::kOverflowRow);
 }
 

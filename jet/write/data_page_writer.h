@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "jet/database.h"
+#include "jet/format/data_page.h"
+#include "jet/format/types.h"
 
 namespace jet::write {
 
@@ -27,7 +28,7 @@ uint16_t emptyPageFreeSpace(const PageSpec& blueprint);
 // True when a row of length bytes (plus its 2-byte offset) fits on the page.
 bool rowFits(const PageSpec& blueprint, const uint8_t* page, size_t length);
 
-inline constexpr uint16_t kMaxRowsPerPage = 255;
+inline constexpr uint16_t kMaxRowsPerPage = format::data::kMaxRowsPerPage;
 
 // Adds a row after the last one; flags go into its offset (0, or kDeletedRow for the moved
 // bytes of a row that lives elsewhere). Returns its row number. The caller checks rowFits.

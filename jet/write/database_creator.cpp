@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "jet/catalog.h"
+#include "jet/codec/header_page.h"
+#include "jet/codec/usage_map_view.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
@@ -13,7 +15,7 @@
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
 #include "jet/header.h"
-#include "jet/index/index_page_format.h"
+#include "jet/format/index_page.h"
 #include "jet/io/file.h"
 #include "jet/util/bytes.h"
 #include "jet/write/table_creator.h"
@@ -27,9 +29,9 @@ namespace fu = format::usagemap;
 
 namespace {
 
-constexpr uint32_t kPageSize = 4096;
-constexpr uint16_t kCodePage = 1252;
-constexpr uint16_t kGeneralSortOrder = 0x0409;
+constexpr uint32_t kPageSize = fh::kPageSizeJet4;
+constexpr uint16_t kCodePage = 1252;  // what Access writes in a new file's header
+using fh::kGeneralSortOrder;
 
 // The system tables of a new database, as the Jet engine defines them: columns by column
 // number, and their indexes (column numbers, flags, primary key).
@@ -89,15 +91,9 @@ const std::vector<SystemTable>& systemTables() {
 constexpr uint32_t kUsageMapPage = 6;
 constexpr uint32_t kFirstIndexPage = 7;
 
-// Catalog identifiers: the three containers, the database's own entry.
-constexpr int32_t kRootId = 0x0F000000;
-constexpr int32_t kTablesId = 0x0F000001;
-constexpr int32_t kDatabasesId = 0x0F000002;
-constexpr int32_t kRelationshipsId = 0x0F000003;
-constexpr int32_t kDatabaseEntryId = 0x10000000;
-constexpr int16_t kContainerType = 3;
-constexpr int16_t kDatabaseType = 2;
-constexpr int32_t kSystemFlags = static_cast<int32_t>(0x80000000u);
+constexpr int16_t kContainerType = kObjectTypeContainer;
+constexpr int16_t kDatabaseType = kObjectTypeDatabase;
+constexpr int32_t kSystemFlags = static_cast<int32_t>(kSystemObjectFlag);
 
 // The account identifiers the Jet engine writes into a new database: the creator (owner of
 // the containers and system tables), the administrator (owner of the database entry), and
@@ -129,25 +125,22 @@ std::vector<AccessEntry> accessEntries() {
 
 std::vector<uint8_t> headerPage(double created) {
   std::vector<uint8_t> page(kPageSize, 0);
-  page[1] = 0x01;
+  page[1] = fh::kPageMarker;
   std::memcpy(page.data() + fh::kEngineName, fh::kJetEngineName, fh::kEngineNameSize);
   page[fh::kVersion] = fh::kVersionJet4;
-  // Values the Jet engine writes at the start of the masked region of every new file.
-  static constexpr uint32_t kEngineValues[] = {0x100, 0x101, 2, 3, 4, 5};
-  for (size_t i = 0; i < std::size(kEngineValues); ++i) put32(page.data() + fh::kMaskedRegion + 4 * i, kEngineValues[i]);
-  put16(page.data() + fh::kCodePage, kCodePage);
-  // No password: the stored password equals its mask, the creation day repeated.
-  uint32_t day = static_cast<uint32_t>(static_cast<int64_t>(created));
-  for (uint32_t i = 0; i < fh::kPasswordSizeJet4; i += 4) put32(page.data() + fh::kPassword + i, day);
-  put16(page.data() + fh::kSortOrderJet4, kGeneralSortOrder);
-  putDouble(page.data() + fh::kCreationDateJet4, created);
-  applyHeaderMask(Format::Jet4, page.data());
-  // After the masked region: the engine's version tag, and a table the engine fills with
-  // 0x0100 words (the first 0x0101).
-  put32(page.data() + 0x98, 0x0654);
-  std::memcpy(page.data() + 0x9C, "4.0", 4);
-  for (uint32_t at = 0xE00; at < kPageSize; at += 2) put16(page.data() + at, 0x0100);
-  put16(page.data() + 0xE00, 0x0101);
+  for (size_t i = 0; i < std::size(fh::kEngineValuesJet4); ++i) {
+    put32(page.data() + fh::kMaskedRegion + 4 * i, fh::kEngineValuesJet4[i]);
+  }
+  codec::HeaderFields fields;
+  fields.codePage = kCodePage;
+  fields.sortOrder = SortOrder{kGeneralSortOrder, 0};
+  fields.created = created;
+  codec::writeHeaderFields(page.data(), Format::Jet4, fields);
+  codec::applyHeaderMask(Format::Jet4, page.data());
+  put32(page.data() + fh::kEngineTagJet4, fh::kEngineTagValueJet4);
+  std::memcpy(page.data() + fh::kEngineTextJet4, fh::kEngineTextValueJet4, sizeof fh::kEngineTextValueJet4);
+  for (uint32_t at = fh::kWordTableJet4; at < kPageSize; at += 2) put16(page.data() + at, fh::kWordTableWord);
+  put16(page.data() + fh::kWordTableJet4, fh::kWordTableFirst);
   return page;
 }
 
@@ -155,7 +148,7 @@ PageSpec blueprint() { return PageSpec{Format::Jet4, kPageSize}; }
 
 std::vector<uint8_t> inlineMap(std::initializer_list<uint32_t> pages) {
   std::vector<uint8_t> row(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
-  for (uint32_t p : pages) row[fu::kInlineBitmap + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+  for (uint32_t p : pages) codec::setBit(row.data() + fu::kInlineBitmap, p, true);
   return row;
 }
 
@@ -186,14 +179,14 @@ void writeEmptyDatabaseFile(const std::string& path) {
 
   // Page 1: the database's page map (set bits are free pages: all past the file's end), and a
   // second map row the engine keeps empty.
-  initDataPage(blueprint(), pages[1].data(), 1);
+  initDataPage(blueprint(), pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
   {
     std::vector<uint8_t> map = inlineMap({});
     for (uint32_t p = pageCount; p < fu::kTableMapSizeJet4 * 8; ++p) {
-      map[fu::kInlineBitmap + p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+      codec::setBit(map.data() + fu::kInlineBitmap, p, true);
     }
-    addRow(blueprint(), pages[1].data(), map);
-    addRow(blueprint(), pages[1].data(), inlineMap({}));
+    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), map);
+    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), inlineMap({}));
   }
 
   // Page 6: the system tables' usage maps (owned pages, free space) and their indexes' maps.

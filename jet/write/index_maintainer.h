@@ -3,7 +3,7 @@
 // written) and the on* calls after the row is in place, inside the same undoable operation.
 #pragma once
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/value.h"
 
 namespace jet::write {

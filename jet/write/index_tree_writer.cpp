@@ -6,7 +6,7 @@
 #include <span>
 
 #include "jet/error.h"
-#include "jet/index/index_page_builder.h"
+#include "jet/codec/index_page_builder.h"
 #include "jet/index/index_tree.h"
 #include "jet/write/usage_map_writer.h"
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "jet/index/index_page_builder.h"
+#include "jet/codec/index_page_builder.h"
 #include "jet/table_info.h"
 #include "jet/write/write_context.h"
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <set>
 
+#include "jet/codec/data_page_view.h"
+#include "jet/codec/long_value_ref.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
@@ -20,8 +22,7 @@ constexpr uint32_t kChunkData = LongValueWriter::kMaxSingleRow - fl::kChainPoint
 
 bool LongValueWriter::usable(uint32_t page) {
   if (page == 0 || page >= ctx_.pager().pageCount()) return false;
-  const uint8_t* p = ctx_.read(page);
-  return p[0] == fd::kPageType && le32(p + fd::kOwner) == fd::kLongValueOwner;
+  return codec::DataPageView(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format).isLongValuePage();
 }
 
 LongValueWriter::Place LongValueWriter::put(const std::vector<uint8_t>& row) {
@@ -54,24 +55,21 @@ std::vector<uint8_t> LongValueWriter::store(const std::vector<uint8_t>& payload)
     for (size_t i = 0; i + 1 < places.size(); ++i) {
       uint8_t* page = ctx_.modify(places[i].page);
       RowSpan span = rowSpan(ctx_.blueprint(), page, places[i].page, places[i].row);
-      page[span.start] = static_cast<uint8_t>(places[i + 1].row);
-      put24(page + span.start + 1, places[i + 1].page);
+      codec::encodeRowPointer(page + span.start, RowId{places[i + 1].page, places[i + 1].row});
     }
     first = places.front();
   }
-  put32(ref.data() + fl::kLength,
-        static_cast<uint32_t>(payload.size()) | (static_cast<uint32_t>(storage) << fl::kStorageShift));
-  ref[fl::kRow] = static_cast<uint8_t>(first.row);
-  put24(ref.data() + fl::kPage, first.page);
+  codec::encodeLongValueRef(ref.data(), {static_cast<uint32_t>(payload.size()), storage, RowId{first.page, first.row}});
   return ref;
 }
 
 void LongValueWriter::release(const uint8_t* ref, size_t refLen) {
   if (refLen < fl::kReferenceSize) return;
-  uint8_t storage = ref[fl::kLength + 3] & fl::kStorageMask;
-  if (storage == fl::kInline) return;
-  uint32_t page = le24(ref + fl::kPage);
-  uint16_t row = ref[fl::kRow];
+  const codec::LongValueRef decoded = codec::decodeLongValueRef(ref);
+  const uint8_t storage = decoded.storage;
+  if (decoded.inlined()) return;
+  uint32_t page = decoded.first.page;
+  uint16_t row = decoded.first.row;
   std::set<uint32_t> touched;
   // A chain cannot be longer than the pages of the file; the bound stops a looping chain.
   for (uint32_t hops = 0; page != 0 && hops <= ctx_.pager().pageCount(); ++hops) {
@@ -88,8 +86,9 @@ void LongValueWriter::release(const uint8_t* ref, size_t refLen) {
       if (span.length < fl::kChainPointerSize) {
         throw Error(ErrorKind::Corrupt, "page " + std::to_string(page) + ": long-value row too short");
       }
-      nextRow = p[span.start];
-      nextPage = le24(p + span.start + 1);
+      const RowId next = codec::chainNext(p + span.start);
+      nextRow = next.row;
+      nextPage = next.page;
     }
     setRowFlags(ctx_.blueprint(), ctx_.modify(page), row, fd::kDeletedRow | fd::kOverflowRow);
     touched.insert(page);

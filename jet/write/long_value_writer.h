@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "jet/format/long_value.h"
 #include "jet/write/write_context.h"
 
 namespace jet::write {
@@ -25,7 +26,7 @@ class LongValueWriter {
   void reset() { current_ = 0; }
 
   // The longest value kept in a single long-value row.
-  static constexpr uint32_t kMaxSingleRow = 4076;
+  static constexpr uint32_t kMaxSingleRow = format::longvalue::kMaxSingleRowJet4;
 
  private:
   struct Place {

@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+#include "jet/format/long_value.h"
+#include "jet/format/row.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -37,9 +39,9 @@ struct RowLayout {
 // long values last).
 RowLayout layoutForNewTable(const std::vector<Column>& columns);
 
-inline constexpr int kMaxRowBytes = 4060;
-inline constexpr int kLongValueRefBytes = 12;
-inline constexpr int kMaxInlineLongValue = 64;
+inline constexpr int kMaxRowBytes = static_cast<int>(format::row::kMaxRowBytesJet4);
+inline constexpr int kLongValueRefBytes = static_cast<int>(format::longvalue::kReferenceSize);
+inline constexpr int kMaxInlineLongValue = static_cast<int>(format::longvalue::kMaxInlineJet4);
 
 // A value prepared for the row: its encoded bytes, checked against the column.
 struct EncodedValue {

@@ -9,14 +9,16 @@
 #include "jet/catalog.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
+#include "jet/format/header_page.h"
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
-#include "jet/index/index_page_builder.h"
+#include "jet/codec/index_page_builder.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/row_encoder.h"
 #include "jet/write/usage_map_writer.h"
 #include "jet/write/value_encoder.h"
+#include "jet/util/names.h"
 #include "jet/write/write_session.h"
 
 namespace jet::write {
@@ -25,27 +27,16 @@ namespace fu = format::usagemap;
 
 namespace {
 
-constexpr uint32_t kDefinitionMagic = 0x0659;   // every definition and column block carries it
-constexpr uint32_t kRealIndexMagic = 0x0783;    // every real index block starts with it
-constexpr uint8_t kIndexFlagAlwaysSet = 0x80;   // set in every index flag byte Access writes
-constexpr uint8_t kCascadeFieldsAsWritten = 0x04;  // what Jet writes there for plain indexes
-constexpr uint16_t kGeneralSortOrder = 0x0409;  // locale 1033, "General"
-constexpr size_t kMaxNameLength = 64;
-constexpr size_t kMaxColumns = 255;
-// The catalog's container of tables, and the owner Access gives new objects, when the file
-// does not tell (objects take the owner of the database's own entry, MSysDb).
-constexpr int32_t kTablesContainerId = 0x0F000001;
+using td::kCascadeFieldsAsWritten;
+using td::kDefinitionMagic;
+using td::kIndexFlagAlwaysSet;
+using td::kMaxColumns;
+using td::kMaxNameLength;
+using td::kRealIndexMagic;
+using format::header::kGeneralSortOrder;
+// The owner Access gives new objects when the file does not tell (objects take the owner of
+// the database's own entry, MSysDb).
 const Bytes kDefaultOwner{0xA6, 0x33};
-// Access rights a new table's access entries grant (everything).
-constexpr int32_t kFullAccess = 0x000FFFFF;
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 void checkName(const std::string& what, const std::string& name) {
   if (name.empty()) throw Error(ErrorKind::Invalid, what + " name is empty");
@@ -159,9 +150,9 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
   const uint32_t indexCount = static_cast<uint32_t>(def.indexes.size());
   std::vector<uint8_t> out(b.realIndexCounts + indexCount * b.realIndexCountSize, 0);
   out[0] = td::kPageType;
-  out[1] = 0x01;
-  put32(out.data() + 12, kDefinitionMagic);
-  out[24] = 0x01;  // Access sets it in every table it makes
+  out[1] = td::kPageMarker;
+  put32(out.data() + td::kDefinitionMagicJet4, kDefinitionMagic);
+  out[td::kAlwaysOneJet4] = 0x01;
   out[b.tableType] = def.tableType;
   put16(out.data() + b.maxColumns, static_cast<uint16_t>(columns.size()));
   put16(out.data() + b.varColumns, layout.varColumnCount);
@@ -178,7 +169,7 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
     const ColumnSlot& slot = layout.slots[i];
     uint8_t d[td::kColumnJet4.size] = {};
     d[cl.kind] = static_cast<uint8_t>(c.kind);
-    put32(d + 1, kDefinitionMagic);
+    put32(d + td::kColumnMagicJet4, kDefinitionMagic);
     put16(d + cl.number, c.columnId);
     put16(d + cl.varIndex, slot.fixed ? 0 : slot.varIndex);
     put16(d + cl.index, c.columnId);
@@ -254,11 +245,13 @@ std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<
     size_t dest = pages.size() == 1 ? 0 : td::kPageHeaderSize;
     std::memcpy(page + dest, bytes.data() + at, n);
     page[0] = td::kPageType;
-    page[1] = 0x01;
+    page[1] = td::kPageMarker;
     at += n;
     size_t usedOnPage = dest + n;
     // Access counts 8 bytes more than the page holds.
-    put16(page + 2, static_cast<uint16_t>(usedOnPage + 8 >= pageSize ? 0 : pageSize - usedOnPage - 8));
+    put16(page + td::kFreeSpace, static_cast<uint16_t>(usedOnPage + td::kFreeSpaceSlack >= pageSize
+                                                           ? 0
+                                                           : pageSize - usedOnPage - td::kFreeSpaceSlack));
     if (at >= bytes.size()) {
       put32(page + td::kNextPage, 0);
       break;
@@ -355,7 +348,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
   }
   // Look at the catalog: no object of that name among the tables, where the tables hang,
   // who owns new objects, and where the access entries live.
-  int32_t parent = kTablesContainerId;
+  int32_t parent = kTablesId;
   Bytes owner = kDefaultOwner;
   uint32_t acesPage = 0;
   std::vector<std::pair<int32_t, Row>> catalogRows;

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "jet/codec/data_page_view.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/table_def.h"
@@ -89,17 +90,18 @@ void TableWriter::storeCounters() {
   countersDirty_ = false;
 }
 
+bool TableWriter::ownPage(uint32_t page) {
+  if (page == 0 || page >= ctx_.pager().pageCount()) return false;
+  return codec::DataPageView(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format)
+      .belongsTo(info_.def.definitionPage);
+}
+
 TableWriter::Located TableWriter::locate(RowId id) {
   auto missing = [&] {
     return Error(ErrorKind::NotFound, "table " + info_.def.name + " has no row " + std::to_string(id.row) +
                                           " on page " + std::to_string(id.page));
   };
-  auto dataPageOfTable = [&](uint32_t page) {
-    if (page == 0 || page >= ctx_.pager().pageCount()) return false;
-    const uint8_t* p = ctx_.read(page);
-    return p[0] == fd::kPageType && le32(p + fd::kOwner) == info_.def.definitionPage;
-  };
-  if (!dataPageOfTable(id.page)) throw missing();
+  if (!ownPage(id.page)) throw missing();
   const uint8_t* page = ctx_.read(id.page);
   if (id.row >= rowCount(ctx_.blueprint(), page)) throw missing();
   Located loc{id, id, rowSpan(ctx_.blueprint(), page, id.page, id.row)};
@@ -109,8 +111,8 @@ TableWriter::Located TableWriter::locate(RowId id) {
     if (hops > 4 || loc.span.length < fd::kRowPointerSize) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(loc.data.page) + ": bad forward pointer");
     }
-    RowId target{le24(at + 1), at[0]};
-    if (!dataPageOfTable(target.page) || target.row >= rowCount(ctx_.blueprint(), ctx_.read(target.page))) {
+    RowId target = codec::decodeRowPointer(at);
+    if (!ownPage(target.page) || target.row >= rowCount(ctx_.blueprint(), ctx_.read(target.page))) {
       throw Error(ErrorKind::Corrupt, "page " + std::to_string(loc.data.page) + ": forward pointer to page " +
                                           std::to_string(target.page) + " row " + std::to_string(target.row));
     }
@@ -141,11 +143,7 @@ uint32_t TableWriter::newDataPage() {
 }
 
 RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t) {
-  auto usable = [&](uint32_t page) {
-    if (page == 0 || page >= ctx_.pager().pageCount()) return false;
-    const uint8_t* p = ctx_.read(page);
-    return p[0] == fd::kPageType && le32(p + fd::kOwner) == info_.def.definitionPage;
-  };
+  auto usable = [&](uint32_t page) { return ownPage(page); };
   if (insertPage_ == 0) {
     // First write in this session: try the pages the free-space map lists, last first.
     UsageMapWriter freeMap(ctx_, info_.freePages.page, info_.freePages.row);
@@ -325,9 +323,8 @@ uint32_t TableWriter::removeAll() {
   std::vector<RowId> ids;
   std::vector<uint32_t> pages = UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages();
   for (uint32_t page : pages) {
-    if (page >= ctx_.pager().pageCount()) continue;
+    if (!ownPage(page)) continue;
     const uint8_t* p = ctx_.read(page);
-    if (p[0] != fd::kPageType || le32(p + fd::kOwner) != info_.def.definitionPage) continue;
     uint16_t count = rowCount(ctx_.blueprint(), p);
     for (uint16_t r = 0; r < count; ++r) {
       uint16_t flags = rowSpan(ctx_.blueprint(), p, page, r).flags;

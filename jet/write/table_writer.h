@@ -47,6 +47,8 @@ class TableWriter {
     RowSpan span;      // of the bytes at data
   };
   Located locate(RowId id);
+  // Whether page is one of this table's data pages (inside the file).
+  bool ownPage(uint32_t page);
   Row decodeAt(const Located& where);
   void requireWritable();
   RowId place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t avoidPage = 0);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "jet/codec/usage_map_view.h"
 #include "jet/error.h"
 #include "jet/format/usage_map.h"
 #include "jet/util/bytes.h"
@@ -29,62 +30,43 @@ UsageMapWriter::Row UsageMapWriter::locate() {
   return row;
 }
 
-void UsageMapWriter::setBit(uint8_t* bitmap, uint32_t bit, bool on) {
-  if (on) {
-    bitmap[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-  } else {
-    bitmap[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
-  }
+codec::UsageMapView UsageMapWriter::view(const Row& row) {
+  return codec::UsageMapView(ctx_.read(mapPage_) + row.start, row.length, ctx_.blueprint().pageSize);
 }
 
 std::vector<uint32_t> UsageMapWriter::pages() {
   Row row = locate();
-  const uint8_t* p = ctx_.read(mapPage_) + row.start;
+  const uint32_t pageCount = ctx_.pager().pageCount();
+  // A copy of the map row: reading the bitmap pages may push the map's page out of the cache.
+  const uint8_t* at = ctx_.read(mapPage_) + row.start;
+  std::vector<uint8_t> bytes(at, at + row.length);
   std::vector<uint32_t> out;
-  if (row.type == fu::kInlineType) {
-    uint32_t start = le32(p + fu::kInlineStart);
-    for (uint32_t b = 0; b < (row.length - fu::kInlineBitmap) * 8u; ++b) {
-      if (p[fu::kInlineBitmap + b / 8] & (1u << (b % 8))) out.push_back(start + b);
-    }
-    return out;
-  }
-  uint32_t perPage = (ctx_.blueprint().pageSize - fu::kMapPageBitmap) * 8u;
-  uint32_t slots = (row.length - fu::kReferencePages) / fu::kReferencePointerSize;
-  for (uint32_t i = 0; i < slots; ++i) {
-    uint32_t bitmapPage = le32(ctx_.read(mapPage_) + row.start + fu::kReferencePages + i * fu::kReferencePointerSize);
-    if (bitmapPage == 0) continue;
-    if (bitmapPage >= ctx_.pager().pageCount()) {
-      throw Error(ErrorKind::Corrupt, "usage map names page " + std::to_string(bitmapPage) + " past the end");
-    }
-    const uint8_t* bp = ctx_.read(bitmapPage);
-    if (bp[0] != fu::kMapPageType) {
-      throw Error(ErrorKind::Corrupt, "usage map page " + std::to_string(bitmapPage) + " has the wrong type");
-    }
-    for (uint32_t b = 0; b < perPage; ++b) {
-      if (bp[fu::kMapPageBitmap + b / 8] & (1u << (b % 8))) out.push_back(i * perPage + b);
-    }
-  }
+  codec::forEachMappedPage(
+      codec::UsageMapView(bytes.data(), row.length, ctx_.blueprint().pageSize), pageCount,
+      [&](uint32_t bitmapPage) {
+        if (bitmapPage >= pageCount) {
+          throw Error(ErrorKind::Corrupt, "usage map names page " + std::to_string(bitmapPage) + " past the end");
+        }
+        const uint8_t* bp = ctx_.read(bitmapPage);
+        if (!codec::isMapPage(bp)) {
+          throw Error(ErrorKind::Corrupt, "usage map page " + std::to_string(bitmapPage) + " has the wrong type");
+        }
+        return bp;
+      },
+      [](uint32_t, uint32_t) {}, [&](uint32_t page) { out.push_back(page); });
   return out;
 }
 
 bool UsageMapWriter::contains(uint32_t page) {
   Row row = locate();
-  const uint8_t* p = ctx_.read(mapPage_) + row.start;
-  if (row.type == fu::kInlineType) {
-    uint32_t start = le32(p + fu::kInlineStart);
-    uint32_t bits = (row.length - fu::kInlineBitmap) * 8u;
-    if (page < start || page - start >= bits) return false;
-    uint32_t b = page - start;
-    return (p[fu::kInlineBitmap + b / 8] >> (b % 8)) & 1u;
-  }
-  uint32_t perPage = (ctx_.blueprint().pageSize - fu::kMapPageBitmap) * 8u;
-  uint32_t index = page / perPage;
-  uint32_t slots = (row.length - fu::kReferencePages) / fu::kReferencePointerSize;
-  if (index >= slots) return false;
-  uint32_t bitmapPage = le32(p + fu::kReferencePages + index * fu::kReferencePointerSize);
-  if (bitmapPage == 0 || bitmapPage >= ctx_.pager().pageCount()) return false;
-  uint32_t b = page - index * perPage;
-  return (ctx_.read(bitmapPage)[fu::kMapPageBitmap + b / 8] >> (b % 8)) & 1u;
+  codec::UsageMapView map = view(row);
+  if (map.isInline()) return map.inlineCovers(page) && codec::testBit(map.inlineBitmap(), page - map.inlineStart());
+  const uint32_t pageCount = ctx_.pager().pageCount();
+  uint32_t index = map.slotOf(page);
+  if (index >= map.slots()) return false;
+  uint32_t bitmapPage = map.mapPage(index, pageCount);
+  if (bitmapPage == 0 || bitmapPage >= pageCount) return false;
+  return codec::testBit(ctx_.read(bitmapPage) + fu::kMapPageBitmap, page - index * map.perMapPage());
 }
 
 bool UsageMapWriter::setCovered(const Row& row, uint32_t page, bool on) {
@@ -92,18 +74,17 @@ bool UsageMapWriter::setCovered(const Row& row, uint32_t page, bool on) {
     setReference(row, page, on);
     return true;
   }
-  const uint8_t* p = ctx_.read(mapPage_) + row.start;
-  uint32_t start = le32(p + fu::kInlineStart);
-  uint32_t bits = (row.length - fu::kInlineBitmap) * 8u;
-  if (page < start || page - start >= bits) return false;
-  setBit(ctx_.modify(mapPage_) + row.start + fu::kInlineBitmap, page - start, on);
+  codec::UsageMapView map = view(row);
+  if (!map.inlineCovers(page)) return false;
+  const uint32_t bit = page - map.inlineStart();
+  codec::setBit(ctx_.modify(mapPage_) + row.start + fu::kInlineBitmap, bit, on);
   return true;
 }
 
 void UsageMapWriter::add(uint32_t page) {
   Row row = locate();
   if (setCovered(row, page, true)) return;
-  uint32_t bits = (row.length - fu::kInlineBitmap) * 8u;
+  uint32_t bits = view(row).inlineBits();
   std::vector<uint32_t> current = pages();
   current.push_back(page);
   std::sort(current.begin(), current.end());
@@ -124,7 +105,7 @@ void UsageMapWriter::rewriteInline(const Row& row, uint32_t start, const std::ve
   uint8_t* p = ctx_.modify(mapPage_) + row.start;
   std::memset(p + 1, 0, row.length - 1);
   put32(p + fu::kInlineStart, start);
-  for (uint32_t page : pages) setBit(p + fu::kInlineBitmap, page - start, true);
+  for (uint32_t page : pages) codec::setBit(p + fu::kInlineBitmap, page - start, true);
 }
 
 void UsageMapWriter::promote(const Row& row, const std::vector<uint32_t>& pages) {
@@ -137,28 +118,26 @@ void UsageMapWriter::promote(const Row& row, const std::vector<uint32_t>& pages)
 }
 
 void UsageMapWriter::setReference(const Row& row, uint32_t page, bool on) {
-  uint32_t perPage = (ctx_.blueprint().pageSize - fu::kMapPageBitmap) * 8u;
-  uint32_t index = page / perPage;
-  uint32_t slots = (row.length - fu::kReferencePages) / fu::kReferencePointerSize;
-  if (index >= slots) {
+  codec::UsageMapView map = view(row);
+  uint32_t index = map.slotOf(page);
+  if (index >= map.slots()) {
     if (!on) return;
     throw Error(ErrorKind::Unsupported, "page " + std::to_string(page) + " is beyond what the usage map on page " +
                                             std::to_string(mapPage_) + " can describe");
   }
-  uint32_t slotAt = row.start + fu::kReferencePages + index * fu::kReferencePointerSize;
-  uint32_t bitmapPage = le32(ctx_.read(mapPage_) + slotAt);
+  const uint32_t pageCount = ctx_.pager().pageCount();
+  uint32_t slotAt = row.start + codec::UsageMapView::slotOffset(index);
+  uint32_t bitmapPage = map.mapPage(index, pageCount);
   if (bitmapPage == 0) {
     if (!on) return;
     bitmapPage = ctx_.allocate();
-    uint8_t* bp = ctx_.modify(bitmapPage);
-    bp[0] = fu::kMapPageType;
-    bp[1] = 0x01;
+    codec::initMapPage(ctx_.modify(bitmapPage));
     put32(ctx_.modify(mapPage_) + slotAt, bitmapPage);
-  } else if (bitmapPage >= ctx_.pager().pageCount() || ctx_.read(bitmapPage)[0] != fu::kMapPageType) {
+  } else if (bitmapPage >= ctx_.pager().pageCount() || !codec::isMapPage(ctx_.read(bitmapPage))) {
     throw Error(ErrorKind::Corrupt, "usage map on page " + std::to_string(mapPage_) + " names page " +
                                         std::to_string(bitmapPage) + ", which is not a map page");
   }
-  setBit(ctx_.modify(bitmapPage) + fu::kMapPageBitmap, page - index * perPage, on);
+  codec::setBit(ctx_.modify(bitmapPage) + fu::kMapPageBitmap, page - index * map.perMapPage(), on);
 }
 
 }  // namespace jet::write

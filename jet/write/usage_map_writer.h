@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "jet/codec/usage_map_view.h"
 #include "jet/write/write_context.h"
 
 namespace jet::write {
@@ -28,7 +29,7 @@ class UsageMapWriter {
     uint8_t type = 0;
   };
   Row locate();
-  void setBit(uint8_t* bitmap, uint32_t bit, bool on);
+  codec::UsageMapView view(const Row& row);
   void setReference(const Row& row, uint32_t page, bool on);
   // Sets or clears the page's bit where the map already covers it; false when it does not.
   bool setCovered(const Row& row, uint32_t page, bool on);

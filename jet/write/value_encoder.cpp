@@ -137,12 +137,17 @@ std::optional<std::vector<uint8_t>> encodePlainText(const Column& column, const 
   return out;
 }
 
+double fixedDateTime = -1.0;
+
 }  // namespace
 
+void setFixedDateTimeForTesting(double value) { fixedDateTime = value; }
+
 double currentDateTime() {
+  if (fixedDateTime >= 0) return fixedDateTime;
   using namespace std::chrono;
   double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  return 25569.0 + seconds / 86400.0;  // 1899-12-30 is 25569 days before 1970-01-01
+  return static_cast<double>(kUnixEpochDay) + seconds / 86400.0;
 }
 
 int fixedWidth(ColumnKind kind) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jet/format/long_value.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -41,8 +42,11 @@ std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompre
 
 // Now as a Date/Time value (days since 1899-12-30, local time zone ignored: UTC).
 double currentDateTime();
+// Test hook: while set (not negative), currentDateTime() returns this value instead, so two
+// runs of the same operations write the same bytes. Pass a negative value to unset.
+void setFixedDateTimeForTesting(double value);
 
 // Largest Memo or OLE value the engine stores (Access's limit for long values).
-inline constexpr uint32_t kMaxLongValueBytes = 0x3FFFFFFF;
+inline constexpr uint32_t kMaxLongValueBytes = format::longvalue::kMaxLength;
 
 }  // namespace jet::write

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "jet/codec/usage_map_view.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/usage_map.h"
@@ -12,14 +13,6 @@
 
 namespace jet::write {
 namespace fu = format::usagemap;
-
-namespace {
-
-// The database's page map: row 0 of page 1. Its set bits are pages free for reuse.
-constexpr uint32_t kGlobalMapPage = 1;
-constexpr uint16_t kGlobalMapRow = 0;
-
-}  // namespace
 
 WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{format, pager.pageSize()} {}
 
@@ -64,33 +57,26 @@ void WriteContext::release(uint32_t page) {
 }
 
 void WriteContext::globalMapSet(uint32_t page, bool freePage) {
-  const uint8_t* mapPage = read(kGlobalMapPage);
-  RowSpan span = rowSpan(spec_, mapPage, kGlobalMapPage, kGlobalMapRow);
+  const uint8_t* mapPage = read(fu::kDatabaseMapPage);
+  RowSpan span = rowSpan(spec_, mapPage, fu::kDatabaseMapPage, fu::kDatabaseMapRow);
   if (span.length < fu::kInlineBitmap) {
     throw Error(ErrorKind::Corrupt, "page 1: the database's page map is too short");
   }
-  const uint8_t* row = mapPage + span.start;
-  if (row[fu::kType] == fu::kInlineType) {
-    uint32_t start = le32(row + fu::kInlineStart);
-    uint32_t bits = (span.length - fu::kInlineBitmap) * 8u;
-    if (page >= start && page - start < bits) {
-      uint8_t* w = modify(kGlobalMapPage) + span.start + fu::kInlineBitmap;
-      uint32_t bit = page - start;
-      if (freePage) {
-        w[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-      } else {
-        w[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
-      }
+  codec::UsageMapView map(mapPage + span.start, span.length, spec_.pageSize);
+  if (map.isInline()) {
+    if (map.inlineCovers(page)) {
+      const uint32_t bit = page - map.inlineStart();
+      codec::setBit(modify(fu::kDatabaseMapPage) + span.start + fu::kInlineBitmap, bit, freePage);
       return;
     }
     if (freePage) return;  // pages outside an inline map already count as free
     // The inline map cannot reach this page: turn it into a page-referenced map that covers
     // the whole file, carrying over the pages it listed as free.
     std::vector<uint32_t> freePages;
-    for (uint32_t b = 0; b < bits; ++b) {
-      if (row[fu::kInlineBitmap + b / 8] & (1u << (b % 8))) freePages.push_back(start + b);
-    }
-    uint8_t* w = modify(kGlobalMapPage) + span.start;
+    const uint32_t start = map.inlineStart();
+    codec::forEachSetBit(map.inlineBitmap(), span.length - fu::kInlineBitmap,
+                         [&](uint32_t bit) { freePages.push_back(start + bit); });
+    uint8_t* w = modify(fu::kDatabaseMapPage) + span.start;
     std::memset(w, 0, span.length);
     w[fu::kType] = fu::kReferenceType;
     for (uint32_t p : freePages) {
@@ -98,37 +84,29 @@ void WriteContext::globalMapSet(uint32_t page, bool freePage) {
     }
     return;
   }
-  if (row[fu::kType] != fu::kReferenceType) {
-    throw Error(ErrorKind::Corrupt, "page 1: unknown kind of page map " + std::to_string(row[fu::kType]));
+  if (!map.isReferenced()) {
+    throw Error(ErrorKind::Corrupt, "page 1: unknown kind of page map " + std::to_string(map.type()));
   }
-  uint32_t perPage = (spec_.pageSize - fu::kMapPageBitmap) * 8u;
-  uint32_t index = page / perPage;
-  uint32_t slots = (span.length - fu::kReferencePages) / fu::kReferencePointerSize;
-  if (index >= slots) {
+  const uint32_t index = map.slotOf(page);
+  if (index >= map.slots()) {
     if (freePage) return;
     throw Error(ErrorKind::Unsupported, "the database has reached the largest size its page map describes");
   }
-  uint32_t slotAt = span.start + fu::kReferencePages + index * fu::kReferencePointerSize;
-  uint32_t bitmapPage = le32(mapPage + slotAt);
+  const uint32_t slotAt = span.start + codec::UsageMapView::slotOffset(index);
+  const uint32_t perMapPage = map.perMapPage();
+  uint32_t bitmapPage = map.mapPage(index, pager_.pageCount());
   if (bitmapPage == 0) {
     if (!freePage) return;  // pages of a missing bitmap page count as used
     bitmapPage = allocate();
     uint8_t* bp = modify(bitmapPage);
     std::memset(bp, 0, spec_.pageSize);
-    bp[0] = fu::kMapPageType;
-    bp[1] = 0x01;
-    put32(modify(kGlobalMapPage) + slotAt, bitmapPage);
-  } else if (bitmapPage >= pager_.pageCount() || read(bitmapPage)[0] != fu::kMapPageType) {
+    codec::initMapPage(bp);
+    put32(modify(fu::kDatabaseMapPage) + slotAt, bitmapPage);
+  } else if (bitmapPage >= pager_.pageCount() || !codec::isMapPage(read(bitmapPage))) {
     throw Error(ErrorKind::Corrupt, "page 1: the page map names page " + std::to_string(bitmapPage) +
                                         ", which is not a map page");
   }
-  uint32_t bit = page - index * perPage;
-  uint8_t* w = modify(bitmapPage) + fu::kMapPageBitmap;
-  if (freePage) {
-    w[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-  } else {
-    w[bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
-  }
+  codec::setBit(modify(bitmapPage) + fu::kMapPageBitmap, page - index * perMapPage, freePage);
 }
 
 void WriteContext::begin() {

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 #include "jet/pager/pager.h"
 #include "jet/write/data_page_writer.h"
 

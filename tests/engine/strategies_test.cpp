@@ -12,12 +12,7 @@ using jet::ColumnKind;
 using jet::Row;
 
 jet::ColumnSpec column(const char* name, ColumnKind kind, int size = 0, bool autoNumber = false) {
-  jet::ColumnSpec c;
-  c.name = name;
-  c.kind = kind;
-  c.size = size;
-  c.autoNumber = autoNumber;
-  return c;
+  return jet::columnSpec(name, kind, size, autoNumber);
 }
 
 TableData departments(std::vector<Row> rows) {

@@ -14,7 +14,7 @@
 #include "index_fixture_pages.h"
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/index/index_page_builder.h"
+#include "jet/codec/index_page_builder.h"
 #include "jet/index/index_tree.h"
 #include "jet/index/key_encoder.h"
 

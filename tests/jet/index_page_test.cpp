@@ -8,7 +8,7 @@
 #include <random>
 
 #include "jet/error.h"
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 #include "jet/index/index_tree.h"
 
 namespace jet {

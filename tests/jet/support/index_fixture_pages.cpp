@@ -7,7 +7,7 @@
 #include <set>
 
 #include "jet/error.h"
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 
 namespace jet::testing {
 

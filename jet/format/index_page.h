@@ -32,7 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "jet/database.h"
+#include "jet/format/types.h"
 
 namespace jet {
 

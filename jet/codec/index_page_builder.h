@@ -1,4 +1,4 @@
-// The write side of the index page format (index_page_format.h): lays out a leaf or
+// The write side of the index page format (jet/format/index_page.h): lays out a leaf or
 // intermediate page from entries in index order, with the shared prefix left out of every
 // entry after the first, the entry map, and the header. For the code that maintains indexes.
 #pragma once
@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "jet/database.h"
-#include "jet/index/index_page_format.h"
+#include "jet/format/types.h"
+#include "jet/format/index_page.h"
 
 namespace jet {
 

@@ -1,12 +1,12 @@
 // Lays out index pages: header, entry map, prefix-compressed entries.
-#include "jet/index/index_page_builder.h"
+#include "jet/codec/index_page_builder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "jet/error.h"
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 #include "jet/util/bytes.h"
 
 namespace jet {

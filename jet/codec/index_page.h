@@ -1,5 +1,5 @@
 // One decoded index page: header fields and its entries with prefixes restored.
-// The read side of the index page format (index_page_format.h); the page bytes are only
+// The read side of the index page format (jet/format/index_page.h); the page bytes are only
 // looked at during decode(), so callers may reuse their page buffer afterwards.
 #pragma once
 
@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/index/index_page_format.h"
-#include "jet/index/index_page_view.h"
+#include "jet/format/types.h"
+#include "jet/format/index_page.h"
+#include "jet/codec/index_page_view.h"
 
 namespace jet {
 

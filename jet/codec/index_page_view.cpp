@@ -1,6 +1,6 @@
 // Loads an index page's header and entry boundaries, and searches and reads its entries
 // without rebuilding those it does not need.
-#include "jet/index/index_page_view.h"
+#include "jet/codec/index_page_view.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/index/index_page_format.h"
+#include "jet/format/types.h"
+#include "jet/format/index_page.h"
 #include "jet/pager/pager.h"
 
 namespace jet {

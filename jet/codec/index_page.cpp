@@ -1,5 +1,5 @@
 // Decodes every entry of an index page, on top of the page view's checks.
-#include "jet/index/index_page.h"
+#include "jet/codec/index_page.h"
 
 #include <algorithm>
 #include <cstring>

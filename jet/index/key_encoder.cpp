@@ -194,7 +194,7 @@ void appendValue(const KeyColumn& column, const Value& value, KeyBytes& out) {
       if (!p) refuse(column, "a value of another type");
       if (!canEncodeSortOrder(column.format, column.sortOrder)) {
         throw Error(ErrorKind::Unsupported,
-                    "text index keys in the sort order " + describe(column.sortOrder) + " cannot be built");
+                    "text index keys in " + describe(column.sortOrder) + " cannot be built");
       }
       if (!encodesEveryText(column.format, column.sortOrder)) requireProvenText(column.sortOrder, *p, "");
       if (column.format == Format::Jet3) {
@@ -275,7 +275,7 @@ KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format)
       reason_ = where + " cannot be written: column " + col.name + " is of a kind the engine cannot index";
     } else if ((col.kind == ColumnKind::Text || col.kind == ColumnKind::Memo) &&
                !canEncodeSortOrder(format, col.sortOrder)) {
-      reason_ = where + " cannot be written: column " + col.name + " uses the text sort order " +
+      reason_ = where + " cannot be written: column " + col.name + " uses the text " +
                 describe(col.sortOrder) + (format == Format::Jet3 ? " in a Jet 3 file" : "") +
                 ", which the engine cannot encode";
     }

@@ -117,7 +117,7 @@ TEST(SortOrderRun, AnIndexInAnUnprovenOrderIsRefusedUpFront) {
   const RunOutcome outcome = convert(source, destination, {QStringLiteral("IOData")}, observer);
   EXPECT_EQ(outcome.failure, RunFailure::DestinationConnect);
   ASSERT_EQ(observer.boxes.size(), 1u);
-  EXPECT_TRUE(observer.boxes[0].details.contains(QStringLiteral("Table IOData: index ByName of table IOData")))
+  EXPECT_TRUE(observer.boxes[0].details.contains(QStringLiteral("index ByName of table IOData")))
       << observer.boxes[0].details.toStdString();
   EXPECT_TRUE(observer.boxes[0].details.contains(QStringLiteral("(1042, version 0)")));
   EXPECT_EQ(fileBytes(destination), before);

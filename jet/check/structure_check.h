@@ -16,6 +16,7 @@ class DatabaseImpl;
 struct StructureReport {
   std::vector<std::string> defects;
   uint32_t pages = 0;
+  uint32_t freePages = 0;  // pages the database's page map lists as free
   uint32_t tables = 0;  // system tables included
   uint64_t rows = 0;
   bool ok() const { return defects.empty(); }

@@ -95,10 +95,12 @@ uint32_t Pager::append() {
 
 void Pager::flush() {
   for (auto& hook : flushHooks_) hook();
-  if (dirty_.empty()) return;
+  const bool cut = pageCount_ < filePages_;
+  if (dirty_.empty() && !cut) return;
   for (auto& [number, page] : dirty_) {
     file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
   }
+  if (cut) file_.truncate(static_cast<uint64_t>(pageCount_) * pageSize_);
   file_.sync();
   for (auto& [number, page] : dirty_) {
     if (!lruPos_.count(number)) {
@@ -124,6 +126,21 @@ void Pager::dropAppendedFrom(uint32_t first) {
     }
   }
   if (first < pageCount_) pageCount_ = first;
+}
+
+void Pager::cutTo(uint32_t pages) {
+  if (pages >= pageCount_) return;
+  ++version_;
+  for (uint32_t number = pages; number < pageCount_; ++number) {
+    dirty_.erase(number);
+    cache_.erase(number);
+    auto pos = lruPos_.find(number);
+    if (pos != lruPos_.end()) {
+      lru_.erase(pos->second);
+      lruPos_.erase(pos);
+    }
+  }
+  pageCount_ = pages;
 }
 
 void Pager::discard() {

@@ -59,6 +59,7 @@ uint8_t* WriteContext::modify(uint32_t page) {
 }
 
 uint32_t WriteContext::allocate() {
+  if (uint32_t reused = takeFreePage()) return reused;
   uint32_t page = pager_.append();
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
@@ -72,6 +73,7 @@ void WriteContext::release(uint32_t page) {
   uint8_t* bytes = modify(page);
   std::memset(bytes, 0, 4);
   globalMapSet(page, true);
+  freeSearchFrom_ = std::min(freeSearchFrom_, page);
 }
 
 void WriteContext::globalMapSet(uint32_t page, bool freePage) {
@@ -150,6 +152,7 @@ void WriteContext::rollback() {
     std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
   }
   undoCount_ = 0;
+  freeSearchFrom_ = 0;
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
   rollbackHooks_.clear();
@@ -168,8 +171,12 @@ void WriteContext::flush() {
   File& file = pager_.file();
   const uint64_t oldSize = file.size();
   const uint32_t oldPages = static_cast<uint32_t>(oldSize / spec_.pageSize);
+  // Free pages at the end are cut off; the journal keeps their old bytes like any change.
+  const uint32_t keepPages = trimmedPageCount();
   std::vector<uint32_t> pages = changed_;
+  for (uint32_t p = keepPages; p < oldPages; ++p) pages.push_back(p);
   std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
 
   bool journalled = false;
   try {
@@ -203,6 +210,7 @@ void WriteContext::flush() {
     if (beforePageWrite) {
       for (uint32_t p : pages) beforePageWrite(p);
     }
+    if (keepPages < pager_.pageCount()) pager_.cutTo(keepPages);
     pager_.flush();
   } catch (...) {
     // Put the file back as it was and forget the changes.
@@ -218,6 +226,7 @@ void WriteContext::flush() {
     pager_.discard();
     changed_.clear();
     changedSet_.clear();
+    freeSearchFrom_ = 0;
     for (auto& hook : afterDiscard_) {
       try {
         hook();

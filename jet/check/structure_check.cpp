@@ -41,6 +41,7 @@ struct Checker {
   std::set<uint32_t> liveLongValuePages;  // long-value pages some row refers to
 
   void defect(const std::string& s) { report.defects.push_back(s); }
+  void drift(const std::string& s) { report.warnings.push_back(s); }
 
   void claim(uint32_t page, const std::string& who) {
     auto [it, fresh] = owner.emplace(page, who);
@@ -208,9 +209,9 @@ struct Checker {
       codec::DataPageView view(page.data(), static_cast<uint32_t>(page.size()), format);
       const bool room = codec::belongsInFreeSpaceMap(view);
       if (room && !inMap.count(p)) {
-        defect(who + ": free-space figures: page " + std::to_string(p) + " has room for rows but is not in the free-space map");
+        drift(who + ": free-space figures: page " + std::to_string(p) + " has room for rows but is not in the free-space map");
       } else if (!room && inMap.count(p)) {
-        defect(who + ": free-space figures: page " + std::to_string(p) + " is in the free-space map but has no room for a row");
+        drift(who + ": free-space figures: page " + std::to_string(p) + " is in the free-space map but has no room for a row");
       }
     }
   }
@@ -369,7 +370,7 @@ struct Checker {
       if (lost++ == 0) first = p;
     }
     if (lost > 0) {
-      defect("lost pages: " + std::to_string(lost) + " page(s) in use in the database's page map belong to nothing (first: page " +
+      drift("lost pages: " + std::to_string(lost) + " page(s) in use in the database's page map belong to nothing (first: page " +
              std::to_string(first) + ")");
     }
   }

@@ -15,6 +15,7 @@ class DatabaseImpl;
 
 struct StructureReport {
   std::vector<std::string> defects;
+  std::vector<std::string> warnings;  // drift
   uint32_t pages = 0;
   uint32_t freePages = 0;  // pages the database's page map lists as free
   uint32_t tables = 0;  // system tables included

@@ -32,6 +32,12 @@ class TableWriter {
   void remove(RowId id);
   uint32_t removeAll();
 
+  // Lays every live row out again on the lowest free pages, full, in scan order, its long
+  // values stored anew the same way; every data page the table had is released first. Rows
+  // get new row ids (the indexes follow); values, counters and the row count stay. Returns
+  // the number of rows. For compaction (table_repack.cpp).
+  uint32_t repack();
+
   // Writes the row count and the auto-number counter into the definition page.
   void storeCounters();
 

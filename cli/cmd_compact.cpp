@@ -35,13 +35,13 @@ std::string freeBackupName(const std::string& path) {
   throw std::runtime_error("no free backup name beside " + path);
 }
 
-// A progress bar on standard error when it is a terminal.
+// A progress bar on standard error when it is a terminal (a step: one table out or back in).
 void showProgress(size_t done, size_t total) {
   if (!::isatty(STDERR_FILENO) || total == 0) return;
   constexpr size_t kWidth = 30;
   const size_t filled = done * kWidth / total;
-  std::fprintf(stderr, "\rcompacting [%s%s] %zu/%zu tables", std::string(filled, '#').c_str(),
-               std::string(kWidth - filled, ' ').c_str(), done, total);
+  std::fprintf(stderr, "\rcompacting [%s%s] %3zu%%", std::string(filled, '#').c_str(),
+               std::string(kWidth - filled, ' ').c_str(), done * 100 / total);
   if (done == total) std::fputc('\n', stderr);
   std::fflush(stderr);
 }

@@ -1,5 +1,6 @@
-// Compaction on a copy: every table (system tables first) repacked in catalog order, then
-// one flush that rebuilds the indexes and cuts the file, then the structure check.
+// Compaction on a copy: every table's rows (the catalog's first) taken out, then written
+// back in catalog order, then one flush that rebuilds the indexes and cuts the file, then
+// the structure check.
 #include "jet/write/compactor.h"
 
 #include <cstdio>
@@ -63,7 +64,7 @@ void removeQuietly(const std::string& path) {
 }  // namespace
 
 CompactionFigures compactCopy(const std::string& from, const std::string& to,
-                              const std::function<void(size_t, size_t)>& progress) {
+                              const std::function<void(size_t, size_t)>& progress, const FileOpener& open) {
   CompactionFigures figures;
   {
     auto source = openDatabaseImpl(openFile(from, FileAccess::ReadOnly), from, OpenMode::ReadOnly);
@@ -81,17 +82,29 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
   try {
     std::filesystem::copy_file(from, to);
     {
-      auto db = openDatabaseImpl(openFile(to, FileAccess::ReadWrite), to, OpenMode::ReadWrite);
+      auto db = openDatabaseImpl(open(to, FileAccess::ReadWrite), to, OpenMode::ReadWrite);
       const std::vector<CatalogEntry> tables = everyTable(*db);
+      // Every table's rows out first, so that all their pages are free before any row goes
+      // back: the rows then fill the file from its lowest free page on, leaving no holes.
+      std::vector<std::shared_ptr<TableWriter::HeldRows>> held(tables.size());
+      const size_t steps = 2 * tables.size();
       for (size_t i = 0; i < tables.size(); ++i) {
-        TableImpl& table = db->table(tables[i]);
         try {
-          figures.rows += db->writer().writer(table).repack();
+          held[i] = db->writer().writer(db->table(tables[i])).takeRows();
         } catch (const Error& e) {
           throw withContext(e, to, tables[i].name);
         }
+        if (progress) progress(i + 1, steps);
+      }
+      for (size_t i = 0; i < tables.size(); ++i) {
+        try {
+          figures.rows += db->writer().writer(db->table(tables[i])).putRows(*held[i]);
+        } catch (const Error& e) {
+          throw withContext(e, to, tables[i].name);
+        }
+        held[i].reset();
         ++figures.tables;
-        if (progress) progress(i + 1, tables.size());
+        if (progress) progress(tables.size() + i + 1, steps);
       }
       db->writer().flush();
       db->close();

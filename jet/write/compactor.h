@@ -6,9 +6,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "jet/io/file.h"
+
 namespace jet::write {
+
+// Opens the files compaction reads and writes (tests pass one that fails on purpose).
+using FileOpener = std::function<std::unique_ptr<File>(const std::string& path, FileAccess access)>;
 
 struct CompactionFigures {
   uint32_t pagesBefore = 0, pagesAfter = 0;
@@ -21,8 +27,9 @@ struct CompactionFigures {
 // Refused, with nothing written, when `from` is not a Jet 4 file, or the structure check finds
 // damage; any later failure (a sort order the engine cannot encode, a write error) removes
 // `to` and rethrows. The copy is checked before the call returns. progress(done, total) is
-// called after each table.
+// called after each step (a table's rows taken out, or put back).
 CompactionFigures compactCopy(const std::string& from, const std::string& to,
-                              const std::function<void(size_t, size_t)>& progress = {});
+                              const std::function<void(size_t, size_t)>& progress = {},
+                              const FileOpener& open = openFile);
 
 }  // namespace jet::write

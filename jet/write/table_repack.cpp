@@ -33,11 +33,16 @@ struct KeptRow {
 
 }  // namespace
 
-uint32_t TableWriter::repack() {
+struct TableWriter::HeldRows {
+  std::vector<KeptRow> rows;
+};
+
+std::shared_ptr<TableWriter::HeldRows> TableWriter::takeRows() {
   requireWritable();
   const PageSpec& bp = ctx_.blueprint();
   std::vector<uint32_t> pages = UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages();
-  std::vector<KeptRow> rows;
+  auto held = std::make_shared<HeldRows>();
+  std::vector<KeptRow>& rows = held->rows;
   for (uint32_t page : pages) {
     if (!ownPage(page)) continue;
     const uint16_t count = rowCount(bp, ctx_.read(page));
@@ -76,16 +81,8 @@ uint32_t TableWriter::repack() {
         if (ownPage(page)) releaseDataPage(page);
       }
       forgetPlacement();
-      for (KeptRow& row : rows) {
-        for (const KeptRow::Stored& s : row.stored) {
-          std::vector<uint8_t> ref = longValues_.store(s.payload);
-          std::memcpy(row.bytes.data() + s.at, ref.data(), ref.size());
-        }
-        const RowId placed = place(row.bytes, 0);
-        if (indexes_) {
-          indexes_->onRemove(row.id, row.values);
-          indexes_->onInsert(placed, row.values);
-        }
+      if (indexes_) {
+        for (const KeptRow& row : rows) indexes_->onRemove(row.id, row.values);
       }
     });
   } catch (...) {
@@ -93,7 +90,29 @@ uint32_t TableWriter::repack() {
     longValues_.reset();
     throw;
   }
-  return static_cast<uint32_t>(rows.size());
+  return held;
+}
+
+uint32_t TableWriter::putRows(HeldRows& held) {
+  requireWritable();
+  try {
+    inOperation(ctx_, [&] {
+      ctx_.onRollback([this] { forgetPlacement(); });
+      for (KeptRow& row : held.rows) {
+        for (const KeptRow::Stored& s : row.stored) {
+          std::vector<uint8_t> ref = longValues_.store(s.payload);
+          std::memcpy(row.bytes.data() + s.at, ref.data(), ref.size());
+        }
+        const RowId placed = place(row.bytes, 0);
+        if (indexes_) indexes_->onInsert(placed, row.values);
+      }
+    });
+  } catch (...) {
+    forgetPlacement();
+    longValues_.reset();
+    throw;
+  }
+  return static_cast<uint32_t>(held.rows.size());
 }
 
 }  // namespace jet::write

@@ -32,11 +32,14 @@ class TableWriter {
   void remove(RowId id);
   uint32_t removeAll();
 
-  // Lays every live row out again on the lowest free pages, full, in scan order, its long
-  // values stored anew the same way; every data page the table had is released first. Rows
-  // get new row ids (the indexes follow); values, counters and the row count stay. Returns
-  // the number of rows. For compaction (table_repack.cpp).
-  uint32_t repack();
+  // Compaction in two steps (table_repack.cpp), so that every table's pages are free before
+  // any table's rows go back: takeRows() reads every live row and its long values out and
+  // releases the table's data pages and long-value rows; putRows() writes them back, in scan
+  // order, onto the lowest free pages, full. Rows get new row ids (the indexes follow);
+  // values, counters and the row count stay.
+  struct HeldRows;
+  std::shared_ptr<HeldRows> takeRows();
+  uint32_t putRows(HeldRows& rows);
 
   // Writes the row count and the auto-number counter into the definition page.
   void storeCounters();

@@ -73,10 +73,10 @@ void WriteContext::release(uint32_t page) {
   uint8_t* bytes = modify(page);
   std::memset(bytes, 0, 4);
   globalMapSet(page, true);
-  freeSearchFrom_ = std::min(freeSearchFrom_, page);
 }
 
 void WriteContext::globalMapSet(uint32_t page, bool freePage) {
+  if (freePage) freeSearchFrom_ = std::min(freeSearchFrom_, page);
   const uint8_t* mapPage = read(fu::kDatabaseMapPage);
   RowSpan span = rowSpan(spec_, mapPage, fu::kDatabaseMapPage, fu::kDatabaseMapRow);
   if (span.length < fu::kInlineBitmap) {

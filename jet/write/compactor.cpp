@@ -82,7 +82,8 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
   try {
     std::filesystem::copy_file(from, to);
     {
-      auto db = openDatabaseImpl(open(to, FileAccess::ReadWrite), to, OpenMode::ReadWrite);
+      // No journal: a copy that fails half-way is removed, never repaired.
+      auto db = openDatabaseImpl(open(to, FileAccess::ReadWrite), std::string(), OpenMode::ReadWrite);
       const std::vector<CatalogEntry> tables = everyTable(*db);
       // Every table's rows out first, so that all their pages are free before any row goes
       // back: the rows then fill the file from its lowest free page on, leaving no holes.

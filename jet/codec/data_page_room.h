@@ -48,10 +48,12 @@ inline bool hasLiveRows(const DataPageView& view) {
   return false;
 }
 
-// Whether the table's free-space map should list the page.
+// Whether the table's free-space map should list the page. The free-space field alone
+// decides when it already shows the room (packing only adds to it).
 inline bool belongsInFreeSpaceMap(const DataPageView& view) {
-  return view.rowCount() < format::data::kMaxRowsPerPage &&
-         reclaimableRoom(view) >= kListedRoom + format::data::kRowOffsetSize;
+  if (view.rowCount() >= format::data::kMaxRowsPerPage) return false;
+  constexpr uint32_t needed = kListedRoom + format::data::kRowOffsetSize;
+  return view.freeSpace() >= needed || reclaimableRoom(view) >= needed;
 }
 
 }  // namespace jet::codec

@@ -12,6 +12,7 @@ namespace jet::write {
 namespace fd = format::data;
 
 bool rowFitsPacked(const PageSpec& blueprint, const uint8_t* page, size_t length) {
+  if (rowFits(blueprint, page, length)) return true;  // room without packing
   codec::DataPageView view(page, blueprint.pageSize, blueprint.format);
   if (view.rowCount() >= kMaxRowsPerPage) return false;
   return length + fd::kRowOffsetSize <= codec::reclaimableRoom(view);

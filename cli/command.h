@@ -55,6 +55,7 @@ int cmdImport(const Args& args, std::ostream& out, std::ostream& err);
 
 // The conversion run without a window (cmd_convert.cpp).
 int cmdConvert(const Args& args, std::ostream& out, std::ostream& err);
+int cmdCompact(const Args& args, std::ostream& out, std::ostream& err);
 
 // A small sample pair to try a conversion on (cmd_sample.cpp).
 int cmdSample(const Args& args, std::ostream& out, std::ostream& err);

@@ -27,6 +27,8 @@ constexpr std::array kCommands{
             cmdConvert},
     Command{"sample", "FOLDER", "write a small QAR26M-shaped source.mdb and destination.mdb into FOLDER",
             cmdSample},
+    Command{"compact", "FILE [DEST]",
+            "write a compacted copy to DEST, or compact FILE in place keeping the original as a backup", cmdCompact},
 };
 
 void printHelp(std::ostream& out) {

@@ -1,14 +1,17 @@
 // Conversion benchmark: builds a QAR26M-shaped pair (full size, then one tenth), converts it
 // with `qar26m-cli convert --tables all`, and prints records per second per strategy and in
 // total; then converts the same pair in-process headless and through the progress window
-// to show what the per-record message pump and the gauges cost: offscreen by default, on a
-// real X server when run through scripts/with-x.
+// to show what the per-record message pump and the gauges cost (offscreen by default, on a
+// real X server when run through scripts/with-x), and converts the same pair nine times more
+// to print the destination's size after one run and after ten, and the time a compaction of
+// the result takes.
 // Usage: engine_convert_bench [--keep=FOLDER] [SCALE...]   (default: 1 0.1)
 // --keep leaves the pairs in FOLDER (pristine-SCALE/, cli/, ...) for profiling.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -23,6 +26,7 @@
 #include "app/copyprogress.h"
 #include "engine/selection.h"
 #include "jet/error.h"
+#include "jet/write/compactor.h"
 #include "qar_pair.h"
 
 namespace {
@@ -198,6 +202,7 @@ int main(int argc, char** argv) {
 
     copyPair(pristine, dir.filePath("headless"));
     const Timing headless = runHeadless(dir.filePath("headless"));
+    const qint64 afterOne = QFileInfo(dir.filePath("headless/destination.mdb")).size();
     copyPair(pristine, dir.filePath("window"));
     const Timing window = runWindow(dir.filePath("window"));
     if (headless.wall > 0 && window.wall > 0) {
@@ -205,6 +210,35 @@ int main(int argc, char** argv) {
                   headless.wall, headless.cpu, window.wall, window.cpu);
       std::printf("  pump and gauges cost %+.1f%% wall, %+.1f%% CPU\n", (window.wall / headless.wall - 1) * 100,
                   (window.cpu / headless.cpu - 1) * 100);
+    }
+    // The same conversion again and again, as a site runs it daily: the destination's size.
+    double repeatSeconds = 0;
+    for (int run = 2; run <= 10; ++run) {
+      const Timing again = runHeadless(dir.filePath("headless"));
+      if (again.wall < 0) return 1;
+      repeatSeconds += again.wall;
+    }
+    const qint64 afterTen = QFileInfo(dir.filePath("headless/destination.mdb")).size();
+    std::printf("  destination: %lld bytes before, %lld after one run, %lld after ten (%.3f times one run; "
+                "runs 2-10 %.3f s each)\n",
+                static_cast<long long>(QFileInfo(pristine + "/destination.mdb").size()),
+                static_cast<long long>(afterOne), static_cast<long long>(afterTen),
+                afterOne > 0 ? double(afterTen) / double(afterOne) : 0.0, repeatSeconds / 9);
+    // Compacting the result.
+    const QString compacted = dir.filePath("headless/compacted.mdb");
+    QFile::remove(compacted);
+    QElapsedTimer compactClock;
+    compactClock.start();
+    try {
+      const jet::write::CompactionFigures f = jet::write::compactCopy(
+          dir.filePath("headless/destination.mdb").toStdString(), compacted.toStdString());
+      const double seconds = double(compactClock.nsecsElapsed()) / 1e9;
+      std::printf("  compaction: %llu -> %llu bytes (%.3f times) in %.3f s, %.1f MB/s of input (copy and check included)\n",
+                  static_cast<unsigned long long>(f.bytesBefore), static_cast<unsigned long long>(f.bytesAfter),
+                  f.bytesBefore ? double(f.bytesAfter) / double(f.bytesBefore) : 0.0, seconds,
+                  double(f.bytesBefore) / 1e6 / seconds);
+    } catch (const std::exception& e) {
+      std::printf("  compaction failed: %s\n", e.what());
     }
   }
   if (cliTimes.size() >= 2) {

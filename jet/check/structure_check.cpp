@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 
+#include "jet/codec/data_page_room.h"
 #include "jet/codec/data_page_view.h"
 #include "jet/catalog.h"
 #include "jet/codec/long_value_ref.h"
@@ -88,6 +89,7 @@ struct Checker {
     ++report.tables;
     const std::string who = "table " + name;
     for (uint32_t p : info.pages) claim(p, who);
+    claimMapRows(info);
     // Pages the table owns: its data pages.
     std::set<uint32_t> owned;
     try {
@@ -128,6 +130,7 @@ struct Checker {
           drift(who + ": page " + std::to_string(p) + " is in its free-space map but not among its pages");
         }
       }
+      checkFreeSpaceFigures(who, owned, freeMap.pages);
     } catch (const Error& e) {
       defect(who + ": " + e.what());
       return;
@@ -180,6 +183,46 @@ struct Checker {
       }
       for (uint32_t p : seen) claim(p, who + " (indexes)");
       if (sound && rowsRead) checkEntries(where, expected[r], stats, root);
+    }
+  }
+
+  // The pages holding the rows of the table's, its indexes' and its columns' usage maps
+  // (several tables' maps may share one page).
+  void claimMapRows(const TableInfo& info) {
+    auto mapRow = [&](const RowRef& ref) {
+      if (ref.page <= 1 || ref.page >= pager.pageCount()) return;
+      claim(ref.page, "usage maps");
+      try {
+        for (uint32_t p : readUsageMap(pager, format, ref).mapPages) {
+          if (p != 0) claim(p, "table " + info.def.name + " (page map)");
+        }
+      } catch (const Error& e) {
+        defect("table " + info.def.name + ": a usage map on page " + std::to_string(ref.page) + ": " + e.what());
+      }
+    };
+    mapRow(info.ownedPages);
+    mapRow(info.freePages);
+    for (const RealIndexInfo& index : info.realIndexes) mapRow(index.usedPages);
+    for (const ColumnUsage& column : info.columnUsage) {
+      mapRow(column.ownedPages);
+      mapRow(column.freePages);
+    }
+  }
+
+  // The free-space map against the pages' room: it lists exactly the table's data pages that
+  // can still take a row. Access lets these figures drift; the writer keeps them exact.
+  void checkFreeSpaceFigures(const std::string& who, const std::set<uint32_t>& owned,
+                             const std::vector<uint32_t>& listed) {
+    const std::set<uint32_t> inMap(listed.begin(), listed.end());
+    for (uint32_t p : owned) {
+      const Page& page = *pager.read(p);
+      codec::DataPageView view(page.data(), static_cast<uint32_t>(page.size()), format);
+      const bool room = codec::belongsInFreeSpaceMap(view);
+      if (room && !inMap.count(p)) {
+        drift(who + ": free-space figures: page " + std::to_string(p) + " has room for rows but is not in the free-space map");
+      } else if (!room && inMap.count(p)) {
+        drift(who + ": free-space figures: page " + std::to_string(p) + " is in the free-space map but has no room for a row");
+      }
     }
   }
 
@@ -380,6 +423,20 @@ struct Checker {
       if (freePages.count(page)) defect("page " + std::to_string(page) + " of " + who + " is free in the database's page map");
     }
   }
+
+  // The converse: a page the page map counts as in use belongs to something. Pages left
+  // behind that way are lost space, not damage.
+  void checkUsedPagesOwned() {
+    uint32_t lost = 0, first = 0;
+    for (uint32_t p = 2; p < pager.pageCount(); ++p) {
+      if (freePages.count(p) || owner.count(p)) continue;
+      if (lost++ == 0) first = p;
+    }
+    if (lost > 0) {
+      drift("lost pages: " + std::to_string(lost) + " page(s) in use in the database's page map belong to nothing (first: page " +
+             std::to_string(first) + ")");
+    }
+  }
 };
 
 }  // namespace
@@ -393,6 +450,7 @@ StructureReport checkStructure(DatabaseImpl& db) {
     return c.report;
   }
   c.readGlobalMap();
+  c.report.freePages = static_cast<uint32_t>(c.freePages.size());
   // Every table the catalog lists, system tables included.
   std::vector<std::pair<std::string, uint32_t>> tables{{"MSysObjects", kCatalogPage}};
   try {
@@ -424,6 +482,7 @@ StructureReport checkStructure(DatabaseImpl& db) {
   c.checkLongValuePages();
   c.checkPageTypes();
   c.checkFreePagesUnused();
+  c.checkUsedPagesOwned();
   return c.report;
 }
 

@@ -22,6 +22,7 @@ struct StructureReport {
   std::vector<std::string> defects;
   std::vector<std::string> warnings;  // drift
   uint32_t pages = 0;
+  uint32_t freePages = 0;  // pages the database's page map lists as free
   uint32_t tables = 0;  // system tables included
   uint64_t rows = 0;
   // Index entries whose keys the engine cannot build (sort orders it does not know, or

@@ -101,15 +101,18 @@ uint32_t Pager::append() {
 
 void Pager::flush() {
   for (auto& hook : flushHooks_) hook();
-  if (dirty_.empty()) return;
+  const bool cut = pageCount_ < filePages_;
+  if (dirty_.empty() && !cut) return;
   file_.lockFlush(FlushLock::Exclusive, lockWaitMs_);
   const uint64_t oldSize = file_.size();
   bool journalled = false;
   try {
     if (journal_.enabled()) {
       std::vector<uint32_t> pages;
-      pages.reserve(dirty_.size());
+      pages.reserve(dirty_.size() + (cut ? filePages_ - pageCount_ : 0));
       for (auto& entry : dirty_) pages.push_back(entry.first);
+      // Pages cut off the end keep their old bytes in the journal like any other change.
+      for (uint32_t p = pageCount_; p < filePages_; ++p) pages.push_back(p);
       journal_.save(file_, pageSize_, pages);
       journalled = true;
     }
@@ -117,6 +120,7 @@ void Pager::flush() {
       if (beforePageWrite) beforePageWrite(number);
       file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
     }
+    if (cut) file_.truncate(static_cast<uint64_t>(pageCount_) * pageSize_);
     file_.sync();
     if (journalled) journal_.remove();
   } catch (...) {
@@ -159,6 +163,21 @@ void Pager::dropAppendedFrom(uint32_t first) {
     }
   }
   if (first < pageCount_) pageCount_ = first;
+}
+
+void Pager::cutTo(uint32_t pages) {
+  if (pages >= pageCount_) return;
+  ++version_;
+  for (uint32_t number = pages; number < pageCount_; ++number) {
+    dirty_.erase(number);
+    cache_.erase(number);
+    auto pos = lruPos_.find(number);
+    if (pos != lruPos_.end()) {
+      lru_.erase(pos->second);
+      lruPos_.erase(pos);
+    }
+  }
+  pageCount_ = pages;
 }
 
 void Pager::discard() {

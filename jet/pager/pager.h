@@ -101,6 +101,9 @@ class Pager {
   // Forgets the pages appended since the last flush from page number first on (an undone
   // write gives back the pages it took). Pages already in the file are not affected.
   void dropAppendedFrom(uint32_t first);
+  // Ends the file at page `pages` (below pageCount()): later pages and their changes are
+  // forgotten now, and the next flush() cuts the file there. discard() undoes it.
+  void cutTo(uint32_t pages);
   // Called at the start of every flush(), in the order added (e.g. to write back counters).
   void addFlushHook(std::function<void()> hook) { flushHooks_.push_back(std::move(hook)); }
 

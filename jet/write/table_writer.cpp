@@ -142,29 +142,6 @@ uint32_t TableWriter::newDataPage() {
   return page;
 }
 
-RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t) {
-  auto usable = [&](uint32_t page) { return ownPage(page); };
-  if (insertPage_ == 0) {
-    // First write in this session: try the pages the free-space map lists, last first.
-    UsageMapWriter freeMap(ctx_, info_.freePages.page, info_.freePages.row);
-    std::vector<uint32_t> pages = freeMap.pages();
-    for (auto it = pages.rbegin(); it != pages.rend(); ++it) {
-      if (usable(*it) && rowFits(ctx_.blueprint(), ctx_.read(*it), bytes.size())) {
-        insertPage_ = *it;
-        break;
-      }
-    }
-  }
-  if (!usable(insertPage_) || !rowFits(ctx_.blueprint(), ctx_.read(insertPage_), bytes.size())) {
-    if (usable(insertPage_)) {
-      UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).remove(insertPage_);
-    }
-    insertPage_ = newDataPage();
-  }
-  uint16_t row = addRow(ctx_.blueprint(), ctx_.modify(insertPage_), bytes, flags);
-  return RowId{insertPage_, row};
-}
-
 std::vector<uint8_t> TableWriter::assemble(const std::vector<EncodedValue>& values, size_t minLength) {
   return assembleRow(
       layout_, values, [&](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); },
@@ -221,7 +198,7 @@ RowId TableWriter::insert(Row& row) {
         info_.def.rowCount = oldCount;
         info_.def.nextAutoNumber = oldNext;
         countersDirty_ = oldDirty;
-        insertPage_ = 0;
+        forgetPlacement();
       });
       std::vector<uint8_t> bytes = assemble(encoded, 0);
       RowId placed = place(bytes, 0);
@@ -236,7 +213,7 @@ RowId TableWriter::insert(Row& row) {
     info_.def.rowCount = oldCount;
     info_.def.nextAutoNumber = oldNext;
     countersDirty_ = oldDirty;
-    insertPage_ = 0;
+    forgetPlacement();
     longValues_.reset();
     throw;
   }
@@ -264,7 +241,7 @@ void TableWriter::update(RowId id, const Row& newRow) {
   if (indexes_) indexes_->checkUpdate(id, old, values);
   try {
     inOperation(ctx_, [&] {
-      ctx_.onRollback([this] { insertPage_ = 0; });
+      ctx_.onRollback([this] { forgetPlacement(); });
       releaseLongValues(loc);
       std::vector<uint8_t> bytes = assemble(encoded, 0);
       if (bytes.size() <= loc.span.length) {
@@ -277,11 +254,13 @@ void TableWriter::update(RowId id, const Row& newRow) {
         }
         forwardRow(ctx_.blueprint(), ctx_.modify(loc.header.page), loc.header.page, loc.header.row, moved.page,
                    static_cast<uint8_t>(moved.row));
+        afterRowsGone(loc.header.page);
+        if (!(loc.data == loc.header)) afterRowsGone(loc.data.page);
       }
       if (indexes_) indexes_->onUpdate(id, old, values);
     });
   } catch (...) {
-    insertPage_ = 0;
+    forgetPlacement();
     longValues_.reset();
     throw;
   }
@@ -299,12 +278,15 @@ void TableWriter::remove(RowId id) {
       ctx_.onRollback([this, oldCount, oldDirty] {
         info_.def.rowCount = oldCount;
         countersDirty_ = oldDirty;
+        forgetPlacement();
       });
       releaseLongValues(loc);
       setRowFlags(ctx_.blueprint(), ctx_.modify(loc.header.page), loc.header.row, fd::kDeletedRow | fd::kOverflowRow);
       if (!(loc.data == loc.header)) {
         setRowFlags(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
+        afterRowsGone(loc.data.page);
       }
+      afterRowsGone(loc.header.page);
       if (indexes_) indexes_->onRemove(id, old);
       setRowCount(info_.def.rowCount > 0 ? info_.def.rowCount - 1 : 0);
     });
@@ -336,6 +318,10 @@ uint32_t TableWriter::removeAll() {
   try {
     inOperation(ctx_, [&] {
       for (RowId id : ids) remove(id);
+      // Pages left without rows by earlier writers go back to the database as well.
+      for (uint32_t page : UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages()) {
+        afterRowsGone(page);
+      }
       setRowCount(0);
     });
   } catch (...) {

@@ -1,11 +1,13 @@
 // Inserts, updates and deletes the rows of one table: values checked first, then the row
-// placed through the table's free-space map (or on a new page recorded in the table's and
-// the database's page maps), long values stored and released, auto-numbers assigned, and the
-// row count and counter kept in step. Every change is one undoable operation.
+// placed on a page its free-space map lists (packing the page when deleted rows hold the
+// room), else on a new page recorded in the table's and the database's page maps; a page
+// left without live rows is released. Long values stored and released, auto-numbers
+// assigned, the row count and counter kept in step. Every change is one undoable operation.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <set>
 
 #include "jet/row_decoder.h"
 #include "jet/table_info.h"
@@ -30,6 +32,15 @@ class TableWriter {
   void remove(RowId id);
   uint32_t removeAll();
 
+  // Compaction in two steps (table_repack.cpp), so that every table's pages are free before
+  // any table's rows go back: takeRows() reads every live row and its long values out and
+  // releases the table's data pages and long-value rows; putRows() writes them back, in scan
+  // order, onto the lowest free pages, full. Rows get new row ids (the indexes follow);
+  // values, counters and the row count stay.
+  struct HeldRows;
+  std::shared_ptr<HeldRows> takeRows();
+  uint32_t putRows(HeldRows& rows);
+
   // Writes the row count and the auto-number counter into the definition page.
   void storeCounters();
   // Sets the row count to the rows the pages hold (Access lets the stored count drift);
@@ -53,6 +64,14 @@ class TableWriter {
   void requireWritable();
   RowId place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t avoidPage = 0);
   uint32_t newDataPage();
+  // Space upkeep (table_space.cpp): a page of this table with room for a row of length
+  // bytes, 0 when none; the free-space map brought in line with a changed page; a page
+  // without live rows released.
+  uint32_t pageWithRoom(size_t length);
+  void noteRoom(uint32_t page);
+  void afterRowsGone(uint32_t page);
+  void releaseDataPage(uint32_t page);
+  void forgetPlacement();
   std::vector<uint8_t> assemble(const std::vector<EncodedValue>& values, size_t minLength);
   void releaseLongValues(const Located& where);
   uint32_t lastAutoNumber() const;
@@ -66,6 +85,9 @@ class TableWriter {
   RowLayout layout_;
   std::unique_ptr<IndexMaintainer> indexes_;
   uint32_t insertPage_ = 0;  // data page new rows go to while they fit
+  // Pages of the free-space map not yet found too full in this session, lowest first.
+  std::set<uint32_t> candidates_;
+  bool candidatesLoaded_ = false;
   bool countersDirty_ = false;
 };
 

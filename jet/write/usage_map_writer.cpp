@@ -99,6 +99,28 @@ void UsageMapWriter::add(uint32_t page) {
 void UsageMapWriter::remove(uint32_t page) {
   Row row = locate();
   setCovered(row, page, false);  // a page the map does not cover is already absent
+  if (row.type == fu::kReferenceType) demoteIfSmall(row);
+}
+
+void UsageMapWriter::demoteIfSmall(const Row& row) {
+  std::vector<uint32_t> current = pages();
+  const uint32_t first = current.empty() ? 0 : current.front() / 8 * 8;
+  if (!current.empty() && current.back() - first >= view(row).inlineBits()) return;
+  // Few enough pages for the inline form again: its bitmap pages go back to the database.
+  const uint32_t pageCount = ctx_.pager().pageCount();
+  std::vector<uint32_t> bitmapPages;
+  {
+    codec::UsageMapView map = view(row);
+    for (uint32_t j = 0; j < map.slots(); ++j) {
+      if (uint32_t bp = map.mapPage(j, pageCount); bp != 0 && bp < pageCount) bitmapPages.push_back(bp);
+    }
+  }
+  uint8_t* p = ctx_.modify(mapPage_) + row.start;
+  p[fu::kType] = fu::kInlineType;
+  Row inlined = row;
+  inlined.type = fu::kInlineType;
+  rewriteInline(inlined, first, current);
+  for (uint32_t bp : bitmapPages) ctx_.release(bp);
 }
 
 void UsageMapWriter::rewriteInline(const Row& row, uint32_t start, const std::vector<uint32_t>& pages) {
@@ -137,7 +159,15 @@ void UsageMapWriter::setReference(const Row& row, uint32_t page, bool on) {
     throw Error(ErrorKind::Corrupt, "usage map on page " + std::to_string(mapPage_) + " names page " +
                                         std::to_string(bitmapPage) + ", which is not a map page");
   }
-  codec::setBit(ctx_.modify(bitmapPage) + fu::kMapPageBitmap, page - index * map.perMapPage(), on);
+  uint8_t* bits = ctx_.modify(bitmapPage) + fu::kMapPageBitmap;
+  const uint32_t bit = page - index * map.perMapPage();
+  codec::setBit(bits, bit, on);
+  // A bitmap page left without pages goes back to the database (a missing one lists none).
+  if (!on && bits[bit / 8] == 0 &&
+      std::all_of(bits, bits + map.perMapPage() / 8, [](uint8_t b) { return b == 0; })) {
+    put32(ctx_.modify(mapPage_) + slotAt, 0);
+    ctx_.release(bitmapPage);
+  }
 }
 
 }  // namespace jet::write

@@ -1,6 +1,7 @@
 // Adds and removes pages in a table's usage map (owned pages, pages with free space).
 // An inline map whose range cannot take a new page is moved to a new first page when its
-// pages still fit, otherwise turned into a page-referenced map.
+// pages still fit, otherwise turned into a page-referenced map; a referenced map whose pages
+// fit an inline one again becomes inline and gives its bitmap pages back.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,8 @@ class UsageMapWriter {
   bool setCovered(const Row& row, uint32_t page, bool on);
   void rewriteInline(const Row& row, uint32_t start, const std::vector<uint32_t>& pages);
   void promote(const Row& row, const std::vector<uint32_t>& pages);
+  // Turns a page-referenced map back into an inline one when its pages fit one.
+  void demoteIfSmall(const Row& row);
 
   WriteContext& ctx_;
   uint32_t mapPage_;

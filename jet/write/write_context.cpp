@@ -41,6 +41,7 @@ uint8_t* WriteContext::modify(uint32_t page) {
 }
 
 uint32_t WriteContext::allocate() {
+  if (uint32_t reused = takeFreePage()) return reused;
   uint32_t page = pager_.append();
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
@@ -57,6 +58,7 @@ void WriteContext::release(uint32_t page) {
 }
 
 void WriteContext::globalMapSet(uint32_t page, bool freePage) {
+  if (freePage) freeSearchFrom_ = std::min(freeSearchFrom_, page);
   const uint8_t* mapPage = read(fu::kDatabaseMapPage);
   RowSpan span = rowSpan(spec_, mapPage, fu::kDatabaseMapPage, fu::kDatabaseMapRow);
   if (span.length < fu::kInlineBitmap) {
@@ -132,6 +134,7 @@ void WriteContext::rollback() {
     std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
   }
   undoCount_ = 0;
+  freeSearchFrom_ = 0;
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
   rollbackHooks_.clear();
@@ -147,6 +150,9 @@ void WriteContext::rollback() {
 void WriteContext::flush() {
   for (auto& hook : beforeFlush_) hook();
   if (!pager_.hasDirtyPages()) return;
+  // Free pages at the end are cut off; the pager's journal keeps their old bytes.
+  const uint32_t keepPages = trimmedPageCount();
+  if (keepPages < pager_.pageCount()) pager_.cutTo(keepPages);
   try {
     pager_.flush();
   } catch (...) {
@@ -155,6 +161,7 @@ void WriteContext::flush() {
     // The pager put the file back and dropped the changes.
     changed_.clear();
     changedSet_.clear();
+    freeSearchFrom_ = 0;
     for (auto& hook : afterDiscard_) {
       try {
         hook();

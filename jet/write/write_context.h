@@ -1,7 +1,8 @@
 // The writer's access to pages: every change of one operation is recorded so a failing
-// operation can put the pages back; new pages come from the end of the file and are marked
-// used in the database's page map (page 1); flush() has the pager write through its journal
-// so the file on disk is never left half-updated.
+// operation can put the pages back; new pages are the lowest free pages of the database's
+// page map (page 1), or come from the end of the file, and are marked used there; flush() has
+// the pager write through its journal so the file on disk is never left half-updated, and
+// cuts off the free pages at the end of the file.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,11 @@ class WriteContext {
   const uint8_t* read(uint32_t page);
   // Writable bytes of a page; its old bytes are kept until the operation ends.
   uint8_t* modify(uint32_t page);
-  // A new zero-filled page at the end of the file, marked used in the page map.
+  // A new zero-filled page, marked used in the page map: the lowest page the map lists as
+  // free, else a new page at the end of the file.
   uint32_t allocate();
+  // Whether the page map lists the page as free (pages it does not reach count as not free).
+  bool isFreeInMap(uint32_t page);
   // Marks a page free in the page map and clears its header (it no longer belongs to anyone).
   void release(uint32_t page);
 
@@ -56,6 +60,12 @@ class WriteContext {
 
  private:
   void globalMapSet(uint32_t page, bool freePage);
+  // The lowest free page of the map from freeSearchFrom_ on, taken and zeroed; 0 when none.
+  uint32_t takeFreePage();
+  // How many pages the file keeps once the free pages at its end are cut off.
+  uint32_t trimmedPageCount();
+  // Moves a bitmap page of the page map to its lowest free page; false when it cannot.
+  bool moveMapPageDown(uint32_t page);
 
   Pager& pager_;
   PageSpec spec_;
@@ -74,6 +84,7 @@ class WriteContext {
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;
+  uint32_t freeSearchFrom_ = 0;  // no page below this one is free in the map
   std::vector<std::function<void()>> rollbackHooks_;
   std::vector<std::function<void()>> beforeFlush_;
   std::vector<std::function<void()>> afterDiscard_;

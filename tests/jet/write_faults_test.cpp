@@ -1,7 +1,9 @@
 // A flush that fails at any page write leaves the file exactly as it was: the writes go to a
-// file that refuses its n-th write, for every n a flush makes.
+// file that refuses its n-th write, for every n a flush makes; also when the flush gives
+// pages back and cuts the file shorter.
 #include <gtest/gtest.h>
 
+#include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/io/file.h"
@@ -21,7 +23,11 @@ class FailingFile : public jet::File {
     inner_.writeAt(offset, data, len);
   }
   void sync() override {}
-  void truncate(uint64_t len) override { inner_.truncate(len); }
+  void truncate(uint64_t len) override {
+    // Cutting the file counts as a write (the first one of a flush that shrinks it may fail).
+    if (len < inner_.size() && ++writes_ == failAt_) throw jet::Error(jet::ErrorKind::Io, "simulated truncate failure");
+    inner_.truncate(len);
+  }
   bool writable() const override { return true; }
   const std::string& name() const override { return inner_.name(); }
   const std::vector<uint8_t>& bytes() const { return inner_.bytes(); }
@@ -76,6 +82,53 @@ TEST(WriteFaults, AFlushFailingAtAnyWriteLeavesTheFileAsItWas) {
     db->writer().writer(table).insert(r);
     db->writer().flush();
     EXPECT_NE(raw->bytes(), original);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+}
+
+TEST(WriteFaults, AFlushThatShrinksTheFileFailingAtAnyWriteLeavesItAsItWas) {
+  jet::testing::TempDir dir;
+  const auto built = dir.path() / "full.mdb";
+  {
+    auto db = jet::Database::create(built.string());
+    jet::TableSpec spec;
+    spec.name = "Events";
+    spec.columns = {{"ID", jet::ColumnKind::Long}, {"Text", jet::ColumnKind::Text, 200}, {"Notes", jet::ColumnKind::Memo}};
+    spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+    auto t = db->createTable(spec);
+    for (int32_t i = 0; i < 1500; ++i) {
+      jet::Row r{i, std::string(100 + i % 90, 'x'), std::string(i % 3 == 0 ? 2500 : 10, 'm')};
+      t.insert(r);
+    }
+    db->close();
+  }
+  const auto original = jet::testing::readWholeFile(built);
+  const std::string path = (dir.path() / "faulty.mdb").string();
+  auto emptyIt = [&](jet::DatabaseImpl& db) {
+    jet::TableImpl& table = db.table(*db.findTable("Events"));
+    EXPECT_EQ(db.writer().writer(table).removeAll(), 1500u);
+  };
+  int total = 0;
+  {
+    auto file = std::make_unique<FailingFile>(original, -1);
+    FailingFile* raw = file.get();
+    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    emptyIt(*db);
+    db->writer().flush();
+    total = raw->writes();
+    ASSERT_LT(raw->bytes().size() * 4, original.size()) << "the emptied file is cut short";
+  }
+  for (int failAt = 1; failAt <= total; ++failAt) {
+    auto file = std::make_unique<FailingFile>(original, failAt);
+    FailingFile* raw = file.get();
+    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    emptyIt(*db);
+    EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
+    EXPECT_EQ(raw->bytes(), original) << "write " << failAt << " of " << total;
+    // Still usable: the rows are back, and emptying the table works this time.
+    emptyIt(*db);
+    db->writer().flush();
+    EXPECT_LT(raw->bytes().size(), original.size());
   }
   EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }

@@ -1,0 +1,125 @@
+// Compaction on a copy: every table's rows (the catalog's first) taken out, then written
+// back in catalog order, then one flush that rebuilds the indexes and cuts the file, then
+// the structure check.
+#include "jet/write/compactor.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "jet/catalog.h"
+#include "jet/check/structure_check.h"
+#include "jet/database_impl.h"
+#include "jet/error.h"
+#include "jet/io/file.h"
+#include "jet/table_scan.h"
+#include "jet/write/table_writer.h"
+#include "jet/write/write_session.h"
+
+namespace jet::write {
+namespace {
+
+std::string firstDefects(const StructureReport& report) {
+  std::string text;
+  for (size_t i = 0; i < report.defects.size() && i < 3; ++i) text += "\n  " + report.defects[i];
+  if (report.defects.size() > 3) text += "\n  (" + std::to_string(report.defects.size() - 3) + " more)";
+  return text;
+}
+
+// Every table the catalog lists, the catalog itself first: (name, definition page, flags).
+std::vector<CatalogEntry> everyTable(DatabaseImpl& db) {
+  std::vector<CatalogEntry> tables{{"MSysObjects", kCatalogPage, kSystemObjectFlag}};
+  Pager& pager = db.pager();
+  RowDecoder decoder(db.catalog, pager, db.header.codePage);
+  TableScanner scanner(pager, db.catalog);
+  const TableDef& def = db.catalog.def;
+  const int idCol = def.findColumn("Id"), nameCol = def.findColumn("Name"), typeCol = def.findColumn("Type"),
+            flagsCol = def.findColumn("Flags");
+  RowBytes bytes;
+  Row row;
+  while (scanner.next(bytes)) {
+    decoder.decode(bytes.data, bytes.size, bytes.id, row);
+    const auto* type = std::get_if<int16_t>(&row[typeCol]);
+    const auto* id = std::get_if<int32_t>(&row[idCol]);
+    const auto* name = std::get_if<std::string>(&row[nameCol]);
+    if (!type || *type != kObjectTypeTable || !id || !name) continue;
+    const uint32_t page = static_cast<uint32_t>(*id) & kObjectIdPageMask;
+    if (page == kCatalogPage) continue;
+    uint32_t flags = 0;
+    if (flagsCol >= 0) {
+      if (const auto* f = std::get_if<int32_t>(&row[flagsCol])) flags = static_cast<uint32_t>(*f);
+    }
+    tables.push_back(CatalogEntry{*name, page, flags});
+  }
+  return tables;
+}
+
+void removeQuietly(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+  std::filesystem::remove(WriteSession::journalPath(path), ignored);
+}
+
+}  // namespace
+
+CompactionFigures compactCopy(const std::string& from, const std::string& to,
+                              const std::function<void(size_t, size_t)>& progress, const FileOpener& open) {
+  CompactionFigures figures;
+  {
+    auto source = openDatabaseImpl(openFile(from, FileAccess::ReadOnly), from, OpenMode::ReadOnly);
+    if (source->header.format != Format::Jet4) {
+      throw Error(ErrorKind::Unsupported, from + ": Access 97 (Jet 3) files cannot be written, so not compacted");
+    }
+    StructureReport report = checkStructure(*source);
+    if (!report.ok()) {
+      throw Error(ErrorKind::Corrupt, from + " is damaged; it is not compacted:" + firstDefects(report));
+    }
+    figures.pagesBefore = source->pager().pageCount();
+    figures.bytesBefore = source->pager().file().size();
+  }
+  if (std::filesystem::exists(to)) throw Error(ErrorKind::Invalid, to + " exists already");
+  try {
+    std::filesystem::copy_file(from, to);
+    {
+      // No journal: a copy that fails half-way is removed, never repaired.
+      auto db = openDatabaseImpl(open(to, FileAccess::ReadWrite), std::string(), OpenMode::ReadWrite);
+      const std::vector<CatalogEntry> tables = everyTable(*db);
+      // Every table's rows out first, so that all their pages are free before any row goes
+      // back: the rows then fill the file from its lowest free page on, leaving no holes.
+      std::vector<std::shared_ptr<TableWriter::HeldRows>> held(tables.size());
+      const size_t steps = 2 * tables.size();
+      for (size_t i = 0; i < tables.size(); ++i) {
+        try {
+          held[i] = db->writer().writer(db->table(tables[i])).takeRows();
+        } catch (const Error& e) {
+          throw withContext(e, to, tables[i].name);
+        }
+        if (progress) progress(i + 1, steps);
+      }
+      for (size_t i = 0; i < tables.size(); ++i) {
+        try {
+          figures.rows += db->writer().writer(db->table(tables[i])).putRows(*held[i]);
+        } catch (const Error& e) {
+          throw withContext(e, to, tables[i].name);
+        }
+        held[i].reset();
+        ++figures.tables;
+        if (progress) progress(tables.size() + i + 1, steps);
+      }
+      db->writer().flush();
+      db->close();
+    }
+    auto copy = openDatabaseImpl(openFile(to, FileAccess::ReadOnly), to, OpenMode::ReadOnly);
+    StructureReport report = checkStructure(*copy);
+    if (!report.ok()) throw Error(ErrorKind::Corrupt, "the compacted copy fails the structure check:" + firstDefects(report));
+    figures.pagesAfter = copy->pager().pageCount();
+    figures.bytesAfter = copy->pager().file().size();
+  } catch (...) {
+    removeQuietly(to);
+    throw;
+  }
+  return figures;
+}
+
+}  // namespace jet::write

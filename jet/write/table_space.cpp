@@ -1,0 +1,83 @@
+// Where a table's rows go and what happens to the pages they leave: the free-space map kept
+// exact (it lists the pages that can still take a row), pages packed when deleted rows hold
+// the room a new row needs, and pages without live rows given back to the database.
+#include <vector>
+
+#include "jet/codec/data_page_room.h"
+#include "jet/codec/data_page_view.h"
+#include "jet/format/data_page.h"
+#include "jet/write/page_packer.h"
+#include "jet/write/table_writer.h"
+#include "jet/write/usage_map_writer.h"
+
+namespace jet::write {
+
+void TableWriter::forgetPlacement() {
+  insertPage_ = 0;
+  candidates_.clear();
+  candidatesLoaded_ = false;
+}
+
+uint32_t TableWriter::pageWithRoom(size_t length) {
+  const PageSpec& bp = ctx_.blueprint();
+  if (ownPage(insertPage_) && rowFitsPacked(bp, ctx_.read(insertPage_), length)) return insertPage_;
+  if (!candidatesLoaded_) {
+    std::vector<uint32_t> listed = UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).pages();
+    candidates_.insert(listed.begin(), listed.end());
+    candidatesLoaded_ = true;
+  }
+  while (!candidates_.empty()) {
+    const uint32_t page = *candidates_.begin();
+    if (ownPage(page) && rowFitsPacked(bp, ctx_.read(page), length)) {
+      insertPage_ = page;
+      return page;
+    }
+    // Too full for this row: passed over until a delete gives it room again.
+    candidates_.erase(candidates_.begin());
+  }
+  return 0;
+}
+
+RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t) {
+  const PageSpec& bp = ctx_.blueprint();
+  uint32_t page = pageWithRoom(bytes.size());
+  if (page == 0) page = insertPage_ = newDataPage();
+  uint8_t* p = ctx_.modify(page);
+  if (!rowFits(bp, p, bytes.size())) packRows(bp, p, page);
+  uint16_t row = addRow(bp, p, bytes, flags);
+  noteRoom(page);
+  return RowId{page, row};
+}
+
+void TableWriter::noteRoom(uint32_t page) {
+  codec::DataPageView view(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format);
+  const bool listed = codec::belongsInFreeSpaceMap(view);
+  UsageMapWriter freeMap(ctx_, info_.freePages.page, info_.freePages.row);
+  if (freeMap.contains(page) == listed) return;
+  if (listed) {
+    freeMap.add(page);
+  } else {
+    freeMap.remove(page);
+  }
+}
+
+void TableWriter::afterRowsGone(uint32_t page) {
+  if (!ownPage(page)) return;
+  codec::DataPageView view(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format);
+  if (!codec::hasLiveRows(view)) {
+    releaseDataPage(page);
+    return;
+  }
+  noteRoom(page);
+  if (candidatesLoaded_) candidates_.insert(page);
+}
+
+void TableWriter::releaseDataPage(uint32_t page) {
+  UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).remove(page);
+  UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).remove(page);
+  ctx_.release(page);
+  candidates_.erase(page);
+  if (insertPage_ == page) insertPage_ = 0;
+}
+
+}  // namespace jet::write

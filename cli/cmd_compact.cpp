@@ -14,7 +14,9 @@
 #include "cli/command.h"
 #include "engine/backup.h"
 #include "jet/error.h"
-#include "jet/write/compactor.h"
+#include "jet/check/write_fitness.h"
+#include "jet/compact/compactor.h"
+#include "jet/database_impl.h"
 
 namespace qar::cli {
 namespace {
@@ -69,7 +71,11 @@ int cmdCompact(const Args& args, std::ostream& out, std::ostream&) {
   const fs::path target(file);
   const std::string copy = (target.parent_path() / (target.stem().string() + "-compacting.tmp")).string();
   if (fs::exists(copy)) throw std::runtime_error(copy + " exists (left by an earlier compaction?); remove it first");
+  // The writer's lock is held while the copy is made, so no other program writes FILE meanwhile.
+  for (const auto& d : jet::fileWritingDefects(file)) throw std::runtime_error(d);
+  auto held = jet::openDatabaseFile(file, jet::OpenMode::ReadWrite);
   const jet::write::CompactionFigures figures = jet::write::compactCopy(file, copy, showProgress);
+  held.reset();
   const std::string backup = freeBackupName(file);
   std::error_code ec;
   fs::rename(file, backup, ec);

@@ -26,7 +26,7 @@
 #include "app/copyprogress.h"
 #include "engine/selection.h"
 #include "jet/error.h"
-#include "jet/write/compactor.h"
+#include "jet/compact/compactor.h"
 #include "qar_pair.h"
 
 namespace {

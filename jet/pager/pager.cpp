@@ -12,7 +12,7 @@ Pager::Pager(File& file, uint32_t pageSize, size_t cacheLimit)
     : file_(file),
       pageSize_(pageSize),
       cacheLimit_(cacheLimit < 8 ? 8 : cacheLimit),
-      readLock_(std::make_shared<ReadLock>(ReadLock{&file, 0, false, {}})) {
+      readLock_(std::make_shared<ReadLock>(ReadLock{&file, 0, false, false, {}})) {
   uint64_t pages = file_.size() / pageSize_;
   if (pages > 0xFFFFFFFFull) throw Error(ErrorKind::Unsupported, file_.name() + ": file too large");
   filePages_ = static_cast<uint32_t>(pages);
@@ -67,6 +67,7 @@ std::shared_ptr<Page> Pager::load(uint32_t pageNumber) {
   page->number = pageNumber;
   page->bytes.resize(pageSize_);
   if (pageNumber < filePages_) {
+    if (readLock_->depth > 0 && !readLock_->held) lockForReading();
     file_.readAt(static_cast<uint64_t>(pageNumber) * pageSize_, page->bytes.data(), pageSize_);
   }
   cache_[pageNumber] = page;
@@ -196,39 +197,41 @@ void Pager::discard() {
 
 Pager::ReadScope::ReadScope(Pager& pager) {
   if (pager.file_.writable()) return;
-  ReadLock& lock = *pager.readLock_;
-  if (lock.depth > 0) {
-    ++lock.depth;
-    lock_ = pager.readLock_;
-    return;
-  }
-  pager.file_.lockFlush(FlushLock::Shared, pager.lockWaitMs_);
+  ++pager.readLock_->depth;
+  lock_ = pager.readLock_;
+}
+
+void Pager::lockForReading() {
+  ReadLock& lock = *readLock_;
+  file_.lockFlush(FlushLock::Shared, lockWaitMs_);
   try {
-    // Under the shared lock a journal is never one in progress: its flush was cut short.
-    if (pager.journal_.exists()) {
-      throw Error(ErrorKind::InUse, pager.file_.name() + ": a write by another program was cut short; its journal " +
-                                        pager.journal_.path() + " must be rolled back first: open the file again");
+    // Under the shared lock a journal is never one in progress: its flush was cut short. A
+    // journal can only have appeared since the last look if the file changed, which the stamp
+    // tells; the first look is at the open.
+    if (!lock.stamped && journal_.exists()) {
+      throw Error(ErrorKind::InUse, file_.name() + ": a write by another program was cut short; its journal " +
+                                        journal_.path() + " must be rolled back first: open the file again");
     }
-    FileStamp now = pager.file_.stamp();
+    FileStamp now = file_.stamp();
     if (lock.stamped && !(now == lock.stamp)) {
       // What was decoded from the pages read before may no longer hold.
-      throw Error(ErrorKind::InUse, pager.file_.name() +
+      throw Error(ErrorKind::InUse, file_.name() +
                                         ": the file was changed by another program since it was opened for "
                                         "reading: open it again");
     }
     lock.stamp = now;
     lock.stamped = true;
   } catch (...) {
-    pager.file_.unlockFlush();
+    file_.unlockFlush();
     throw;
   }
-  lock.depth = 1;
-  lock_ = pager.readLock_;
+  lock.held = true;
 }
 
 Pager::ReadScope::~ReadScope() {
   if (!lock_ || --lock_->depth > 0) return;
-  if (lock_->file) lock_->file->unlockFlush();
+  if (lock_->held && lock_->file) lock_->file->unlockFlush();
+  lock_->held = false;
 }
 
 }  // namespace jet

@@ -20,7 +20,8 @@ namespace jet {
 
 struct ReadLock {
   File* file = nullptr;  // null once the pager is gone
-  int depth = 0;
+  int depth = 0;         // read scopes open
+  bool held = false;     // the shared flush lock, taken by the scopes' first page load
   bool stamped = false;
   FileStamp stamp;
 };
@@ -80,10 +81,12 @@ class Pager {
   // Test hook: called with each page number just before the flush writes it.
   std::function<void(uint32_t)> beforePageWrite;
 
-  // A read of a file opened read-only: holds the shared flush lock while it lives (nested
-  // scopes share the outermost one). ErrorKind::InUse when another open wrote the file since
-  // the first scope (what was decoded then may no longer hold: open it again) or when a
-  // journal left by a cut-short flush is there. No-op for a writable file.
+  // A read of a file opened read-only: from the first page it loads from the file until it
+  // ends, it holds the shared flush lock (nested scopes share the outermost one). A read
+  // served from cached pages alone takes no lock: those pages are one consistent state of the
+  // file. ErrorKind::InUse when another open wrote the file since the pages cached so far
+  // were read (what was decoded then may no longer hold: open it again) or when a journal left
+  // by a cut-short flush is there. No-op for a writable file.
   class ReadScope {
    public:
     explicit ReadScope(Pager& pager);
@@ -109,6 +112,8 @@ class Pager {
 
  private:
   std::shared_ptr<Page> load(uint32_t pageNumber);
+  // Takes the shared flush lock for the read scopes open, before a page is read from the file.
+  void lockForReading();
   void touch(uint32_t pageNumber);
   void evictClean();
 

@@ -14,7 +14,7 @@
 #include "jet/error.h"
 #include "jet/io/file.h"
 #include "jet/table_scan.h"
-#include "jet/write/compactor.h"
+#include "jet/compact/compactor.h"
 #include "reader_fixtures.h"
 #include "write_testing.h"
 

@@ -36,7 +36,9 @@ TEST(CliCheck, EverySharedFixturePasses) {
   for (const auto& f : files) {
     CliRun r = run({"check", f.string()});
     EXPECT_EQ(r.status, 0) << f << "\n" << r.out << r.err;
-    EXPECT_EQ(r.out.rfind("OK", 0) == std::string::npos, false) << r.out;
+    // Drift Access tolerates is listed as warnings before the verdict.
+    const bool verdictOk = r.out.rfind("OK", 0) == 0 || r.out.find("\nOK") != std::string::npos;
+    EXPECT_TRUE(verdictOk) << r.out;
   }
 }
 

@@ -161,7 +161,11 @@ TEST_F(Preflight, ADriftedRowCountIsNoObstacleAndIsSetRight) {
     auto db = jet::openDatabaseFile(destination_.toStdString(), jet::OpenMode::ReadOnly);
     jet::StructureReport report = jet::checkStructure(*db);
     EXPECT_TRUE(report.ok()) << report.defects.front();
-    return report.warnings;
+    std::vector<std::string> timerData;  // other tables may carry drift of their own
+    for (const auto& w : report.warnings) {
+      if (w.find("TimerData") != std::string::npos) timerData.push_back(w);
+    }
+    return timerData;
   };
   ASSERT_EQ(warnings().size(), 1u);
   RecordingObserver observer;

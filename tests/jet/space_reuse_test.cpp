@@ -12,7 +12,7 @@
 #include <random>
 
 #include "jet/database.h"
-#include "jet/write/compactor.h"
+#include "jet/compact/compactor.h"
 #include "reader_fixtures.h"
 #include "write_testing.h"
 

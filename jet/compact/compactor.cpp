@@ -1,7 +1,7 @@
 // Compaction on a copy: every table's rows (the catalog's first) taken out, then written
 // back in catalog order, then one flush that rebuilds the indexes and cuts the file, then
 // the structure check.
-#include "jet/write/compactor.h"
+#include "jet/compact/compactor.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -10,9 +10,11 @@
 
 #include "jet/catalog.h"
 #include "jet/check/structure_check.h"
+#include "jet/check/write_fitness.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/io/file.h"
+#include "jet/pager/journal.h"
 #include "jet/table_scan.h"
 #include "jet/write/table_writer.h"
 #include "jet/write/write_session.h"
@@ -58,7 +60,7 @@ std::vector<CatalogEntry> everyTable(DatabaseImpl& db) {
 void removeQuietly(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
-  std::filesystem::remove(WriteSession::journalPath(path), ignored);
+  std::filesystem::remove(Journal::pathFor(path), ignored);
 }
 
 }  // namespace
@@ -67,9 +69,15 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
                               const std::function<void(size_t, size_t)>& progress, const FileOpener& open) {
   CompactionFigures figures;
   {
-    auto source = openDatabaseImpl(openFile(from, FileAccess::ReadOnly), from, OpenMode::ReadOnly);
+    // Opened as every reader opens a file: a journal left by a cut-short write is settled first.
+    auto source = openDatabaseFile(from, OpenMode::ReadOnly);
     if (source->header.format != Format::Jet4) {
       throw Error(ErrorKind::Unsupported, from + ": Access 97 (Jet 3) files cannot be written, so not compacted");
+    }
+    std::vector<std::string> names;
+    for (const CatalogEntry& entry : source->userTables()) names.push_back(entry.name);
+    if (auto unkeyable = sortOrderDefects(*source, names); !unkeyable.empty()) {
+      throw Error(ErrorKind::Unsupported, from + " is not compacted: " + unkeyable.front());
     }
     StructureReport report = checkStructure(*source);
     if (!report.ok()) {

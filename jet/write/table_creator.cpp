@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "jet/catalog.h"
-#include "jet/database_impl.h"
+#include "jet/open_database.h"
 #include "jet/error.h"
 #include "jet/format/header_page.h"
 #include "jet/format/table_def.h"

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "jet/database.h"
 #include "jet/io/file.h"
 #include "jet/open_database.h"
 

@@ -73,7 +73,7 @@ std::string hexByte(uint8_t k) {
   return std::string{hex[k >> 4], hex[k & 15]};
 }
 
-void readBlock(const TableDefView& view, TableInfo& info, uint32_t& logicalCount, uint32_t& realCount) {
+codec::TableDefBlock readBlock(const TableDefView& view, TableInfo& info) {
   const codec::TableDefBlock block = view.block();
   info.rowCountOffset = codec::rowCountOffset(info.format);
   info.nextAutoNumberOffset = codec::lastAutoNumberOffset(info.format);
@@ -85,8 +85,7 @@ void readBlock(const TableDefView& view, TableInfo& info, uint32_t& logicalCount
   info.varColumns = block.varColumns;
   info.ownedPages = block.ownedPages;
   info.freePages = block.freePages;
-  logicalCount = block.logicalIndexes;
-  realCount = block.realIndexes;
+  const uint32_t logicalCount = block.logicalIndexes, realCount = block.realIndexes;
   // Access allows 255 columns and 32 indexes; anything far beyond is damage, and would
   // otherwise make us reserve absurd amounts of memory.
   const td::BlockLayout& b = td::block(info.format);
@@ -94,6 +93,7 @@ void readBlock(const TableDefView& view, TableInfo& info, uint32_t& logicalCount
   if (logicalCount > 1024 || realCount > 1024 || realCount > logicalCount + 64) {
     view.fail(b.logicalIndexes, "index counts " + std::to_string(logicalCount) + "/" + std::to_string(realCount));
   }
+  return block;
 }
 
 struct RawColumn {
@@ -137,9 +137,8 @@ RawColumn columnFrom(const codec::ColumnDescriptor& d, uint32_t offset) {
 }
 
 // Column descriptors, then their names; stored in column number order. pos ends after the names.
-void readColumns(const TableDefView& view, uint32_t realCount, uint16_t codePage, TableInfo& info,
-                 std::vector<std::string>* warnings, uint32_t& pos) {
-  const uint16_t columnCount = view.block().columns;
+void readColumns(const TableDefView& view, uint16_t columnCount, uint32_t realCount, uint16_t codePage,
+                 TableInfo& info, std::vector<std::string>* warnings, uint32_t& pos) {
   const uint32_t size = td::column(info.format).size;
   const uint32_t columnsAt = codec::columnsOffset(info.format, realCount);
   view.require(columnsAt, columnCount * size, "column descriptors");
@@ -262,9 +261,10 @@ TableInfo readTableInfo(Pager& pager, Format format, uint32_t definitionPage, co
   const TableDefView view(info.bytes, format,
                           "table definition of " + name + " (page " + std::to_string(info.pages.front()) + ")");
 
-  uint32_t logicalCount = 0, realCount = 0, pos = 0;
-  readBlock(view, info, logicalCount, realCount);
-  readColumns(view, realCount, codePage, info, warnings, pos);
+  const codec::TableDefBlock block = readBlock(view, info);
+  const uint32_t logicalCount = block.logicalIndexes, realCount = block.realIndexes;
+  uint32_t pos = 0;
+  readColumns(view, block.columns, realCount, codePage, info, warnings, pos);
   readRealIndexes(view, realCount, info, pos);
   readLogicalIndexes(view, logicalCount, realCount, info, pos);
   std::vector<std::string> indexNames;

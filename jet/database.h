@@ -26,14 +26,13 @@
 
 #include "jet/error.h"
 #include "jet/format/types.h"
+#include "jet/open_mode.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
 namespace jet {
 
 // Format (Jet 3 or Jet 4) and RowId come from jet/format/types.h.
-enum class OpenMode { ReadOnly, ReadWrite };
-
 class DatabaseImpl;
 class TableImpl;
 

@@ -7,20 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "jet/codec/table_def_view.h"
 #include "jet/format/types.h"
 #include "jet/pager/pager.h"
 #include "jet/schema.h"
 
 namespace jet {
-
-// A reference to a row holding a usage map (or any row): row number and page.
-struct RowRef {
-  uint8_t row = 0;
-  uint32_t page = 0;
-  bool valid() const { return page != 0; }
-};
-// Decodes the 4-byte form (row number, then 3-byte page number).
-RowRef decodeRowRef(const uint8_t* p);
 
 // How a column is stored in rows; same order as TableDef::columns.
 struct ColumnStorage {
@@ -41,7 +33,8 @@ struct RealIndexInfo {
   RowRef usedPages;
   uint32_t firstPage = 0;
   uint8_t flags = 0;               // format::tabledef::kUnique, kIgnoreNulls, kRequired
-  uint32_t rowCountOffset = 0;     // of this index's row-count entry, in TableInfo::bytes
+  uint32_t rowCountOffset = 0;     // of this index's entry of counts, in TableInfo::bytes
+  uint32_t distinctKeysOffset = 0; // of its count of distinct keys, in TableInfo::bytes
   uint32_t descriptorOffset = 0;   // of the real index block, in TableInfo::bytes
 };
 

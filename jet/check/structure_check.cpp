@@ -10,7 +10,7 @@
 #include "jet/catalog.h"
 #include "jet/codec/long_value_ref.h"
 #include "jet/data_rows.h"
-#include "jet/database_impl.h"
+#include "jet/open_database.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "jet/database_impl.h"
+#include "jet/open_database.h"
 #include "jet/error.h"
 #include "jet/index/key_encoder.h"
 

@@ -8,7 +8,7 @@
 #include "jet/catalog.h"
 #include "jet/codec/header_page.h"
 #include "jet/codec/usage_map_view.h"
-#include "jet/database_impl.h"
+#include "jet/open_database.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/header_page.h"
@@ -288,20 +288,3 @@ void addSystemRows(DatabaseImpl& db) {
 }
 
 }  // namespace jet::write
-
-namespace jet {
-
-std::unique_ptr<Database> Database::create(const std::string& path) {
-  write::writeEmptyDatabaseFile(path);
-  try {
-    auto db = open(path, OpenMode::ReadWrite);
-    write::addSystemRows(*db->impl_);
-    db->flush();
-    return db;
-  } catch (...) {
-    std::remove(path.c_str());
-    throw;
-  }
-}
-
-}  // namespace jet

@@ -213,8 +213,7 @@ void IndexRebuild::rebuild() {
       writeIndexTree(ctx_, info_.format, target, refs);
       // The definition keeps the number of distinct keys in each index (as Access's compacting
       // leaves it; Access itself only ever counts it up).
-      const uint32_t countAt = real.rowCountOffset + 4;
-      TableInfo::Location loc = info_.locate(countAt, ctx_.blueprint().pageSize);
+      TableInfo::Location loc = info_.locate(real.distinctKeysOffset, ctx_.blueprint().pageSize);
       put32(ctx_.modify(loc.page) + loc.offset, static_cast<uint32_t>(list.distinctKeys()));
       list.clear();  // before the next index's pages are laid out
     }

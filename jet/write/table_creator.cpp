@@ -7,12 +7,13 @@
 #include <cstring>
 
 #include "jet/catalog.h"
-#include "jet/database_impl.h"
+#include "jet/open_database.h"
 #include "jet/error.h"
 #include "jet/format/header_page.h"
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
 #include "jet/codec/index_page_builder.h"
+#include "jet/codec/table_def_builder.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/row_encoder.h"
@@ -28,11 +29,9 @@ namespace fu = format::usagemap;
 namespace {
 
 using td::kCascadeFieldsAsWritten;
-using td::kDefinitionMagic;
 using td::kIndexFlagAlwaysSet;
 using td::kMaxColumns;
 using td::kMaxNameLength;
-using td::kRealIndexMagic;
 using format::header::kGeneralSortOrder;
 // The owner Access gives new objects when the file does not tell (objects take the owner of
 // the database's own entry, MSysDb).
@@ -50,14 +49,6 @@ void checkName(const std::string& what, const std::string& name) {
       throw Error(ErrorKind::Invalid, what + " name '" + name + "' contains a character Access does not allow");
     }
   }
-}
-
-void appendName(std::vector<uint8_t>& out, const std::string& name) {
-  std::vector<uint8_t> bytes = encodeJet4Text(utf8ToUtf16(name), false);
-  size_t at = out.size();
-  out.resize(at + 2);
-  put16(out.data() + at, static_cast<uint16_t>(bytes.size()));
-  out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
 }  // namespace
@@ -143,92 +134,79 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, u
   return encodeTableDefinition(columns, layout);
 }
 
+namespace {
+
+codec::ColumnDescriptor columnDescriptor(const Column& c, const ColumnSlot& slot) {
+  codec::ColumnDescriptor d;
+  d.kind = static_cast<uint8_t>(c.kind);
+  d.number = c.columnId;
+  d.varIndex = slot.fixed ? 0 : slot.varIndex;
+  d.index = c.columnId;
+  if (c.kind == ColumnKind::Decimal) {
+    d.precision = c.precision;
+    d.scale = c.scale;
+  } else {
+    // Text columns keep the sort order asked for (none given: General); the others General.
+    const bool text = (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo) && c.sortOrder.id != 0;
+    d.sortOrder = text ? c.sortOrder.id : kGeneralSortOrder;
+    if (text) d.sortVersion = c.sortOrder.version;
+  }
+  d.flags = td::kNullable;
+  if (slot.fixed) d.flags |= td::kFixed;
+  if (c.autoNumber) d.flags |= c.kind == ColumnKind::Long ? td::kAutoLong : td::kAutoGuid;
+  d.extFlags = c.compressedText ? td::kCompressedUnicode : 0;
+  d.fixedOffset = slot.fixed ? slot.fixedOffset : 0;
+  d.length = isLongValueKind(c.kind) ? 0 : c.size;
+  return d;
+}
+
+codec::RealIndexDescriptor realIndexDescriptor(const IndexDefinition& index) {
+  codec::RealIndexDescriptor d;
+  for (uint32_t slot = 0; slot < index.columnNumbers.size() && slot < td::kIndexColumnSlots; ++slot) {
+    const bool descending = slot < index.descending.size() && index.descending[slot];
+    d.columns[slot] = codec::IndexColumnSlot{index.columnNumbers[slot], descending ? td::kDescending : td::kAscending};
+  }
+  d.usedPages = RowRef{index.usedPagesRow, index.usedPagesPage};
+  d.firstPage = index.firstPage;
+  d.flags = static_cast<uint8_t>(index.flags | kIndexFlagAlwaysSet);
+  return d;
+}
+
+codec::LogicalIndexDescriptor logicalIndexDescriptor(const IndexDefinition& index, uint32_t number) {
+  codec::LogicalIndexDescriptor d;
+  d.number = number;
+  d.realIndex = number;  // one real index per logical one
+  d.cascadeUpdates = kCascadeFieldsAsWritten;
+  d.cascadeDeletes = kCascadeFieldsAsWritten;
+  d.type = index.primary ? td::kPrimaryKey : 0;
+  return d;
+}
+
+std::vector<uint8_t> storedName(const std::string& name) { return encodeJet4Text(utf8ToUtf16(name), false); }
+
+}  // namespace
+
 std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, const DefinitionLayout& def) {
-  const td::BlockLayout& b = td::kBlockJet4;
-  const td::ColumnLayout& cl = td::kColumnJet4;
   RowLayout layout = layoutForNewTable(columns);
   const uint32_t indexCount = static_cast<uint32_t>(def.indexes.size());
-  std::vector<uint8_t> out(b.realIndexCounts + indexCount * b.realIndexCountSize, 0);
-  out[0] = td::kPageType;
-  out[1] = td::kPageMarker;
-  put32(out.data() + td::kDefinitionMagicJet4, kDefinitionMagic);
-  out[td::kAlwaysOneJet4] = 0x01;
-  out[b.tableType] = def.tableType;
-  put16(out.data() + b.maxColumns, static_cast<uint16_t>(columns.size()));
-  put16(out.data() + b.varColumns, layout.varColumnCount);
-  put16(out.data() + b.columns, static_cast<uint16_t>(columns.size()));
-  put32(out.data() + b.logicalIndexes, indexCount);
-  put32(out.data() + b.realIndexes, indexCount);
-  out[b.ownedPages] = def.ownedRow;
-  put24(out.data() + b.ownedPages + 1, def.usageMapPage);
-  out[b.freePages] = def.freeRow;
-  put24(out.data() + b.freePages + 1, def.usageMapPage);
+  codec::TableDefBlock block;
+  block.tableType = def.tableType;
+  block.maxColumns = static_cast<uint16_t>(columns.size());
+  block.varColumns = layout.varColumnCount;
+  block.columns = static_cast<uint16_t>(columns.size());
+  block.logicalIndexes = indexCount;
+  block.realIndexes = indexCount;
+  block.ownedPages = RowRef{def.ownedRow, def.usageMapPage};
+  block.freePages = RowRef{def.freeRow, def.usageMapPage};
 
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const Column& c = columns[i];
-    const ColumnSlot& slot = layout.slots[i];
-    uint8_t d[td::kColumnJet4.size] = {};
-    d[cl.kind] = static_cast<uint8_t>(c.kind);
-    put32(d + td::kColumnMagicJet4, kDefinitionMagic);
-    put16(d + cl.number, c.columnId);
-    put16(d + cl.varIndex, slot.fixed ? 0 : slot.varIndex);
-    put16(d + cl.index, c.columnId);
-    if (c.kind == ColumnKind::Decimal) {
-      d[cl.precision] = c.precision;
-      d[cl.scale] = c.scale;
-    } else {
-      // Text columns keep the sort order asked for (none given: General); the others General.
-      const bool text = (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo) && c.sortOrder.id != 0;
-      put16(d + cl.sortOrder, text ? c.sortOrder.id : kGeneralSortOrder);
-      if (text) d[cl.sortVersion] = c.sortOrder.version;
-    }
-    uint8_t flags = td::kNullable;
-    if (slot.fixed) flags |= td::kFixed;
-    if (c.autoNumber) flags |= c.kind == ColumnKind::Long ? td::kAutoLong : td::kAutoGuid;
-    d[cl.flags] = flags;
-    d[cl.extFlags] = c.compressedText ? td::kCompressedUnicode : 0;
-    put16(d + cl.fixedOffset, slot.fixed ? slot.fixedOffset : 0);
-    put16(d + cl.length, isLongValueKind(c.kind) ? 0 : c.size);
-    out.insert(out.end(), d, d + sizeof d);
-  }
-  for (const Column& c : columns) appendName(out, c.name);
-  const td::RealIndexLayout& ri = td::kRealIndexJet4;
-  const td::LogicalIndexLayout& li = td::kLogicalIndexJet4;
-  for (const IndexDefinition& index : def.indexes) {
-    std::vector<uint8_t> block(ri.size, 0);
-    put32(block.data(), kRealIndexMagic);
-    for (uint32_t slot = 0; slot < td::kIndexColumnSlots; ++slot) {
-      uint8_t* at = block.data() + ri.columns + slot * td::kIndexColumnSlotSize;
-      if (slot < index.columnNumbers.size()) {
-        put16(at, index.columnNumbers[slot]);
-        const bool descending = slot < index.descending.size() && index.descending[slot];
-        at[2] = descending ? td::kDescending : td::kAscending;
-      } else {
-        put16(at, td::kNoColumn);
-      }
-    }
-    block[ri.usedPages] = index.usedPagesRow;
-    put24(block.data() + ri.usedPages + 1, index.usedPagesPage);
-    put32(block.data() + ri.firstPage, index.firstPage);
-    block[ri.flags] = static_cast<uint8_t>(index.flags | kIndexFlagAlwaysSet);
-    out.insert(out.end(), block.begin(), block.end());
-  }
-  for (uint32_t i = 0; i < indexCount; ++i) {
-    std::vector<uint8_t> block(li.size, 0);
-    put32(block.data(), kDefinitionMagic);
-    put32(block.data() + li.number, i);
-    put32(block.data() + li.realIndex, i);
-    put32(block.data() + li.relatedIndex, 0xFFFFFFFF);
-    block[li.cascadeUpdates] = kCascadeFieldsAsWritten;
-    block[li.cascadeDeletes] = kCascadeFieldsAsWritten;
-    block[li.type] = def.indexes[i].primary ? td::kPrimaryKey : 0;
-    out.insert(out.end(), block.begin(), block.end());
-  }
-  for (const IndexDefinition& index : def.indexes) appendName(out, index.name);
-  out.push_back(0xFF);  // no column usage maps
-  out.push_back(0xFF);
-  put32(out.data() + td::kLength, static_cast<uint32_t>(out.size()));
-  return out;
+  codec::TableDefBuilder builder(Format::Jet4);
+  builder.begin(block);
+  for (size_t i = 0; i < columns.size(); ++i) builder.addColumn(columnDescriptor(columns[i], layout.slots[i]));
+  for (const Column& c : columns) builder.addName(storedName(c.name));
+  for (const IndexDefinition& index : def.indexes) builder.addRealIndex(realIndexDescriptor(index));
+  for (uint32_t i = 0; i < indexCount; ++i) builder.addLogicalIndex(logicalIndexDescriptor(def.indexes[i], i));
+  for (const IndexDefinition& index : def.indexes) builder.addName(storedName(index.name));
+  return builder.finish();  // no column usage maps
 }
 
 // Writes definition bytes over as many pages as they need (the first one given).
@@ -329,6 +307,145 @@ std::vector<IndexDefinition> indexesForSpec(const TableSpec& blueprint) {
   return out;
 }
 
+namespace {
+
+// What creating a table needs to know from the catalog: where tables hang, who owns new
+// objects, and where the access entries live. Throws Error(Invalid) when a table of that
+// name exists.
+struct CatalogSurvey {
+  int cId, cParent, cName, cType, cCreate, cUpdate, cOwner, cFlags;
+  int32_t parent = kTablesId;
+  Bytes owner = kDefaultOwner;
+  uint32_t acesPage = 0;
+};
+
+CatalogSurvey surveyCatalog(WriteContext& ctx, TableImpl& catalog, const std::string& tableName) {
+  const TableDef& cdef = catalog.info.def;
+  CatalogSurvey s{cdef.findColumn("Id"),         cdef.findColumn("ParentId"),   cdef.findColumn("Name"),
+                  cdef.findColumn("Type"),       cdef.findColumn("DateCreate"), cdef.findColumn("DateUpdate"),
+                  cdef.findColumn("Owner"),      cdef.findColumn("Flags")};
+  if (s.cId < 0 || s.cParent < 0 || s.cName < 0 || s.cType < 0) {
+    throw Error(ErrorKind::Corrupt, "the catalog (MSysObjects) lacks its Id, ParentId, Name or Type column");
+  }
+  std::vector<std::pair<int32_t, Row>> catalogRows;
+  TableScanner scanner(ctx.pager(), catalog.info);
+  RowBytes bytes;
+  Row row;
+  while (scanner.next(bytes)) {
+    catalog.decoder.decode(bytes.data, bytes.size, bytes.id, row);
+    const auto* name = std::get_if<std::string>(&row[s.cName]);
+    const auto* type = std::get_if<int16_t>(&row[s.cType]);
+    if (!name) continue;
+    if (*name == "MSysObjects" && std::holds_alternative<int32_t>(row[s.cParent])) {
+      s.parent = std::get<int32_t>(row[s.cParent]);
+    }
+    if (*name == "MSysDb" && s.cOwner >= 0 && std::holds_alternative<Bytes>(row[s.cOwner]) &&
+        !std::get<Bytes>(row[s.cOwner]).empty()) {
+      s.owner = std::get<Bytes>(row[s.cOwner]);
+    }
+    if (*name == "MSysACEs" && type && *type == kObjectTypeTable && std::holds_alternative<int32_t>(row[s.cId])) {
+      s.acesPage = static_cast<uint32_t>(std::get<int32_t>(row[s.cId])) & kObjectIdPageMask;
+    }
+    catalogRows.emplace_back(std::holds_alternative<int32_t>(row[s.cParent]) ? std::get<int32_t>(row[s.cParent]) : 0,
+                             row);
+  }
+  for (const auto& [rowParent, entry] : catalogRows) {
+    const auto* name = std::get_if<std::string>(&entry[s.cName]);
+    if (rowParent == s.parent && name && equalsIgnoreCase(*name, tableName)) {
+      throw Error(ErrorKind::Invalid, "a table named " + *name + " already exists");
+    }
+  }
+  return s;
+}
+
+// The access entries a new table inherits: one per account the table container lists.
+struct InheritedAces {
+  TableImpl* table = nullptr;  // null: the file keeps none (or not in the columns known)
+  int aObject = -1, aSid = -1, aAcm = -1, aInherit = -1;
+  std::vector<Bytes> sids;
+};
+
+InheritedAces inheritedAces(DatabaseImpl& db, WriteContext& ctx, const CatalogSurvey& survey) {
+  InheritedAces out;
+  if (survey.acesPage == 0) return out;
+  TableImpl& aces = systemTable(db, "MSysACEs", survey.acesPage);
+  const TableDef& adef = aces.info.def;
+  out.aObject = adef.findColumn("ObjectId");
+  out.aSid = adef.findColumn("SID");
+  out.aAcm = adef.findColumn("ACM");
+  out.aInherit = adef.findColumn("FInheritable");
+  if (out.aObject < 0 || out.aSid < 0 || out.aAcm < 0 || out.aInherit < 0) return out;
+  out.table = &aces;
+  TableScanner scanner(ctx.pager(), aces.info);
+  RowBytes bytes;
+  Row row;
+  while (scanner.next(bytes)) {
+    aces.decoder.decode(bytes.data, bytes.size, bytes.id, row);
+    if (row[out.aObject] == Value(survey.parent) && std::holds_alternative<Bytes>(row[out.aSid])) {
+      out.sids.push_back(std::get<Bytes>(row[out.aSid]));
+    }
+  }
+  if (out.sids.empty()) out.sids.push_back(kDefaultOwner);
+  return out;
+}
+
+// Writes the definition, the index roots and the page of the table's usage maps (owned
+// pages, pages with free space, then one per index; the table's mapping nothing yet).
+void writeTablePages(WriteContext& ctx, const std::vector<Column>& columns, std::vector<IndexDefinition> indexes,
+                     uint32_t first, uint32_t mapPage) {
+  DefinitionLayout layout;
+  layout.tableType = td::kUserTable;
+  layout.usageMapPage = mapPage;
+  // Each index: an empty leaf as its root, and its own page map (rows 2 on) naming it.
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    indexes[i].firstPage = ctx.allocate();
+    indexes[i].usedPagesPage = mapPage;
+    indexes[i].usedPagesRow = static_cast<uint8_t>(2 + i);
+    IndexPageHeader header;
+    header.tableDefinitionPage = first;
+    buildIndexPage(header, {}, Format::Jet4, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.blueprint().pageSize));
+  }
+  layout.indexes = indexes;
+  writeDefinitionPages(ctx, encodeTableDefinition(columns, layout), first);
+  uint8_t* page = ctx.modify(mapPage);
+  initDataPage(ctx.blueprint(), page, 0);
+  std::vector<uint8_t> map(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
+  addRow(ctx.blueprint(), page, map);
+  addRow(ctx.blueprint(), page, map);
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    addRow(ctx.blueprint(), page, map);
+    UsageMapWriter(ctx, mapPage, indexes[i].usedPagesRow).add(indexes[i].firstPage);
+  }
+}
+
+// The table's catalog entry and its access entries.
+void registerTable(WriteSession& session, TableImpl& catalog, const CatalogSurvey& s, const InheritedAces& aces,
+                   const std::string& name, uint32_t first) {
+  double now = currentDateTime();
+  Row entry(catalog.info.def.columns.size(), Null{});
+  entry[s.cId] = static_cast<int32_t>(first);
+  entry[s.cParent] = s.parent;
+  entry[s.cName] = name;
+  entry[s.cType] = kObjectTypeTable;
+  if (s.cCreate >= 0) entry[s.cCreate] = DateTime{now};
+  if (s.cUpdate >= 0) entry[s.cUpdate] = DateTime{now};
+  if (s.cOwner >= 0) entry[s.cOwner] = s.owner;
+  if (s.cFlags >= 0) entry[s.cFlags] = int32_t{0};
+  session.writer(catalog).insert(entry);
+  if (!aces.table) return;
+  TableWriter& acesWriter = session.writer(*aces.table);
+  for (const Bytes& sid : aces.sids) {
+    Row ace(aces.table->info.def.columns.size(), Null{});
+    ace[aces.aObject] = static_cast<int32_t>(first);
+    ace[aces.aSid] = sid;
+    ace[aces.aAcm] = kFullAccess;
+    ace[aces.aInherit] = false;
+    acesWriter.insert(ace);
+  }
+}
+
+}  // namespace
+
 uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
   if (db.header.format != Format::Jet4) {
     throw Error(ErrorKind::Unsupported, "creating tables in Jet 3 (Access 97) files is not supported");
@@ -339,125 +456,16 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
   WriteContext& ctx = session.context();
 
   TableImpl& catalog = systemTable(db, "MSysObjects", kCatalogPage);
-  const TableDef& cdef = catalog.info.def;
-  int cId = cdef.findColumn("Id"), cParent = cdef.findColumn("ParentId"), cName = cdef.findColumn("Name"),
-      cType = cdef.findColumn("Type"), cCreate = cdef.findColumn("DateCreate"),
-      cUpdate = cdef.findColumn("DateUpdate"), cOwner = cdef.findColumn("Owner"), cFlags = cdef.findColumn("Flags");
-  if (cId < 0 || cParent < 0 || cName < 0 || cType < 0) {
-    throw Error(ErrorKind::Corrupt, "the catalog (MSysObjects) lacks its Id, ParentId, Name or Type column");
-  }
-  // Look at the catalog: no object of that name among the tables, where the tables hang,
-  // who owns new objects, and where the access entries live.
-  int32_t parent = kTablesId;
-  Bytes owner = kDefaultOwner;
-  uint32_t acesPage = 0;
-  std::vector<std::pair<int32_t, Row>> catalogRows;
-  {
-    TableScanner scanner(ctx.pager(), catalog.info);
-    RowBytes bytes;
-    Row row;
-    while (scanner.next(bytes)) {
-      catalog.decoder.decode(bytes.data, bytes.size, bytes.id, row);
-      const auto* name = std::get_if<std::string>(&row[cName]);
-      const auto* type = std::get_if<int16_t>(&row[cType]);
-      if (!name) continue;
-      if (*name == "MSysObjects" && std::holds_alternative<int32_t>(row[cParent])) parent = std::get<int32_t>(row[cParent]);
-      if (*name == "MSysDb" && cOwner >= 0 && std::holds_alternative<Bytes>(row[cOwner]) &&
-          !std::get<Bytes>(row[cOwner]).empty()) {
-        owner = std::get<Bytes>(row[cOwner]);
-      }
-      if (*name == "MSysACEs" && type && *type == kObjectTypeTable && std::holds_alternative<int32_t>(row[cId])) {
-        acesPage = static_cast<uint32_t>(std::get<int32_t>(row[cId])) & kObjectIdPageMask;
-      }
-      catalogRows.emplace_back(std::holds_alternative<int32_t>(row[cParent]) ? std::get<int32_t>(row[cParent]) : 0, row);
-    }
-  }
-  for (const auto& [rowParent, row] : catalogRows) {
-    const auto* name = std::get_if<std::string>(&row[cName]);
-    if (rowParent == parent && name && equalsIgnoreCase(*name, blueprint.name)) {
-      throw Error(ErrorKind::Invalid, "a table named " + *name + " already exists");
-    }
-  }
-  // The access entries a new table inherits: one per account the table container lists.
-  std::vector<Bytes> sids;
-  TableImpl* aces = nullptr;
-  int aObject = -1, aSid = -1, aAcm = -1, aInherit = -1;
-  if (acesPage != 0) {
-    aces = &systemTable(db, "MSysACEs", acesPage);
-    const TableDef& adef = aces->info.def;
-    aObject = adef.findColumn("ObjectId");
-    aSid = adef.findColumn("SID");
-    aAcm = adef.findColumn("ACM");
-    aInherit = adef.findColumn("FInheritable");
-    if (aObject < 0 || aSid < 0 || aAcm < 0 || aInherit < 0) {
-      aces = nullptr;
-    } else {
-      TableScanner scanner(ctx.pager(), aces->info);
-      RowBytes bytes;
-      Row row;
-      while (scanner.next(bytes)) {
-        aces->decoder.decode(bytes.data, bytes.size, bytes.id, row);
-        if (row[aObject] == Value(parent) && std::holds_alternative<Bytes>(row[aSid])) {
-          sids.push_back(std::get<Bytes>(row[aSid]));
-        }
-      }
-    }
-  }
-  if (aces && sids.empty()) sids.push_back(kDefaultOwner);
-
-  TableWriter& catalogWriter = session.writer(catalog);
-  TableWriter* acesWriter = aces ? &session.writer(*aces) : nullptr;
+  const CatalogSurvey survey = surveyCatalog(ctx, catalog, blueprint.name);
+  const InheritedAces aces = inheritedAces(db, ctx, survey);
+  // The writers are made before the operation starts, which then only writes.
+  session.writer(catalog);
+  if (aces.table) session.writer(*aces.table);
   uint32_t definitionPage = inOperation(ctx, [&] {
     uint32_t first = ctx.allocate();
     uint32_t mapPage = ctx.allocate();
-    DefinitionLayout layout;
-    layout.tableType = td::kUserTable;
-    layout.usageMapPage = mapPage;
-    // Each index: an empty leaf as its root, and its own page map (rows 2 on) naming it.
-    for (size_t i = 0; i < indexes.size(); ++i) {
-      indexes[i].firstPage = ctx.allocate();
-      indexes[i].usedPagesPage = mapPage;
-      indexes[i].usedPagesRow = static_cast<uint8_t>(2 + i);
-      IndexPageHeader header;
-      header.tableDefinitionPage = first;
-      buildIndexPage(header, {}, Format::Jet4, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.blueprint().pageSize));
-    }
-    layout.indexes = indexes;
-    std::vector<uint8_t> definition = encodeTableDefinition(columns, layout);
-    writeDefinitionPages(ctx, definition, first);
-    // The page of the table's usage maps (owned pages, pages with free space, then one per
-    // index): inline, the table's mapping nothing yet.
-    uint8_t* page = ctx.modify(mapPage);
-    initDataPage(ctx.blueprint(), page, 0);
-    std::vector<uint8_t> map(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
-    addRow(ctx.blueprint(), page, map);
-    addRow(ctx.blueprint(), page, map);
-    for (size_t i = 0; i < indexes.size(); ++i) {
-      addRow(ctx.blueprint(), page, map);
-      UsageMapWriter(ctx, mapPage, indexes[i].usedPagesRow).add(indexes[i].firstPage);
-    }
-
-    double now = currentDateTime();
-    Row entry(cdef.columns.size(), Null{});
-    entry[cId] = static_cast<int32_t>(first);
-    entry[cParent] = parent;
-    entry[cName] = blueprint.name;
-    entry[cType] = kObjectTypeTable;
-    if (cCreate >= 0) entry[cCreate] = DateTime{now};
-    if (cUpdate >= 0) entry[cUpdate] = DateTime{now};
-    if (cOwner >= 0) entry[cOwner] = owner;
-    if (cFlags >= 0) entry[cFlags] = int32_t{0};
-    catalogWriter.insert(entry);
-    if (acesWriter) {
-      for (const Bytes& sid : sids) {
-        Row ace(aces->info.def.columns.size(), Null{});
-        ace[aObject] = static_cast<int32_t>(first);
-        ace[aSid] = sid;
-        ace[aAcm] = kFullAccess;
-        ace[aInherit] = false;
-        acesWriter->insert(ace);
-      }
-    }
+    writeTablePages(ctx, columns, indexes, first, mapPage);
+    registerTable(session, catalog, survey, aces, blueprint.name, first);
     return first;
   });
   db.addUserTable(CatalogEntry{blueprint.name, definitionPage, 0});

@@ -1,7 +1,7 @@
 // The per-database write state and its flush.
 #include "jet/write/write_session.h"
 
-#include "jet/database_impl.h"
+#include "jet/open_database.h"
 #include "jet/format/table_def.h"
 #include "jet/table_scan.h"
 
@@ -75,5 +75,7 @@ void WriteSession::updateIndexes(TableImpl& table) {
 }
 
 void WriteSession::flush() { ctx_.flush(); }
+
+std::unique_ptr<WriteSessionHandle> openWriteSession(DatabaseImpl& db) { return std::make_unique<WriteSession>(db); }
 
 }  // namespace jet::write

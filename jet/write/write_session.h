@@ -6,22 +6,20 @@
 #include <map>
 #include <memory>
 
+#include "jet/open_database.h"
 #include "jet/write/index_maintainer.h"
 #include "jet/write/index_rebuild.h"
 #include "jet/write/long_value_writer.h"
 #include "jet/write/table_writer.h"
 #include "jet/write/write_context.h"
 
-namespace jet {
-class DatabaseImpl;
-class TableImpl;
-}  // namespace jet
-
 namespace jet::write {
 
-class WriteSession {
+class WriteSession : public WriteSessionHandle {
  public:
   explicit WriteSession(DatabaseImpl& db);
+
+  WriteSession& session() override { return *this; }
 
   WriteContext& context() { return ctx_; }
   LongValueWriter& longValues() { return longValues_; }
@@ -34,7 +32,7 @@ class WriteSession {
 
   // Stores counters, then writes every change through the journal. A failed flush drops all
   // unwritten changes and reads the definitions of the tables written again.
-  void flush();
+  void flush() override;
 
   // Set by the index code: makes the index upkeep of a table (nullptr when it has none).
   using IndexFactory = std::function<std::unique_ptr<IndexMaintainer>(DatabaseImpl&, TableImpl&)>;
@@ -47,5 +45,8 @@ class WriteSession {
   std::map<uint32_t, std::pair<TableImpl*, std::unique_ptr<TableWriter>>> writers_;
   std::map<uint32_t, IndexRebuild*> rebuilds_;  // by definition page; owned by the table writers
 };
+
+// The factory the opener hands DatabaseImpl: a new session on db.
+std::unique_ptr<WriteSessionHandle> openWriteSession(DatabaseImpl& db);
 
 }  // namespace jet::write

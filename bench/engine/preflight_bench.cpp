@@ -17,30 +17,12 @@
 #include "engine/selection.h"
 #include "qar_pair.h"
 
+using qar::bench::copyPair;
+using qar::bench::SilentObserver;
+
 using namespace qar;
 
 namespace {
-
-class SilentObserver : public RunObserver {
- public:
-  void tableStarted(int, const QString&, int) override {}
-  void recordLoopStarted(int) override {}
-  void pumpMessages() override {}
-  void recordStarted(int) override {}
-  void tableDone(int, const TableSummary&) override {}
-  void errorBox(const QString& text, const QString& details) override {
-    std::fprintf(stderr, "error box: %s (%s)\n", qPrintable(text), qPrintable(details));
-  }
-};
-
-void copyPair(const QString& from, const QString& to) {
-  QDir().mkpath(to);
-  for (const char* name : {"source.mdb", "destination.mdb"}) {
-    QFile::remove(to + "/" + name);
-    QFile::copy(from + "/" + name, to + "/" + name);
-    QFile::setPermissions(to + "/" + name, QFile::ReadOwner | QFile::WriteOwner);
-  }
-}
 
 double preflightSeconds(const QString& folder) {
   data::TADOConnection from, to;

@@ -150,4 +150,13 @@ std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape
   return counts;
 }
 
+void copyPair(const QString& from, const QString& to) {
+  QDir().mkpath(to);
+  for (const char* name : {"source.mdb", "destination.mdb"}) {
+    QFile::remove(to + "/" + name);
+    QFile::copy(from + "/" + name, to + "/" + name);
+    QFile::setPermissions(to + "/" + name, QFile::ReadOwner | QFile::WriteOwner);
+  }
+}
+
 }  // namespace qar::bench

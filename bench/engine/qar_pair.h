@@ -7,7 +7,10 @@
 
 #include <QString>
 
+#include <cstdio>
 #include <map>
+
+#include "engine/run_observer.h"
 
 namespace qar::bench {
 
@@ -23,5 +26,22 @@ struct PairShape {
 // pair. Returns the source's record count per table. Raises std::exception (jet::Error
 // included) on failure.
 std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes);
+
+// Copies source.mdb and destination.mdb of folder from into folder to (made when missing),
+// each writable by its owner, replacing what is there.
+void copyPair(const QString& from, const QString& to);
+
+// A run observer that shows nothing; error boxes go to standard error.
+class SilentObserver : public RunObserver {
+ public:
+  void tableStarted(int, const QString&, int) override {}
+  void recordLoopStarted(int) override {}
+  void pumpMessages() override {}
+  void recordStarted(int) override {}
+  void tableDone(int, const TableSummary&) override {}
+  void errorBox(const QString& text, const QString& details) override {
+    std::fprintf(stderr, "error box: %s (%s)\n", qPrintable(text), qPrintable(details));
+  }
+};
 
 }  // namespace qar::bench

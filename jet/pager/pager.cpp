@@ -151,9 +151,8 @@ void Pager::flush() {
   evictClean();
 }
 
-void Pager::dropAppendedFrom(uint32_t first) {
+void Pager::forgetFrom(uint32_t first) {
   ++version_;
-  if (first < filePages_) first = filePages_;
   for (uint32_t number = first; number < pageCount_; ++number) {
     dirty_.erase(number);
     cache_.erase(number);
@@ -166,19 +165,10 @@ void Pager::dropAppendedFrom(uint32_t first) {
   if (first < pageCount_) pageCount_ = first;
 }
 
+void Pager::dropAppendedFrom(uint32_t first) { forgetFrom(first < filePages_ ? filePages_ : first); }
+
 void Pager::cutTo(uint32_t pages) {
-  if (pages >= pageCount_) return;
-  ++version_;
-  for (uint32_t number = pages; number < pageCount_; ++number) {
-    dirty_.erase(number);
-    cache_.erase(number);
-    auto pos = lruPos_.find(number);
-    if (pos != lruPos_.end()) {
-      lru_.erase(pos->second);
-      lruPos_.erase(pos);
-    }
-  }
-  pageCount_ = pages;
+  if (pages < pageCount_) forgetFrom(pages);
 }
 
 void Pager::discard() {

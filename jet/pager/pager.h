@@ -116,6 +116,8 @@ class Pager {
   void lockForReading();
   void touch(uint32_t pageNumber);
   void evictClean();
+  // Forgets pages first.. (dirty or cached) and ends the page count there.
+  void forgetFrom(uint32_t first);
 
   File& file_;
   uint32_t pageSize_;

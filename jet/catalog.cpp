@@ -41,7 +41,7 @@ bool startsWithMSys(const std::string& name) { return startsWithIgnoreCase(name,
 
 }  // namespace
 
-std::vector<CatalogEntry> readUserTables(Pager& pager, const TableInfo& catalog, uint16_t codePage) {
+std::vector<CatalogEntry> readTableObjects(Pager& pager, const TableInfo& catalog, uint16_t codePage) {
   const int idColumn = requireColumn(catalog, "Id");
   const int nameColumn = requireColumn(catalog, "Name");
   const int typeColumn = requireColumn(catalog, "Type");
@@ -60,15 +60,23 @@ std::vector<CatalogEntry> readUserTables(Pager& pager, const TableInfo& catalog,
     std::string name;
     if (!get(row[idColumn], id) || !get(row[nameColumn], name)) continue;
     get(row[flagsColumn], flags);
-    uint32_t f = static_cast<uint32_t>(flags);
-    if (f & (kSystemObjectFlag | kAltSystemObjectFlag | kHiddenObjectFlag)) continue;
-    if (startsWithMSys(name)) continue;
-    uint32_t page = static_cast<uint32_t>(id) & kObjectIdPageMask;
-    if (page == 0 || page >= pager.pageCount()) {
-      throw Error(ErrorKind::Corrupt, "catalog: table " + name + " has its definition on page " + std::to_string(page) +
-                                          ", past the end of the file");
+    const uint32_t page = static_cast<uint32_t>(id) & kObjectIdPageMask;
+    if (page == kCatalogPage) continue;
+    tables.push_back(CatalogEntry{std::move(name), page, static_cast<uint32_t>(flags)});
+  }
+  return tables;
+}
+
+std::vector<CatalogEntry> readUserTables(Pager& pager, const TableInfo& catalog, uint16_t codePage) {
+  std::vector<CatalogEntry> tables;
+  for (CatalogEntry& entry : readTableObjects(pager, catalog, codePage)) {
+    if (entry.flags & (kSystemObjectFlag | kAltSystemObjectFlag | kHiddenObjectFlag)) continue;
+    if (startsWithMSys(entry.name)) continue;
+    if (entry.definitionPage == 0 || entry.definitionPage >= pager.pageCount()) {
+      throw Error(ErrorKind::Corrupt, "catalog: table " + entry.name + " has its definition on page " +
+                                          std::to_string(entry.definitionPage) + ", past the end of the file");
     }
-    tables.push_back(CatalogEntry{std::move(name), page, f});
+    tables.push_back(std::move(entry));
   }
   return tables;
 }

@@ -24,6 +24,10 @@ using namespace format::catalog;
 // Reads the catalog's definition from page 2.
 TableInfo readCatalogInfo(Pager& pager, Format format, uint16_t codePage);
 
+// Every table object the catalog lists but the catalog itself, system and hidden ones
+// included, in catalog scan order. Definition pages are as stored, not checked.
+std::vector<CatalogEntry> readTableObjects(Pager& pager, const TableInfo& catalog, uint16_t codePage);
+
 // The user tables (type "table", neither system nor hidden, name not starting with "MSys"),
 // in catalog scan order.
 std::vector<CatalogEntry> readUserTables(Pager& pager, const TableInfo& catalog, uint16_t codePage);

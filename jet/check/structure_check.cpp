@@ -454,26 +454,13 @@ StructureReport checkStructure(DatabaseImpl& db) {
   // Every table the catalog lists, system tables included.
   std::vector<std::pair<std::string, uint32_t>> tables{{"MSysObjects", kCatalogPage}};
   try {
-    const TableInfo& catalog = db.catalog;
-    RowDecoder decoder(catalog, c.pager, db.header.codePage);
-    TableScanner scanner(c.pager, catalog);
-    int idCol = catalog.def.findColumn("Id"), nameCol = catalog.def.findColumn("Name"),
-        typeCol = catalog.def.findColumn("Type");
-    RowBytes bytes;
-    Row row;
-    while (scanner.next(bytes)) {
-      decoder.decode(bytes.data, bytes.size, bytes.id, row);
-      const auto* type = std::get_if<int16_t>(&row[typeCol]);
-      const auto* id = std::get_if<int32_t>(&row[idCol]);
-      const auto* name = std::get_if<std::string>(&row[nameCol]);
-      if (!type || *type != kObjectTypeTable || !id || !name) continue;
-      uint32_t page = static_cast<uint32_t>(*id) & kObjectIdPageMask;
-      if (page == kCatalogPage) continue;
-      if (page == 0 || page >= c.pager.pageCount()) {
-        c.defect("table " + *name + " has its definition on page " + std::to_string(page) + ", outside the file");
+    for (const CatalogEntry& entry : readTableObjects(c.pager, db.catalog, db.header.codePage)) {
+      if (entry.definitionPage == 0 || entry.definitionPage >= c.pager.pageCount()) {
+        c.defect("table " + entry.name + " has its definition on page " + std::to_string(entry.definitionPage) +
+                 ", outside the file");
         continue;
       }
-      tables.emplace_back(*name, page);
+      tables.emplace_back(entry.name, entry.definitionPage);
     }
   } catch (const Error& e) {
     c.defect(std::string("the catalog: ") + e.what());

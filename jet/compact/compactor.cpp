@@ -32,27 +32,8 @@ std::string firstDefects(const StructureReport& report) {
 // Every table the catalog lists, the catalog itself first: (name, definition page, flags).
 std::vector<CatalogEntry> everyTable(DatabaseImpl& db) {
   std::vector<CatalogEntry> tables{{"MSysObjects", kCatalogPage, kSystemObjectFlag}};
-  Pager& pager = db.pager();
-  RowDecoder decoder(db.catalog, pager, db.header.codePage);
-  TableScanner scanner(pager, db.catalog);
-  const TableDef& def = db.catalog.def;
-  const int idCol = def.findColumn("Id"), nameCol = def.findColumn("Name"), typeCol = def.findColumn("Type"),
-            flagsCol = def.findColumn("Flags");
-  RowBytes bytes;
-  Row row;
-  while (scanner.next(bytes)) {
-    decoder.decode(bytes.data, bytes.size, bytes.id, row);
-    const auto* type = std::get_if<int16_t>(&row[typeCol]);
-    const auto* id = std::get_if<int32_t>(&row[idCol]);
-    const auto* name = std::get_if<std::string>(&row[nameCol]);
-    if (!type || *type != kObjectTypeTable || !id || !name) continue;
-    const uint32_t page = static_cast<uint32_t>(*id) & kObjectIdPageMask;
-    if (page == kCatalogPage) continue;
-    uint32_t flags = 0;
-    if (flagsCol >= 0) {
-      if (const auto* f = std::get_if<int32_t>(&row[flagsCol])) flags = static_cast<uint32_t>(*f);
-    }
-    tables.push_back(CatalogEntry{*name, page, flags});
+  for (CatalogEntry& entry : readTableObjects(db.pager(), db.catalog, db.header.codePage)) {
+    tables.push_back(std::move(entry));
   }
   return tables;
 }

@@ -194,7 +194,7 @@ void writeEmptyDatabaseFile(const std::string& path) {
   uint8_t mapRow = 0;
   uint32_t nextIndexPage = kFirstIndexPage;
   std::vector<DefinitionLayout> layouts;
-  for (const auto& t : systemTables()) {
+  for ([[maybe_unused]] const auto& t : systemTables()) {
     DefinitionLayout layout;
     layout.tableType = td::kSystemTable;
     layout.usageMapPage = kUsageMapPage;

@@ -14,13 +14,21 @@ namespace jet::write {
 
 void TableWriter::forgetPlacement() {
   insertPage_ = 0;
+  notedPage_ = 0;
   candidates_.clear();
   candidatesLoaded_ = false;
 }
 
 uint32_t TableWriter::pageWithRoom(size_t length) {
   const PageSpec& bp = ctx_.blueprint();
-  if (ownPage(insertPage_) && rowFitsPacked(bp, ctx_.read(insertPage_), length)) return insertPage_;
+  if (insertPage_ != 0 && insertPage_ < ctx_.pager().pageCount()) {
+    // The page rows went to last: read once for both questions.
+    const uint8_t* bytes = ctx_.read(insertPage_);
+    if (codec::DataPageView(bytes, bp.pageSize, bp.format).belongsTo(info_.def.definitionPage) &&
+        rowFitsPacked(bp, bytes, length)) {
+      return insertPage_;
+    }
+  }
   if (!candidatesLoaded_) {
     std::vector<uint32_t> listed = UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).pages();
     candidates_.insert(listed.begin(), listed.end());
@@ -45,20 +53,24 @@ RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint
   uint8_t* p = ctx_.modify(page);
   if (!rowFits(bp, p, bytes.size())) packRows(bp, p, page);
   uint16_t row = addRow(bp, p, bytes, flags);
-  noteRoom(page);
+  noteRoom(page, p);
   return RowId{page, row};
 }
 
-void TableWriter::noteRoom(uint32_t page) {
-  codec::DataPageView view(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format);
+void TableWriter::noteRoom(uint32_t page, const uint8_t* bytes) {
+  codec::DataPageView view(bytes ? bytes : ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format);
   const bool listed = codec::belongsInFreeSpaceMap(view);
+  if (page == notedPage_ && listed == notedListed_) return;
   UsageMapWriter freeMap(ctx_, info_.freePages.page, info_.freePages.row);
-  if (freeMap.contains(page) == listed) return;
-  if (listed) {
-    freeMap.add(page);
-  } else {
-    freeMap.remove(page);
+  if (freeMap.contains(page) != listed) {
+    if (listed) {
+      freeMap.add(page);
+    } else {
+      freeMap.remove(page);
+    }
   }
+  notedPage_ = page;
+  notedListed_ = listed;
 }
 
 void TableWriter::afterRowsGone(uint32_t page) {
@@ -78,6 +90,7 @@ void TableWriter::releaseDataPage(uint32_t page) {
   ctx_.release(page);
   candidates_.erase(page);
   if (insertPage_ == page) insertPage_ = 0;
+  if (notedPage_ == page) notedPage_ = 0;
 }
 
 }  // namespace jet::write

@@ -68,7 +68,7 @@ class TableWriter {
   // bytes, 0 when none; the free-space map brought in line with a changed page; a page
   // without live rows released.
   uint32_t pageWithRoom(size_t length);
-  void noteRoom(uint32_t page);
+  void noteRoom(uint32_t page, const uint8_t* bytes = nullptr);  // bytes: the page, when at hand
   void afterRowsGone(uint32_t page);
   void releaseDataPage(uint32_t page);
   void forgetPlacement();
@@ -88,6 +88,10 @@ class TableWriter {
   // Pages of the free-space map not yet found too full in this session, lowest first.
   std::set<uint32_t> candidates_;
   bool candidatesLoaded_ = false;
+  // The page noteRoom() looked at last and whether the free-space map lists it: rows added to
+  // the same page one after another leave the map alone until the page fills up.
+  uint32_t notedPage_ = 0;
+  bool notedListed_ = false;
   bool countersDirty_ = false;
 };
 

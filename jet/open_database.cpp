@@ -23,7 +23,7 @@ void TableImpl::forgetIndexLookups() { lookups_.reset(); }
 
 DatabaseImpl::DatabaseImpl(std::unique_ptr<File> file, std::string filePath, OpenMode openMode, HeaderInfo hdr,
                            WriteSessionFactory writeSessions)
-    : path(std::move(filePath)), mode(openMode), header(hdr), writeSessions_(writeSessions), file_(std::move(file)) {
+    : path(std::move(filePath)), mode(openMode), header(hdr), file_(std::move(file)), writeSessions_(writeSessions) {
   pager_ = std::make_unique<Pager>(*file_, header.pageSize);
   if (!path.empty()) pager_->setJournal(Journal(Journal::pathFor(path)));
   Pager::ReadScope scope(*pager_);

@@ -36,7 +36,7 @@ IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder&
     if (!index) continue;
     const uint8_t flags = info_.realIndexes[r].flags;
     states_.push_back(IndexState{r, index, KeyEncoder(info_.def, *index, info_.format), (flags & td::kUnique) != 0,
-                                 (flags & td::kIgnoreNulls) != 0, std::nullopt});
+                                 (flags & td::kIgnoreNulls) != 0, std::nullopt, std::nullopt});
   }
   keyColumns_.assign(info_.def.columns.size(), false);
   for (const IndexState& s : states_) {

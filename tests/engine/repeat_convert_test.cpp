@@ -42,7 +42,9 @@ void expectStableSize(const QString& source, const QString& destination) {
       for (size_t t = 0; t < rows.size(); ++t) EXPECT_EQ(rows[t].size(), firstRows[t].size()) << "run " << run;
     }
     std::printf("run %d: %lld bytes\n", run, static_cast<long long>(size));
-    if (run == 10) EXPECT_LE(size, first + first * 15 / 100) << "after one run " << first << " bytes";
+    if (run == 10) {
+      EXPECT_LE(size, first + first * 15 / 100) << "after one run " << first << " bytes";
+    }
   }
 }
 

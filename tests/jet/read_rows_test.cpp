@@ -46,7 +46,9 @@ TEST(ReadRows, DeletedColumnsLeaveTheOthersIntact) {
     ASSERT_EQ(def.columns.size(), 4u);
     EXPECT_EQ(def.columns[3].name, "data2");
     // Column numbers keep the gaps the deleted columns left (the Jet 3 file was compacted).
-    if (db->format() == Format::Jet4) EXPECT_GT(def.columns[3].columnId, 3);
+    if (db->format() == Format::Jet4) {
+      EXPECT_GT(def.columns[3].columnId, 3);
+    }
     auto rows = allRows(*db, "Table1");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (Row{int32_t{0}, int32_t{2}, text("foo"), text("foo2")}));

@@ -26,7 +26,7 @@ struct Model {
   std::vector<codec::ColumnUsageEntry> usage;
 };
 
-jet::RowRef randomRef(std::mt19937& rng) { return jet::RowRef{static_cast<uint8_t>(rng()), rng() & 0xFFFFFF}; }
+jet::RowRef randomRef(std::mt19937& rng) { return jet::RowRef{static_cast<uint8_t>(rng()), static_cast<uint32_t>(rng() & 0xFFFFFF)}; }
 
 Model randomModel(std::mt19937& rng, Format format) {
   Model m;
@@ -34,7 +34,7 @@ Model randomModel(std::mt19937& rng, Format format) {
   const uint32_t realCount = rng() % 6;
   m.block = codec::TableDefBlock{static_cast<uint32_t>(rng()), static_cast<uint32_t>(rng()), td::kUserTable,
                                  columnCount, static_cast<uint16_t>(rng() % columnCount), columnCount,
-                                 realCount + rng() % 3, realCount, randomRef(rng), randomRef(rng)};
+                                 static_cast<uint32_t>(realCount + rng() % 3), realCount, randomRef(rng), randomRef(rng)};
   for (uint16_t i = 0; i < columnCount; ++i) {
     codec::ColumnDescriptor c;
     c.kind = rng() % 2 ? 0x10 : 0x0A;  // Decimal or Text
@@ -127,7 +127,9 @@ void readAll(const codec::TableDefView& v, const Model& m, bool compare) {
   }
   for (const auto& n : m.columnNames) {
     auto s = v.name(pos);
-    if (compare) EXPECT_EQ(std::vector<uint8_t>(s.begin(), s.end()), stored(n, f));
+    if (compare) {
+      EXPECT_EQ(std::vector<uint8_t>(s.begin(), s.end()), stored(n, f));
+    }
   }
   for (const auto& e : m.real) {
     const codec::RealIndexDescriptor r = v.realIndex(pos);
@@ -161,7 +163,9 @@ void readAll(const codec::TableDefView& v, const Model& m, bool compare) {
     }
     ++n;
   }
-  if (compare) EXPECT_EQ(n, m.usage.size());
+  if (compare) {
+    EXPECT_EQ(n, m.usage.size());
+  }
 }
 
 TEST(TableDefCodecTest, RandomDefinitionsReadBackAsBuilt) {

@@ -111,11 +111,11 @@ TEST(Compact, AnEngineWrittenFileWithHolesShrinks) {
   const fs::path path = dir.path() / "holes.mdb";
   {
     auto db = jet::Database::create(path.string());
-    jet::TableSpec spec;
-    spec.name = "Events";
-    spec.columns = {{"ID", jet::ColumnKind::Long, 0, true}, {"Text", jet::ColumnKind::Text, 120}, {"Notes", jet::ColumnKind::Memo}};
-    spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"Text", {"Text"}}};
-    auto t = db->createTable(spec);
+    jet::TableSpec blueprint;
+    blueprint.name = "Events";
+    blueprint.columns = {{"ID", jet::ColumnKind::Long, 0, true}, {"Text", jet::ColumnKind::Text, 120}, {"Notes", jet::ColumnKind::Memo}};
+    blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"Text", {"Text"}}};
+    auto t = db->createTable(blueprint);
     std::vector<jet::RowId> ids;
     for (int i = 0; i < 3000; ++i) {
       jet::Row r{jet::Null{}, "event " + std::to_string(i * 7919 % 3001), std::string(i % 4 == 0 ? 3000 : 20, 'n')};

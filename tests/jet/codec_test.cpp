@@ -28,28 +28,28 @@ struct ModelRow {
 TEST(DataPageCodecTest, RandomPagesReadBackAsBuilt) {
   std::mt19937 rng(12);
   for (Format format : {Format::Jet3, Format::Jet4}) {
-    const jet::write::PageSpec spec{format, format == Format::Jet3 ? 2048u : 4096u};
+    const jet::write::PageSpec blueprint{format, format == Format::Jet3 ? 2048u : 4096u};
     for (int round = 0; round < 200; ++round) {
-      std::vector<uint8_t> page(spec.pageSize);
-      jet::write::initDataPage(spec, page.data(), 77);
+      std::vector<uint8_t> page(blueprint.pageSize);
+      jet::write::initDataPage(blueprint, page.data(), 77);
       std::vector<ModelRow> model;
-      uint32_t end = spec.pageSize;
+      uint32_t end = blueprint.pageSize;
       while (true) {
         std::vector<uint8_t> row(4 + rng() % 300, static_cast<uint8_t>(rng()));
-        if (!jet::write::rowFits(spec, page.data(), row.size())) break;
+        if (!jet::write::rowFits(blueprint, page.data(), row.size())) break;
         uint16_t flags = rng() % 5 == 0 ? fd::kDeletedRow : 0;
-        jet::write::addRow(spec, page.data(), row, flags);
+        jet::write::addRow(blueprint, page.data(), row, flags);
         model.push_back({end - static_cast<uint32_t>(row.size()), end, flags});
         end -= static_cast<uint32_t>(row.size());
       }
       // Forward a few live rows elsewhere.
       for (size_t r = 0; r < model.size(); ++r) {
         if (model[r].flags == 0 && rng() % 4 == 0) {
-          jet::write::forwardRow(spec, page.data(), 5, static_cast<uint16_t>(r), 1000 + r, static_cast<uint8_t>(r));
+          jet::write::forwardRow(blueprint, page.data(), 5, static_cast<uint16_t>(r), 1000 + r, static_cast<uint8_t>(r));
           model[r].flags = fd::kOverflowRow;
         }
       }
-      jet::codec::DataPageView view(page.data(), spec.pageSize, format);
+      jet::codec::DataPageView view(page.data(), blueprint.pageSize, format);
       ASSERT_TRUE(view.belongsTo(77));
       ASSERT_FALSE(view.isLongValuePage());
       ASSERT_EQ(view.rowCount(), model.size());
@@ -76,16 +76,16 @@ TEST(DataPageCodecTest, RandomPagesReadBackAsBuilt) {
 // either both refuse it or both give the same bounds.
 TEST(DataPageCodecTest, ReaderAndWriterAgreeOnDamagedRowTables) {
   std::mt19937 rng(99);
-  const jet::write::PageSpec spec{Format::Jet4, 4096};
+  const jet::write::PageSpec blueprint{Format::Jet4, 4096};
   for (int round = 0; round < 2000; ++round) {
-    std::vector<uint8_t> page(spec.pageSize);
-    jet::write::initDataPage(spec, page.data(), 3);
+    std::vector<uint8_t> page(blueprint.pageSize);
+    jet::write::initDataPage(blueprint, page.data(), 3);
     int rows = 1 + static_cast<int>(rng() % 12);
-    for (int i = 0; i < rows; ++i) jet::write::addRow(spec, page.data(), std::vector<uint8_t>(8 + rng() % 40, 1));
+    for (int i = 0; i < rows; ++i) jet::write::addRow(blueprint, page.data(), std::vector<uint8_t>(8 + rng() % 40, 1));
     // Damage: a random offset entry, or the row count.
-    jet::codec::DataPageView view(page.data(), spec.pageSize, spec.format);
+    jet::codec::DataPageView view(page.data(), blueprint.pageSize, blueprint.format);
     if (rng() % 4 == 0) {
-      jet::put16(page.data() + fd::rowCountOffset(spec.format), static_cast<uint16_t>(rng() % 3000));
+      jet::put16(page.data() + fd::rowCountOffset(blueprint.format), static_cast<uint16_t>(rng() % 3000));
     } else {
       uint16_t victim = static_cast<uint16_t>(rng() % rows);
       jet::put16(page.data() + view.entryOffset(victim), static_cast<uint16_t>(rng() % 0x2000));
@@ -97,13 +97,13 @@ TEST(DataPageCodecTest, ReaderAndWriterAgreeOnDamagedRowTables) {
       jet::RowSlot slot;
       jet::write::RowSpan span;
       try {
-        slot = jet::dataPageRow(asPage, spec.format, r);
+        slot = jet::dataPageRow(asPage, blueprint.format, r);
       } catch (const jet::Error& e) {
         EXPECT_EQ(e.kind(), jet::ErrorKind::Corrupt);
         readerOk = false;
       }
       try {
-        span = jet::write::rowSpan(spec, page.data(), 9, r);
+        span = jet::write::rowSpan(blueprint, page.data(), 9, r);
       } catch (const jet::Error& e) {
         EXPECT_EQ(e.kind(), jet::ErrorKind::Corrupt);
         writerOk = false;

@@ -15,13 +15,13 @@ TEST(OpenDatabase, WritesNeedTheWriterFactoryTheOpenersHandOver) {
   const std::string path = (dir.path() / "made.mdb").string();
   jet::Database::create(path)->close();
   const std::vector<uint8_t> before = jet::testing::readWholeFile(path);
-  const jet::TableSpec spec{"Cards", {{"CardNo", jet::ColumnKind::Long}}, {}};
+  const jet::TableSpec blueprint{"Cards", {{"CardNo", jet::ColumnKind::Long}}, {}};
   {
     std::vector<uint8_t> first(before.begin(), before.begin() + 4096);
     jet::DatabaseImpl bare(jet::openFile(path, jet::FileAccess::ReadWrite), path, jet::OpenMode::ReadWrite,
                            jet::decodeHeader(first));
     try {
-      jet::write::createTable(bare, spec);
+      jet::write::createTable(bare, blueprint);
       FAIL() << "a database without a writer created a table";
     } catch (const jet::Error& e) {
       EXPECT_EQ(e.kind(), jet::ErrorKind::Unsupported);
@@ -33,7 +33,7 @@ TEST(OpenDatabase, WritesNeedTheWriterFactoryTheOpenersHandOver) {
   EXPECT_EQ(jet::testing::readWholeFile(path), before);
 
   auto db = jet::openDatabaseImpl(jet::openFile(path, jet::FileAccess::ReadWrite), path, jet::OpenMode::ReadWrite);
-  jet::write::createTable(*db, spec);
+  jet::write::createTable(*db, blueprint);
   ASSERT_NE(db->writerIfAny(), nullptr);
   db->close();
   auto again = jet::Database::open(path, jet::OpenMode::ReadOnly);

@@ -38,13 +38,13 @@ jet::Value randomMemo(std::mt19937& rng) {
 }
 
 jet::TableSpec tableSpec(const std::string& name, bool withMemo, int textSize) {
-  jet::TableSpec spec;
-  spec.name = name;
-  spec.columns = {{"ID", jet::ColumnKind::Long}, {"Label", jet::ColumnKind::Text, textSize},
+  jet::TableSpec blueprint;
+  blueprint.name = name;
+  blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"Label", jet::ColumnKind::Text, textSize},
                   {"Amount", jet::ColumnKind::Double}};
-  if (withMemo) spec.columns.push_back({"Notes", jet::ColumnKind::Memo});
-  spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"Label", {"Label"}}};
-  return spec;
+  if (withMemo) blueprint.columns.push_back({"Notes", jet::ColumnKind::Memo});
+  blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"Label", {"Label"}}};
+  return blueprint;
 }
 
 jet::Row randomRow(std::mt19937& rng, int32_t id, bool withMemo, int textSize) {

@@ -33,15 +33,15 @@ std::string hex(uint64_t v) {
 
 jet::TableSpec cardsSpec() {
   using K = jet::ColumnKind;
-  jet::TableSpec spec;
-  spec.name = "Cards";
-  spec.columns = {{"ID", K::Long, 0, true},  {"Code", K::Text, 20},  {"Name", K::Text, 80},
+  jet::TableSpec blueprint;
+  blueprint.name = "Cards";
+  blueprint.columns = {{"ID", K::Long, 0, true},  {"Code", K::Text, 20},  {"Name", K::Text, 80},
                   {"Notes", K::Memo},        {"Photo", K::OLE},      {"Amount", K::Currency},
                   {"When", K::DateTime},     {"Active", K::YesNo},   {"Level", K::Integer}};
-  spec.indexes = {{"PrimaryKey", {"ID"}, true, true},
+  blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true},
                   {"Code", {"Code"}, false, true},
                   {"NameDown", {"-Name", "Level"}, false, false, true}};
-  return spec;
+  return blueprint;
 }
 
 std::string text(std::mt19937& rng, size_t length) {

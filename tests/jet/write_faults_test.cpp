@@ -91,11 +91,11 @@ TEST(WriteFaults, AFlushThatShrinksTheFileFailingAtAnyWriteLeavesItAsItWas) {
   const auto built = dir.path() / "full.mdb";
   {
     auto db = jet::Database::create(built.string());
-    jet::TableSpec spec;
-    spec.name = "Events";
-    spec.columns = {{"ID", jet::ColumnKind::Long}, {"Text", jet::ColumnKind::Text, 200}, {"Notes", jet::ColumnKind::Memo}};
-    spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
-    auto t = db->createTable(spec);
+    jet::TableSpec blueprint;
+    blueprint.name = "Events";
+    blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"Text", jet::ColumnKind::Text, 200}, {"Notes", jet::ColumnKind::Memo}};
+    blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+    auto t = db->createTable(blueprint);
     for (int32_t i = 0; i < 1500; ++i) {
       jet::Row r{i, std::string(100 + i % 90, 'x'), std::string(i % 3 == 0 ? 2500 : 10, 'm')};
       t.insert(r);

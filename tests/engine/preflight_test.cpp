@@ -41,28 +41,12 @@ std::string fitness(const QString& path, const QStringList& tables) {
   }
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-class Preflight : public ::testing::Test {
+class Preflight : public PairFolderTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    source_ = dir_.filePath("source.mdb");
-    destination_ = dir_.filePath("destination.mdb");
-  }
-  bool basicPair() { return copyFixture("qar26m/basic", dir_.path()); }
   QStringList backups() const { return QDir(dir_.path()).entryList({"*-backup-*"}, QDir::Files); }
   void dropBackups() {
     for (const QString& b : backups()) QFile::remove(dir_.filePath(b));
   }
-
-  QTemporaryDir dir_;
-  QString source_;
-  QString destination_;
 };
 
 // Damage of every kind, at pages chosen by fixed seeds: what the check rejects is refused

@@ -20,20 +20,10 @@ TableData numbered(const char* table, int rows) {
   return t;
 }
 
-class Run : public ::testing::Test {
+class Run : public PairFolderTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    source_ = dir_.filePath("source.mdb");
-    destination_ = dir_.filePath("destination.mdb");
-  }
-  // Copies of the basic QAR26M pair, or false when the shared fixtures are absent.
-  bool basicPair() { return copyFixture("qar26m/basic", dir_.path()); }
   QStringList files() const { return QDir(dir_.path()).entryList(QDir::Files); }
 
-  QTemporaryDir dir_;
-  QString source_;
-  QString destination_;
   RecordingObserver observer_;
 };
 

@@ -52,6 +52,12 @@ QByteArray fileBytes(const QString& path) {
   return file.readAll();
 }
 
+void writeBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
 void RecordingObserver::tableStarted(int, const QString& table, int) {
   current_ = table;
   tablesStarted << table;

@@ -45,6 +45,23 @@ QString fixturesDir();
 // Every row of table, in scan order, read straight from the file.
 std::vector<jet::Row> readRows(const QString& path, const QString& table);
 QByteArray fileBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);
+
+// A test with a temporary folder for a source.mdb / destination.mdb pair.
+class PairFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    source_ = dir_.filePath("source.mdb");
+    destination_ = dir_.filePath("destination.mdb");
+  }
+  // Copies of the basic QAR26M pair, or false when the shared fixtures are absent.
+  bool basicPair() { return copyFixture("qar26m/basic", dir_.path()); }
+
+  QTemporaryDir dir_;
+  QString source_;
+  QString destination_;
+};
 
 // Text column helper: a jet text value.
 inline jet::Value text(const char* utf8) { return jet::Value(std::string(utf8)); }

@@ -296,6 +296,8 @@ TEST(Jet3IndexRebuild, OtherSortOrdersAndCodePagesAreRefusedNamingTheIndex) {
         }
       }
       defects = sortOrderDefects(*impl, names);
+      const StructureReport fitness = checkFitForWriting(*impl, names);
+      EXPECT_EQ(fitness.ok(), c.what.empty()) << testing::describeDefects(fitness);
     }
     ASSERT_GT(textIndexes, 0u);
     if (c.what.empty()) {

@@ -13,6 +13,7 @@
 #include "jet/pager/pager.h"
 #include "jet/row_decoder.h"
 #include "jet/table_info.h"
+#include "jet/text.h"
 #include "jet/write/row_encoder.h"
 
 namespace {
@@ -179,9 +180,17 @@ TEST(RowCodecJet3, TextLengthCountsCodePageBytes) {
       EXPECT_EQ(write::encodeVariableValue(c, Value(std::string(k.text)), jet3), k.bytes) << k.text;
     }
   }
-  // A column of another code page (Greek, 1253) takes the alpha.
+  // A column of another code page (Greek, 1253) takes the alpha; Japanese (932) takes two
+  // characters of two bytes each and counts four.
   c.codePage = 1253;
   EXPECT_EQ(write::encodeVariableValue(c, Value(std::string("\xce\xb1")), jet3), std::vector<uint8_t>{0xE1});
+  c.codePage = 932;
+  const std::string nihon = "\xe6\x97\xa5\xe6\x9c\xac";  // 日本
+  std::vector<uint8_t> sjis = write::encodeVariableValue(c, Value(nihon), jet3);
+  EXPECT_EQ(sjis, (std::vector<uint8_t>{0x93, 0xFA, 0x96, 0x7B}));
+  EXPECT_EQ(decodeCodePage(sjis.data(), sjis.size(), 932), nihon);
+  EXPECT_THROW(write::encodeVariableValue(c, Value(nihon + "a"), jet3), Error);
+  EXPECT_THROW(write::encodeVariableValue(c, Value(std::string("\xed\x95\x9c")), jet3), Error);  // a Hangul syllable
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
+#include "jet/io/file.h"
+#include "jet/pager/journal.h"
 #include "reader_fixtures.h"
 #include "write_testing.h"
 
@@ -458,6 +460,47 @@ TEST(WriteJet3, DeleteFromReleasesThePagesAndTheFileShrinks) {
     EXPECT_FALSE(unfit.ok());
     EXPECT_NE(jet::testing::describeDefects(unfit).find("Table2"), std::string::npos);
   }
+}
+
+// A flush cut short on 2 KB pages: the journal it left (old bytes of the pages it was
+// overwriting and the old length) puts the file back on the next open.
+TEST(WriteJet3, AJournalLeftByACutShortFlushPutsTheFileBack) {
+  QAR_REQUIRE_FIXTURES();
+  auto source = jet::testing::fixture("access/jet3/overflowTestV1997.mdb");
+  if (source.empty()) GTEST_SKIP() << "access/jet3/overflowTestV1997.mdb not found";
+  jet::testing::TempDir dir;
+  auto path = dir.copy(source);
+  std::mt19937 rng(11);
+  Model model;
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("Table1");
+    for (int i = 0; i < 200; ++i) {
+      jet::Row row = variedRow(rng, t, jet::Row(t.def().columns.size(), jet::Null{}), false);
+      t.insert(row);
+    }
+    db->close();
+    model = readAll(jet::Database::open(path.string())->table("Table1"));
+  }
+  const auto whole = jet::testing::readWholeFile(path);
+  const uint32_t pages = static_cast<uint32_t>(whole.size() / 2048);
+  {
+    // The journal a flush writes first, then the flush's half-done page writes.
+    auto file = jet::openFile(path.string(), jet::FileAccess::ReadWrite);
+    jet::Journal(jet::Journal::pathFor(path.string())).save(*file, 2048, {1, pages / 2, pages - 1});
+    std::vector<uint8_t> garbage(2048, 0xA5);
+    file->writeAt(uint64_t{pages / 2} * 2048, garbage.data(), garbage.size());
+    file->writeAt(uint64_t{pages - 1} * 2048, garbage.data(), 100);
+    file->writeAt(uint64_t{pages + 3} * 2048, garbage.data(), garbage.size());  // the file grew
+    file->sync();
+  }
+  auto db = jet::Database::open(path.string());
+  EXPECT_EQ(jet::testing::readWholeFile(path), whole);
+  EXPECT_FALSE(std::filesystem::exists(jet::Journal::pathFor(path.string())));
+  EXPECT_EQ(readAll(db->table("Table1")), model);
+  db.reset();
+  jet::StructureReport report = jet::testing::checkFile(path);
+  EXPECT_TRUE(report.ok()) << jet::testing::describeDefects(report);
 }
 
 }  // namespace

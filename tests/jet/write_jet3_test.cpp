@@ -186,6 +186,24 @@ TEST(WriteJet3, FixtureTablesTakeInsertsGrowingUpdatesAndDeletes) {
     }
     changedTables += static_cast<int>(models.size());
     auto db = jet::Database::open(path.string());
+    // The definition and data pages of the tables left alone are byte for byte as before.
+    std::set<uint32_t> untouched;
+    for (const auto& name : db->tableNames()) {
+      if (!models.count(name)) untouched.insert(db->table(name).def().definitionPage);
+    }
+    const auto original = jet::testing::readWholeFile(source);
+    const auto written = jet::testing::readWholeFile(path);
+    size_t compared = 0;
+    for (size_t at = 0; at + 2048 <= original.size() && at + 2048 <= written.size(); at += 2048) {
+      const uint8_t* page = original.data() + at;
+      const uint32_t owner = page[4] | page[5] << 8 | page[6] << 16 | static_cast<uint32_t>(page[7]) << 24;
+      const bool ownPage = (page[0] == 0x02 && untouched.count(static_cast<uint32_t>(at / 2048))) ||
+                           (page[0] == 0x01 && untouched.count(owner));
+      if (!ownPage) continue;
+      ++compared;
+      EXPECT_TRUE(std::equal(page, page + 2048, written.data() + at)) << source << " page " << at / 2048;
+    }
+    EXPECT_EQ(compared > 0, !untouched.empty()) << source;
     for (const auto& [name, model] : models) {
       EXPECT_EQ(readAll(db->table(name)), model) << source << " table " << name << " after reopening";
       EXPECT_EQ(db->table(name).rowCount(), model.size());

@@ -35,6 +35,9 @@ class IndexRebuild : public IndexMaintainer {
   // Rewrites every index when rows changed since the last rebuild; a failure leaves the
   // pages as they were.
   void rebuild();
+  // Has the next rebuild() write every index anew even when no row changed (an index laid
+  // out again from the rows, e.g. after its pages were found wanting).
+  void requestRewrite() { dirty_ = true; }
 
   // Refuses (Unsupported) when an index cannot be written; nothing written.
   void requireRebuildable() const;

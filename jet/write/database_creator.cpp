@@ -137,14 +137,17 @@ std::vector<AccessEntry> accessEntries(Format format) {
   const Bytes* const kAdminSid = &a.admin;
   const Bytes* const kAdminsGroupSid = &a.adminsGroup;
   const Bytes* const kUsersGroupSid = &a.usersGroup;
-  // Jet 3 lets the administrator create tables (inherited by new ones).
-  const AccessEntry tablesAdmin = format == Format::Jet3 ? AccessEntry{kTablesId, kAdminSid, 0xFFEFF, true}
-                                                         : AccessEntry{kTablesId, kAdminSid, 0x60001, false};
+  // Jet 3 lets the administrator create tables (inherited by new ones) and gives the
+  // administrators' group a little less on the containers.
+  const bool jet3 = format == Format::Jet3;
+  const AccessEntry tablesAdmin = jet3 ? AccessEntry{kTablesId, kAdminSid, 0xFFEFF, true}
+                                       : AccessEntry{kTablesId, kAdminSid, 0x60001, false};
+  const int32_t groupRights = jet3 ? 0xF00FE : 0xF01FE;
   return {
       {2, kAdminSid, 0x60000, false},          {3, kAdminSid, 0x60000, false},
       {4, kAdminSid, 0x60000, false},          {5, kAdminSid, 0xE0000, false},
-      {kTablesId, kAdminsGroupSid, 0xF01FE, true}, tablesAdmin,
-      {kRelationshipsId, kAdminsGroupSid, 0xF01FE, true}, {kRelationshipsId, kAdminSid, 0x60001, false},
+      {kTablesId, kAdminsGroupSid, groupRights, true}, tablesAdmin,
+      {kRelationshipsId, kAdminsGroupSid, groupRights, true}, {kRelationshipsId, kAdminSid, 0x60001, false},
       {kDatabasesId, kAdminSid, 0x60000, false}, {kDatabaseEntryId, kAdminSid, 0x6000E, false},
       {kDatabaseEntryId, kUsersGroupSid, 0xE, false}, {4, kUsersGroupSid, 0x14, false},
       {5, kUsersGroupSid, 0x14, false},        {2, kUsersGroupSid, 0x14, false},

@@ -124,6 +124,9 @@ std::vector<Column> columnsForSpec(const TableSpec& blueprint, Format format) {
         c.size = 1;
         break;
       case ColumnKind::Decimal:
+        if (format == Format::Jet3) {
+          throw Error(ErrorKind::Invalid, "column " + cs.name + ": Access 97 files have no Decimal columns");
+        }
         if (cs.precision < 1 || cs.precision > 28 || cs.scale > cs.precision) {
           throw Error(ErrorKind::Invalid, "column " + cs.name + ": a Decimal needs 1 to 28 digits, scale at most that");
         }

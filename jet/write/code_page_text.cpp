@@ -64,15 +64,27 @@ const ByteTable& byteTable(uint16_t codePage) {
   return *table;
 }
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Converters from UTF-8 into double-byte code pages, opened on first use, closed at exit.
+struct Encoders {
+  std::map<uint16_t, iconv_t> open;
+  ~Encoders() {
+    for (auto& [page, cd] : open) {
+      if (cd != kNoConverter) iconv_close(cd);
+    }
+  }
+};
+
 // One character's bytes in a double-byte code page; empty when it has none.
 std::string doubleByteChar(uint16_t codePage, const std::string& utf8) {
-  static std::map<uint16_t, iconv_t> converters;
-  auto it = converters.find(codePage);
-  if (it == converters.end()) {
+  static Encoders encoders;
+  auto it = encoders.open.find(codePage);
+  if (it == encoders.open.end()) {
     std::string name = "CP" + std::to_string(codePage);
-    it = converters.emplace(codePage, iconv_open(name.c_str(), "UTF-8")).first;
+    it = encoders.open.emplace(codePage, iconv_open(name.c_str(), "UTF-8")).first;
   }
-  if (it->second == reinterpret_cast<iconv_t>(-1)) return {};
+  if (it->second == kNoConverter) return {};
   iconv(it->second, nullptr, nullptr, nullptr, nullptr);
   std::string in = utf8;
   char out[8];

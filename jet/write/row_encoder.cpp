@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "jet/codec/row_offsets_jet3.h"
 #include "jet/error.h"
 #include "jet/util/bytes.h"
 #include "jet/write/row_trailer_jet3.h"
@@ -225,7 +226,7 @@ std::vector<uint8_t> padRow(const RowLayout& layout, std::vector<uint8_t> row, s
   if (isJet3(layout) && layout.varColumnCount > 0) {
     // The jump table grows with the row: lay the trailer out again.
     const size_t mask = nullMaskBytes(layout);
-    std::vector<uint16_t> offsets = jet3::readOffsets(row.data(), row.size(), mask);
+    std::vector<uint16_t> offsets = codec::readJet3RowOffsets(row.data(), row.size(), mask);
     std::vector<uint8_t> maskBytes(row.end() - static_cast<std::ptrdiff_t>(mask), row.end());
     row.resize(offsets.back());
     offsets.pop_back();
@@ -249,7 +250,7 @@ ColumnBytes variableColumnBytes(const RowLayout& layout, const uint8_t* row, siz
     if (len < 1 + mask + 1) throw bad();
     if (!(row[len - mask + slot.columnId / 8] & (1u << (slot.columnId % 8)))) return {};
     if (slot.varIndex >= row[len - mask - 1]) return {};
-    std::vector<uint16_t> offsets = jet3::readOffsets(row, len, mask);
+    std::vector<uint16_t> offsets = codec::readJet3RowOffsets(row, len, mask);
     return ColumnBytes{row + offsets[slot.varIndex], static_cast<size_t>(offsets[slot.varIndex + 1u] - offsets[slot.varIndex])};
   }
   if (len < 2) throw bad();

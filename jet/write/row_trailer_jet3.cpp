@@ -1,8 +1,9 @@
-// Laying out and reading the one-byte offsets and jump table of Jet 3 rows.
+// Laying out the one-byte offsets and jump table of Jet 3 rows.
 #include "jet/write/row_trailer_jet3.h"
 
 #include <string>
 
+#include "jet/codec/row_offsets_jet3.h"
 #include "jet/error.h"
 #include "jet/format/row.h"
 
@@ -10,8 +11,7 @@ namespace jet::write::jet3 {
 namespace fr = format::row;
 
 namespace {
-// Jump entries a row of this length holds.
-size_t jumpCount(size_t length) { return length == 0 ? 0 : (length - 1) / fr::kJumpStretch; }
+size_t jumpCount(size_t length) { return codec::jet3JumpCount(length); }
 }  // namespace
 
 size_t rowLength(size_t base) {
@@ -59,29 +59,6 @@ void finishRow(std::vector<uint8_t>& row, const std::vector<uint16_t>& starts, s
   for (size_t j = jumps; j-- > 0;) row.push_back(table[j]);
   row.push_back(static_cast<uint8_t>(vars));
   row.resize(row.size() + maskBytes, 0);
-}
-
-std::vector<uint16_t> readOffsets(const uint8_t* row, size_t length, size_t maskBytes) {
-  auto bad = [] { return Error(ErrorKind::Corrupt, "a stored row's variable offsets are impossible"); };
-  if (length < maskBytes + 2) throw bad();
-  const size_t countAt = length - maskBytes - 1;
-  const size_t vars = row[countAt];
-  size_t jumps = jumpCount(length);
-  if (countAt < jumps + vars + 2) throw bad();
-  const size_t first = countAt - jumps - 1;  // entry 0; the others run downwards
-  if ((first - vars) / fr::kJumpStretch < jumps) --jumps;  // the last entry is unused
-  std::vector<uint16_t> offsets(vars + 1);
-  size_t used = 0;
-  for (size_t i = 0; i <= vars; ++i) {
-    while (used < jumps && i == row[countAt - used - 1]) ++used;
-    offsets[i] = static_cast<uint16_t>(row[first - i] + used * fr::kJumpStretch);
-  }
-  const size_t dataLimit = first - vars;
-  for (size_t i = 0; i < vars; ++i) {
-    if (offsets[i] > offsets[i + 1] || offsets[i] < 1) throw bad();
-  }
-  if (offsets[vars] > dataLimit) throw bad();
-  return offsets;
 }
 
 }  // namespace jet::write::jet3

@@ -1,6 +1,6 @@
 // The variable part of a Jet 3 row (layout in jet/format/row.h): one-byte offsets, their
 // high parts carried by a jump table of one entry per 256-byte stretch of the row. Used by
-// the row encoder to lay rows out and to read back the rows it changes.
+// the row encoder to lay rows out (jet/codec/row_offsets_jet3.h reads them back).
 #pragma once
 
 #include <cstddef>
@@ -21,9 +21,5 @@ void finishRow(std::vector<uint8_t>& row, const std::vector<uint16_t>& starts, s
 
 // Length of a row whose parts other than the jump table take base bytes.
 size_t rowLength(size_t base);
-
-// The variable entries' starts and, last, the end of the variable data, of a stored row
-// with maskBytes of null mask. Throws Error(Corrupt) when they do not fit the row.
-std::vector<uint16_t> readOffsets(const uint8_t* row, size_t length, size_t maskBytes);
 
 }  // namespace jet::write::jet3

@@ -48,10 +48,6 @@ std::vector<std::string> sortOrderDefects(DatabaseImpl& db, const std::vector<st
     } catch (const Error&) {
       continue;  // an unreadable definition is the structure check's to report
     }
-    if (info->format == Format::Jet3 && (!info->def.indexes.empty() || !info->realIndexes.empty())) {
-      out.push_back("table " + info->def.name + ": has indexes, which the engine does not yet keep in Access 97 (Jet 3) files");
-      continue;
-    }
     for (const Index& index : info->def.indexes) {
       try {
         KeyEncoder encoder(info->def, index, db.header.format);

@@ -54,12 +54,6 @@ TableWriter::TableWriter(WriteContext& ctx, LongValueWriter& longValues, TableIn
 
 void TableWriter::requireWritable() {
   const bool indexed = !info_.realIndexes.empty() || !info_.logicalIndexes.empty();
-  if (indexed && info_.format == Format::Jet3) {
-    // The index pages of Access 97 files are not written yet; rows without their entries
-    // would leave the indexes wrong.
-    throw Error(ErrorKind::Unsupported, "table " + info_.def.name +
-                                            " has indexes, which the engine does not yet keep in Access 97 (Jet 3) files");
-  }
   if (!indexes_ && indexed) {
     // A row written without its index entries would leave the file corrupt.
     throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has indexes and no index upkeep to keep them");

@@ -2,7 +2,8 @@
 // fixture changed on a copy (rows added, grown, moved and deleted) and read back equal by the
 // engine and by mdbtools, untouched tables unchanged and the structure check passing; text
 // in the file's code page (refused when the code page lacks a character); random rounds
-// against a model with rows long enough to need the jump table; indexed tables refused.
+// against a model with rows long enough to need the jump table; tables whose text indexes
+// the engine cannot keep refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +32,16 @@ std::vector<std::filesystem::path> jet3Fixtures() {
 }
 
 bool indexed(const jet::Table& t) { return !t.def().indexes.empty(); }
+
+// Whether some index of the table has a Text column.
+bool textIndexed(const jet::Table& t) {
+  for (const jet::Index& index : t.def().indexes) {
+    for (const jet::IndexColumn& c : index.columns) {
+      if (t.def().columns[c.column].kind == jet::ColumnKind::Text) return true;
+    }
+  }
+  return false;
+}
 
 size_t lines(const std::string& s) { return static_cast<size_t>(std::count(s.begin(), s.end(), '\n')); }
 
@@ -357,18 +368,21 @@ TEST(WriteJet3, RandomRoundsMatchTheModel) {
   }
 }
 
-TEST(WriteJet3, TablesWithIndexesAreRefusedAndTheFileIsUnchanged) {
+// Text indexes the engine cannot keep (here every text column relabelled to another sort
+// order) refuse the write, naming the table, and leave the file as it was.
+TEST(WriteJet3, TablesWithTextIndexesInOtherSortOrdersAreRefusedAndTheFileIsUnchanged) {
   QAR_REQUIRE_FIXTURES();
   int refused = 0;
   for (const auto& source : jet3Fixtures()) {
     jet::testing::TempDir dir;
     auto path = dir.copy(source);
+    jet::testing::relabelTextSortOrders(path, jet::SortOrder{1031, 0});
     auto bytes = jet::testing::readWholeFile(path);
     {
       auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
       for (const auto& name : db->tableNames()) {
         auto t = db->table(name);
-        if (!indexed(t)) continue;
+        if (!textIndexed(t)) continue;
         jet::Row row(t.def().columns.size(), jet::Null{});
         try {
           t.insert(row);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "cli/command.h"
@@ -68,7 +69,22 @@ void expectSameThroughMdbtools(const fs::path& original, const fs::path& compact
   auto run = [](const std::string& what, const fs::path& file) {
     return jet::testing::runCommand(what + " '" + file.string() + "' 2>&1");
   };
-  EXPECT_EQ(run("mdb-schema", compacted), run("mdb-schema", original)) << original;
+  // The same tables and columns; the catalog's rows may come in another order (a moved
+  // catalog row of an Access 97 file goes back where its pointer was).
+  auto tablesOf = [&](const fs::path& file) {
+    std::vector<std::string> blocks;
+    const std::string schema = run("mdb-schema", file);
+    for (size_t at = schema.find("CREATE TABLE"); at != std::string::npos;) {
+      const size_t next = schema.find("CREATE TABLE", at + 1);
+      std::string block = schema.substr(at, next == std::string::npos ? std::string::npos : next - at);
+      while (!block.empty() && std::isspace(static_cast<unsigned char>(block.back()))) block.pop_back();
+      blocks.push_back(block);
+      at = next;
+    }
+    std::sort(blocks.begin(), blocks.end());
+    return blocks;
+  };
+  EXPECT_EQ(tablesOf(compacted), tablesOf(original)) << original;
   EXPECT_EQ(run("mdb-queries -L", compacted), run("mdb-queries -L", original)) << original;
   std::istringstream tables(run("mdb-tables -1", original));
   for (std::string table; std::getline(tables, table);) {

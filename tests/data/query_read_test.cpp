@@ -314,7 +314,8 @@ TEST(QueryReadJet3, Access97FilesAreReadAndEdited) {
   q.Post();
   q.Close();
   c.setConnected(false);
-  auto rows = jet::Database::open(path.toStdString())->table(first).scan();
+  auto written = jet::Database::open(path.toStdString());
+  auto rows = written->table(first).scan();
   std::vector<std::string> seen;
   while (rows.next()) seen.push_back(std::get<std::string>(rows.values()[1]));
   EXPECT_NE(std::find(seen.begin(), seen.end(), "édité"), seen.end());

@@ -141,6 +141,9 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
   row.reserve(std::max({budget, minLength, kMinRowBytes}) + 2 * kMaxInlineLongValue);
   row.resize(fixedStart + fixedAreaEnd(layout), 0);
   if (isJet3(layout)) {
+    if (layout.columnCount > format::row::kMaxColumnsJet3) {
+      throw Error(ErrorKind::Corrupt, "a Jet 3 table cannot have " + std::to_string(layout.columnCount) + " columns");
+    }
     row[0] = static_cast<uint8_t>(layout.columnCount);
   } else {
     put16(row.data(), layout.columnCount);

@@ -24,6 +24,9 @@ size_t rowLength(size_t base) {
 void finishRow(std::vector<uint8_t>& row, const std::vector<uint16_t>& starts, size_t maskBytes,
                size_t minLength) {
   const size_t vars = starts.size();
+  if (vars > fr::kMaxColumnsJet3) {
+    throw Error(ErrorKind::Corrupt, "a Jet 3 table cannot have " + std::to_string(vars) + " variable columns");
+  }
   const size_t fixedParts = 1 + vars + 1 + maskBytes;  // end marker, offsets, count, mask
   const size_t dataEnd = row.size();
   // Whether a jump entry a reader consults lies past the end of the data: it is written as

@@ -15,6 +15,8 @@
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
+#include "jet/io/file.h"
+#include "jet/pager/journal.h"
 #include "reader_fixtures.h"
 #include "write_testing.h"
 
@@ -184,6 +186,24 @@ TEST(WriteJet3, FixtureTablesTakeInsertsGrowingUpdatesAndDeletes) {
     }
     changedTables += static_cast<int>(models.size());
     auto db = jet::Database::open(path.string());
+    // The definition and data pages of the tables left alone are byte for byte as before.
+    std::set<uint32_t> untouched;
+    for (const auto& name : db->tableNames()) {
+      if (!models.count(name)) untouched.insert(db->table(name).def().definitionPage);
+    }
+    const auto original = jet::testing::readWholeFile(source);
+    const auto written = jet::testing::readWholeFile(path);
+    size_t compared = 0;
+    for (size_t at = 0; at + 2048 <= original.size() && at + 2048 <= written.size(); at += 2048) {
+      const uint8_t* page = original.data() + at;
+      const uint32_t owner = page[4] | page[5] << 8 | page[6] << 16 | static_cast<uint32_t>(page[7]) << 24;
+      const bool ownPage = (page[0] == 0x02 && untouched.count(static_cast<uint32_t>(at / 2048))) ||
+                           (page[0] == 0x01 && untouched.count(owner));
+      if (!ownPage) continue;
+      ++compared;
+      EXPECT_TRUE(std::equal(page, page + 2048, written.data() + at)) << source << " page " << at / 2048;
+    }
+    EXPECT_EQ(compared > 0, !untouched.empty()) << source;
     for (const auto& [name, model] : models) {
       EXPECT_EQ(readAll(db->table(name)), model) << source << " table " << name << " after reopening";
       EXPECT_EQ(db->table(name).rowCount(), model.size());
@@ -294,12 +314,60 @@ TEST(WriteJet3, TextIsStoredInTheCodePageAndRefusedWhenItHasNoByteForACharacter)
   EXPECT_TRUE(report.ok()) << jet::testing::describeDefects(report);
 }
 
-// Random inserts, updates and deletes with text of every length the column takes, in rounds
-// with a flush (and every other round a reopening) between them, against a model. Tables
-// whose rows cross 256 bytes exercise the jump table in both directions.
+// Random inserts, updates and deletes with text of every length the columns take, against a
+// model: four rounds, each on a fresh open of the file (every other one flushed and compared
+// halfway), then the file read back by the engine and by mdbtools. Works on any table whose
+// indexes, if any, the writer keeps; new Access 97 files can be run through it as well.
+void randomRounds(const std::filesystem::path& path, const std::string& name, unsigned seed) {
+  std::mt19937 rng(seed);
+  Model model;
+  jet::Row prototype;
+  {
+    auto db = jet::Database::open(path.string());
+    model = readAll(db->table(name));
+    prototype = model.empty() ? jet::Row(db->table(name).def().columns.size(), jet::Null{}) : model.begin()->second;
+  }
+  for (int round = 0; round < 4; ++round) {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table(name);
+    for (int op = 0; op < 400; ++op) {
+      const unsigned pick = rng() % 10;
+      if (pick < 4 || model.empty()) {
+        jet::Row row = variedRow(rng, t, prototype, false);
+        jet::RowId id = t.insert(row);
+        ASSERT_EQ(model.count(id), 0u);
+        model[id] = row;
+      } else {
+        auto it = model.begin();
+        std::advance(it, static_cast<long>(rng() % model.size()));
+        if (pick < 8) {
+          jet::Row row = variedRow(rng, t, it->second, true);
+          t.update(it->first, row);
+          it->second = row;
+        } else {
+          t.remove(it->first);
+          model.erase(it);
+        }
+      }
+      if (round % 2 == 0 && op == 200) {
+        db->flush();
+        ASSERT_EQ(readAll(t), model) << "round " << round << " after the flush";
+      }
+    }
+    ASSERT_EQ(readAll(t), model) << "round " << round;
+    db->close();
+  }
+  auto db = jet::Database::open(path.string());
+  EXPECT_EQ(readAll(db->table(name)), model);
+  EXPECT_EQ(db->table(name).rowCount(), model.size());
+  expectExported(path, name, model);
+}
+
+// The rounds on every table of the Access-written fixtures without indexes that has text;
+// rows crossing 256 bytes exercise the jump table in both directions.
 TEST(WriteJet3, RandomRoundsMatchTheModel) {
   QAR_REQUIRE_FIXTURES();
-  int tables = 0;
+  unsigned tables = 0;
   for (const auto& source : jet3Fixtures()) {
     jet::testing::TempDir dir;
     auto path = dir.copy(source);
@@ -313,49 +381,7 @@ TEST(WriteJet3, RandomRoundsMatchTheModel) {
     }
     for (const auto& name : names) {
       SCOPED_TRACE(source.string() + " table " + name);
-      ++tables;
-      std::mt19937 rng(static_cast<unsigned>(tables));
-      Model model;
-      jet::Row prototype;
-      {
-        auto db = jet::Database::open(path.string());
-        model = readAll(db->table(name));
-        prototype = model.empty() ? jet::Row(db->table(name).def().columns.size(), jet::Null{}) : model.begin()->second;
-      }
-      for (int round = 0; round < 4; ++round) {
-        auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
-        auto t = db->table(name);
-        for (int op = 0; op < 400; ++op) {
-          const unsigned pick = rng() % 10;
-          if (pick < 4 || model.empty()) {
-            jet::Row row = variedRow(rng, t, prototype, false);
-            jet::RowId id = t.insert(row);
-            ASSERT_EQ(model.count(id), 0u);
-            model[id] = row;
-          } else {
-            auto it = model.begin();
-            std::advance(it, static_cast<long>(rng() % model.size()));
-            if (pick < 8) {
-              jet::Row row = variedRow(rng, t, it->second, true);
-              t.update(it->first, row);
-              it->second = row;
-            } else {
-              t.remove(it->first);
-              model.erase(it);
-            }
-          }
-        }
-        ASSERT_EQ(readAll(t), model) << "round " << round;
-        if (round % 2 == 0) {
-          db->flush();
-          ASSERT_EQ(readAll(t), model) << "round " << round << " after the flush";
-        }
-        db->close();
-      }
-      auto db = jet::Database::open(path.string());
-      EXPECT_EQ(readAll(db->table(name)), model);
-      EXPECT_EQ(db->table(name).rowCount(), model.size());
-      expectExported(path, name, model);
+      randomRounds(path, name, ++tables);
     }
     // No drift of the writer's own (free-space maps exact, no lost pages): only what Access
     // left in the file.
@@ -364,7 +390,7 @@ TEST(WriteJet3, RandomRoundsMatchTheModel) {
     EXPECT_EQ(report.warnings, jet::testing::checkFile(source).warnings) << source;
   }
   if (!jet3Fixtures().empty()) {
-    EXPECT_GT(tables, 0);
+    EXPECT_GT(tables, 0u);
   }
 }
 
@@ -403,8 +429,7 @@ TEST(WriteJet3, TablesWithTextIndexesInOtherSortOrdersAreRefusedAndTheFileIsUnch
 }
 
 // "Delete From" gives every data page back and the flush cuts them off the file; the table
-// takes rows again afterwards. The check before a write passes the table, and names the
-// tables whose indexes are not kept yet.
+// takes rows again afterwards, and the check before a write passes it.
 TEST(WriteJet3, DeleteFromReleasesThePagesAndTheFileShrinks) {
   QAR_REQUIRE_FIXTURES();
   auto source = jet::testing::fixture("access/jet3/overflowTestV1997.mdb");
@@ -465,13 +490,47 @@ TEST(WriteJet3, DeleteFromReleasesThePagesAndTheFileShrinks) {
   auto db = jet::openDatabaseFile(path.string(), jet::OpenMode::ReadOnly);
   EXPECT_TRUE(jet::formatWritingDefects(*db).empty());
   EXPECT_TRUE(jet::checkFitForWriting(*db, {"Table1"}).ok());
-  auto indexedFile = jet::testing::fixture("access/jet3/indexTestV1997.mdb");
-  if (!indexedFile.empty()) {
-    auto indexedDb = jet::openDatabaseFile(dir.copy(indexedFile).string(), jet::OpenMode::ReadOnly);
-    const jet::StructureReport unfit = jet::checkFitForWriting(*indexedDb, {"Table2"});
-    EXPECT_FALSE(unfit.ok());
-    EXPECT_NE(jet::testing::describeDefects(unfit).find("Table2"), std::string::npos);
+}
+
+// A flush cut short on 2 KB pages: the journal it left (old bytes of the pages it was
+// overwriting and the old length) puts the file back on the next open.
+TEST(WriteJet3, AJournalLeftByACutShortFlushPutsTheFileBack) {
+  QAR_REQUIRE_FIXTURES();
+  auto source = jet::testing::fixture("access/jet3/overflowTestV1997.mdb");
+  if (source.empty()) GTEST_SKIP() << "access/jet3/overflowTestV1997.mdb not found";
+  jet::testing::TempDir dir;
+  auto path = dir.copy(source);
+  std::mt19937 rng(11);
+  Model model;
+  {
+    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
+    auto t = db->table("Table1");
+    for (int i = 0; i < 200; ++i) {
+      jet::Row row = variedRow(rng, t, jet::Row(t.def().columns.size(), jet::Null{}), false);
+      t.insert(row);
+    }
+    db->close();
+    model = readAll(jet::Database::open(path.string())->table("Table1"));
   }
+  const auto whole = jet::testing::readWholeFile(path);
+  const uint32_t pages = static_cast<uint32_t>(whole.size() / 2048);
+  {
+    // The journal a flush writes first, then the flush's half-done page writes.
+    auto file = jet::openFile(path.string(), jet::FileAccess::ReadWrite);
+    jet::Journal(jet::Journal::pathFor(path.string())).save(*file, 2048, {1, pages / 2, pages - 1});
+    std::vector<uint8_t> garbage(2048, 0xA5);
+    file->writeAt(uint64_t{pages / 2} * 2048, garbage.data(), garbage.size());
+    file->writeAt(uint64_t{pages - 1} * 2048, garbage.data(), 100);
+    file->writeAt(uint64_t{pages + 3} * 2048, garbage.data(), garbage.size());  // the file grew
+    file->sync();
+  }
+  auto db = jet::Database::open(path.string());
+  EXPECT_EQ(jet::testing::readWholeFile(path), whole);
+  EXPECT_FALSE(std::filesystem::exists(jet::Journal::pathFor(path.string())));
+  EXPECT_EQ(readAll(db->table("Table1")), model);
+  db.reset();
+  jet::StructureReport report = jet::testing::checkFile(path);
+  EXPECT_TRUE(report.ok()) << jet::testing::describeDefects(report);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "jet/database.h"
 #include "jet/header.h"
 #include "jet/io/file.h"
 #include "jet/pager/pager.h"
@@ -84,6 +85,52 @@ TEST(Jet3Create, HeaderAndSystemTablesAreThoseAccess97Writes) {
     EXPECT_EQ(describe(mine.table(page, name)), describe(access97.table(page, name))) << name;
     EXPECT_EQ(bytes[page * 2048 + 2], 'V');
     EXPECT_EQ(bytes[page * 2048 + 3], 'C');
+  }
+}
+
+// Tables in a new Access 97 file: Text sizes count code page bytes, names are stored in the
+// code page, and what Access 97 cannot hold is refused with the file left as it was.
+TEST(Jet3Create, TablesTakeCodePageNamesAndRefuseWhatAccess97CannotHold) {
+  TempDir dir;
+  const std::string path = (dir.path() / "tables97.mdb").string();
+  {
+    auto db = jet::Database::create(path, jet::Format::Jet3);
+    jet::TableSpec people{"Personnes", {{"Numéro", jet::ColumnKind::Long, 0, true}, {"Nom", jet::ColumnKind::Text, 255}}, {}};
+    people.indexes = {{"PrimaryKey", {"Numéro"}, true, true, false}, {"Nom", {"Nom"}}};
+    auto t = db->createTable(people);
+    EXPECT_EQ(t.def().columns[1].size, 255);
+    jet::Row row{jet::Null{}, std::string(255, 'e')};
+    t.insert(row);
+    db->close();
+  }
+  const auto before = jet::testing::readWholeFile(path);
+  struct Refused {
+    jet::TableSpec spec;
+    const char* says;
+  };
+  const Refused refused[] = {
+      {{"漢字", {{"a", jet::ColumnKind::Long}}, {}}, "code page 1252"},
+      {{"T", {{"列", jet::ColumnKind::Long}}, {}}, "code page 1252"},
+      {{"T", {{"d", jet::ColumnKind::Decimal, 0, false, false, 10, 2}}, {}}, "Decimal"},
+      {{"personnes", {{"a", jet::ColumnKind::Long}}, {}}, "already exists"},
+  };
+  for (const Refused& r : refused) {
+    auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
+    try {
+      db->createTable(r.spec);
+      ADD_FAILURE() << r.spec.name << " was created";
+    } catch (const jet::Error& e) {
+      EXPECT_NE(std::string(e.what()).find(r.says), std::string::npos) << e.what();
+    }
+    db->close();
+    EXPECT_EQ(jet::testing::readWholeFile(path), before) << r.says;
+  }
+  auto db = jet::Database::open(path);
+  EXPECT_EQ(db->tableNames(), std::vector<std::string>{"Personnes"});
+  EXPECT_EQ(db->table("Personnes").def().columns[0].name, "Numéro");
+  EXPECT_TRUE(jet::testing::checkFile(path).ok());
+  if (jet::testing::haveMdbTools()) {
+    EXPECT_NE(jet::testing::runCommand("mdb-export '" + path + "' Personnes").find(std::string(255, 'e')), std::string::npos);
   }
 }
 

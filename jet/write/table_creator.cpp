@@ -15,8 +15,8 @@
 #include "jet/codec/index_page_builder.h"
 #include "jet/codec/table_def_builder.h"
 #include "jet/table_scan.h"
-#include "jet/text.h"
 #include "jet/util/bytes.h"
+#include "jet/write/code_page_text.h"
 #include "jet/write/row_encoder.h"
 #include "jet/write/usage_map_writer.h"
 #include "jet/write/value_encoder.h"
@@ -50,19 +50,6 @@ void checkName(const std::string& what, const std::string& name) {
       throw Error(ErrorKind::Invalid, what + " name '" + name + "' contains a character Access does not allow");
     }
   }
-}
-
-// The byte a single-byte code page stores a UTF-16 unit as, or -1 when it has none (names
-// only: a double-byte code page's lead bytes decode to nothing and are never chosen).
-int codePageByte(char16_t unit, uint16_t codePage) {
-  if (unit < 0x80) return unit;
-  std::string wanted;
-  appendUtf8(wanted, unit);
-  for (int b = 0x80; b <= 0xFF; ++b) {
-    const uint8_t byte = static_cast<uint8_t>(b);
-    if (decodeCodePage(&byte, 1, codePage) == wanted) return b;
-  }
-  return -1;
 }
 
 }  // namespace
@@ -205,16 +192,16 @@ codec::LogicalIndexDescriptor logicalIndexDescriptor(const IndexDefinition& inde
 // A name as the definition stores it: UTF-16 in Jet 4, code page bytes in Jet 3.
 std::vector<uint8_t> storedName(const std::string& name, const DefinitionLayout& def) {
   if (def.format == Format::Jet4) return encodeJet4Text(utf8ToUtf16(name), false);
-  std::vector<uint8_t> out;
-  for (char16_t unit : utf8ToUtf16(name)) {
-    const int byte = codePageByte(unit, def.codePage);
-    if (byte < 0) {
-      throw Error(ErrorKind::Invalid, "name '" + name + "' has a character that code page " +
-                                          std::to_string(def.codePage) + " of this Access 97 file cannot hold");
-    }
-    out.push_back(static_cast<uint8_t>(byte));
+  Column holder;
+  holder.name = name;
+  try {
+    return encodeCodePageText(holder, name, def.codePage);
+  } catch (const Error& e) {
+    // The encoder words it for a column's value; here the name itself is at fault.
+    const std::string what = e.what();
+    const size_t cause = what.find("': ");
+    throw Error(e.kind(), "name '" + name + "'" + (cause == std::string::npos ? ": " + what : what.substr(cause + 1)));
   }
-  return out;
 }
 
 }  // namespace

@@ -134,24 +134,24 @@ struct AccessEntry {
 
 std::vector<AccessEntry> accessEntries(Format format) {
   const Accounts& a = accounts(format);
-  const Bytes* const kAdminSid = &a.admin;
-  const Bytes* const kAdminsGroupSid = &a.adminsGroup;
-  const Bytes* const kUsersGroupSid = &a.usersGroup;
+  const Bytes* const admin = &a.admin;
+  const Bytes* const admins = &a.adminsGroup;
+  const Bytes* const users = &a.usersGroup;
   // Jet 3 lets the administrator create tables (inherited by new ones) and gives the
   // administrators' group a little less on the containers.
   const bool jet3 = format == Format::Jet3;
-  const AccessEntry tablesAdmin = jet3 ? AccessEntry{kTablesId, kAdminSid, 0xFFEFF, true}
-                                       : AccessEntry{kTablesId, kAdminSid, 0x60001, false};
+  const AccessEntry tablesAdmin = jet3 ? AccessEntry{kTablesId, admin, 0xFFEFF, true}
+                                       : AccessEntry{kTablesId, admin, 0x60001, false};
   const int32_t groupRights = jet3 ? 0xF00FE : 0xF01FE;
   return {
-      {2, kAdminSid, 0x60000, false},          {3, kAdminSid, 0x60000, false},
-      {4, kAdminSid, 0x60000, false},          {5, kAdminSid, 0xE0000, false},
-      {kTablesId, kAdminsGroupSid, groupRights, true}, tablesAdmin,
-      {kRelationshipsId, kAdminsGroupSid, groupRights, true}, {kRelationshipsId, kAdminSid, 0x60001, false},
-      {kDatabasesId, kAdminSid, 0x60000, false}, {kDatabaseEntryId, kAdminSid, 0x6000E, false},
-      {kDatabaseEntryId, kUsersGroupSid, 0xE, false}, {4, kUsersGroupSid, 0x14, false},
-      {5, kUsersGroupSid, 0x14, false},        {2, kUsersGroupSid, 0x14, false},
-      {kTablesId, kUsersGroupSid, 0xFFEFF, true}, {kRelationshipsId, kUsersGroupSid, 0xFFFFF, true},
+      {2, admin, 0x60000, false},          {3, admin, 0x60000, false},
+      {4, admin, 0x60000, false},          {5, admin, 0xE0000, false},
+      {kTablesId, admins, groupRights, true}, tablesAdmin,
+      {kRelationshipsId, admins, groupRights, true}, {kRelationshipsId, admin, 0x60001, false},
+      {kDatabasesId, admin, 0x60000, false}, {kDatabaseEntryId, admin, 0x6000E, false},
+      {kDatabaseEntryId, users, 0xE, false}, {4, users, 0x14, false},
+      {5, users, 0x14, false},        {2, users, 0x14, false},
+      {kTablesId, users, 0xFFEFF, true}, {kRelationshipsId, users, 0xFFFFF, true},
   };
 }
 
@@ -210,30 +210,29 @@ std::vector<Column> columnsOf(const SystemTable& t) {
 
 void writeEmptyDatabaseFile(const std::string& path, Format format) {
   const double created = currentDateTime();
-  const uint32_t kPageSize = pageSizeOf(format);
-  const PageSpec spec{format, kPageSize};
-  auto blueprint = [&] { return spec; };
+  const uint32_t pageSize = pageSizeOf(format);
+  const PageSpec spec{format, pageSize};
   const std::vector<SystemTable>& tables = systemTables(format);
   uint32_t indexPages = 0;
   for (const auto& t : tables) indexPages += static_cast<uint32_t>(t.indexes.size());
   const uint32_t pageCount = kFirstIndexPage + indexPages;
-  std::vector<std::vector<uint8_t>> pages(pageCount, std::vector<uint8_t>(kPageSize, 0));
+  std::vector<std::vector<uint8_t>> pages(pageCount, std::vector<uint8_t>(pageSize, 0));
   pages[0] = headerPage(format, created);
 
   // Page 1: the database's page map (set bits are free pages: all past the file's end), and a
   // second map row the engine keeps empty.
-  initDataPage(blueprint(), pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
+  initDataPage(spec, pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
   {
     std::vector<uint8_t> map = inlineMap(format, {});
     for (uint32_t p = pageCount; p < fu::tableMapSize(format) * 8; ++p) {
       codec::setBit(map.data() + fu::kInlineBitmap, p, true);
     }
-    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), map);
-    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), inlineMap(format, {}));
+    addRow(spec, pages[fu::kDatabaseMapPage].data(), map);
+    addRow(spec, pages[fu::kDatabaseMapPage].data(), inlineMap(format, {}));
   }
 
   // Page 6: the system tables' usage maps (owned pages, free space) and their indexes' maps.
-  initDataPage(blueprint(), pages[kUsageMapPage].data(), 0);
+  initDataPage(spec, pages[kUsageMapPage].data(), 0);
   uint8_t mapRow = 0;
   uint32_t nextIndexPage = kFirstIndexPage;
   std::vector<DefinitionLayout> layouts;
@@ -243,8 +242,8 @@ void writeEmptyDatabaseFile(const std::string& path, Format format) {
     layout.usageMapPage = kUsageMapPage;
     layout.ownedRow = mapRow++;
     layout.freeRow = mapRow++;
-    addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap(format, {}));
-    addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap(format, {}));
+    addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {}));
+    addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {}));
     layouts.push_back(layout);
   }
   for (size_t ti = 0; ti < tables.size(); ++ti) {
@@ -258,7 +257,7 @@ void writeEmptyDatabaseFile(const std::string& path, Format format) {
       def.usedPagesRow = mapRow++;
       def.usedPagesPage = kUsageMapPage;
       def.firstPage = nextIndexPage;
-      addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap(format, {nextIndexPage}));
+      addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {nextIndexPage}));
       // An empty leaf: the whole entry area free.
       IndexPageHeader leaf;
       leaf.tableDefinitionPage = t.definitionPage;
@@ -272,14 +271,14 @@ void writeEmptyDatabaseFile(const std::string& path, Format format) {
     layouts[ti].format = format;
     layouts[ti].codePage = kCodePage;
     std::vector<uint8_t> definition = encodeTableDefinition(columnsOf(t), layouts[ti]);
-    if (definition.size() > kPageSize) throw Error(ErrorKind::Invalid, std::string("definition of ") + t.name + " too long");
+    if (definition.size() > pageSize) throw Error(ErrorKind::Invalid, std::string("definition of ") + t.name + " too long");
     std::memcpy(pages[t.definitionPage].data(), definition.data(), definition.size());
-    stampDefinitionPage(format, pages[t.definitionPage].data(), definition.size(), kPageSize);
+    stampDefinitionPage(format, pages[t.definitionPage].data(), definition.size(), pageSize);
   }
 
   auto file = openFile(path, FileAccess::Create);
   try {
-    for (uint32_t p = 0; p < pageCount; ++p) file->writeAt(static_cast<uint64_t>(p) * kPageSize, pages[p].data(), kPageSize);
+    for (uint32_t p = 0; p < pageCount; ++p) file->writeAt(static_cast<uint64_t>(p) * pageSize, pages[p].data(), pageSize);
     file->sync();
   } catch (...) {
     file.reset();
@@ -298,8 +297,8 @@ void addSystemRows(DatabaseImpl& db) {
   const double now = currentDateTime();
   const Format format = db.header.format;
   const Accounts& sids = accounts(format);
-  const Bytes& kCreatorSid = sids.creator;
-  const Bytes& kAdminSid = sids.admin;
+  const Bytes& creator = sids.creator;
+  const Bytes& admin = sids.admin;
   auto entry = [&](int32_t id, int32_t parent, const char* name, int16_t type, const Bytes& owner) {
     Row row(catalog.info.def.columns.size(), Null{});
     const TableDef& d = catalog.info.def;
@@ -314,12 +313,12 @@ void addSystemRows(DatabaseImpl& db) {
     catalogWriter.insert(row);
   };
   inOperation(session.context(), [&] {
-    entry(kTablesId, kRootId, "Tables", kContainerType, kCreatorSid);
-    entry(kDatabasesId, kRootId, "Databases", kContainerType, kCreatorSid);
-    entry(kRelationshipsId, kRootId, "Relationships", kContainerType, kCreatorSid);
-    entry(kDatabaseEntryId, kDatabasesId, "MSysDb", kDatabaseType, kAdminSid);
+    entry(kTablesId, kRootId, "Tables", kContainerType, creator);
+    entry(kDatabasesId, kRootId, "Databases", kContainerType, creator);
+    entry(kRelationshipsId, kRootId, "Relationships", kContainerType, creator);
+    entry(kDatabaseEntryId, kDatabasesId, "MSysDb", kDatabaseType, admin);
     for (const auto& t : systemTables(format)) {
-      entry(static_cast<int32_t>(t.definitionPage), kTablesId, t.name, kObjectTypeTable, kCreatorSid);
+      entry(static_cast<int32_t>(t.definitionPage), kTablesId, t.name, kObjectTypeTable, creator);
     }
     const TableDef& d = aces.info.def;
     for (const AccessEntry& a : accessEntries(format)) {

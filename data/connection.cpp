@@ -136,7 +136,7 @@ jet::Database& TADOConnection::writeDatabase() {
 bool TADOConnection::canModify() const {
   if (!db_ || (mode_ & 3) == cmRead) return false;
   if (db_->writable()) return true;
-  return db_->format() == jet::Format::Jet4 && QFileInfo(connectionString_).isWritable();
+  return QFileInfo(connectionString_).isWritable();
 }
 
 void TADOConnection::flush() {

@@ -77,8 +77,8 @@ class TADOConnection {
   jet::Database& readDatabase();
   // The database open for writing, reopening it read-write on the first call.
   jet::Database& writeDatabase();
-  // Whether results on this connection may be modified (not cmRead, a Jet 4 file, a file
-  // the operating system lets us write).
+  // Whether results on this connection may be modified (not cmRead, an Access 97 or Access
+  // 2000-2003 file the operating system lets us write).
   bool canModify() const;
   // Changes whenever the database is opened again (a jet::Table of an older open is stale).
   uint64_t generation() const { return generation_; }

@@ -56,8 +56,8 @@ std::unique_ptr<DatabaseImpl> openDatabaseImpl(std::unique_ptr<File> file, std::
   }
 }
 
-std::unique_ptr<Database> Database::create(const std::string& path) {
-  write::writeEmptyDatabaseFile(path);
+std::unique_ptr<Database> Database::create(const std::string& path, Format format) {
+  write::writeEmptyDatabaseFile(path, format);
   try {
     auto db = open(path, OpenMode::ReadWrite);
     write::addSystemRows(*db->impl_);

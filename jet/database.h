@@ -114,8 +114,9 @@ class Database {
   // Wraps a database opened by the engine's internals (openDatabaseImpl in
   // jet/database_impl.h, which tests and fuzzers use on a memory file).
   static std::unique_ptr<Database> adopt(std::unique_ptr<DatabaseImpl> impl);
-  // Creates a new, empty Jet 4 database (the file must not exist) and opens it ReadWrite.
-  static std::unique_ptr<Database> create(const std::string& path);
+  // Creates a new, empty database (the file must not exist) and opens it ReadWrite: Jet 4
+  // (Access 2000) by default, Jet 3 (Access 97) on request; code page 1252, General order.
+  static std::unique_ptr<Database> create(const std::string& path, Format format = Format::Jet4);
 
   ~Database();  // flushes; errors there are swallowed (call close() to see them)
   void close();

@@ -5,8 +5,10 @@
 // real X server when run through scripts/with-x), and converts the same pair nine times more
 // to print the destination's size after one run and after ten, and the time a compaction of
 // the result takes.
-// Usage: engine_convert_bench [--keep=FOLDER] [SCALE...]   (default: 1 0.1)
-// --keep leaves the pairs in FOLDER (pristine-SCALE/, cli/, ...) for profiling.
+// Usage: engine_convert_bench [--keep=FOLDER] [--access=2000|97|both] [SCALE...]   (default: 1 0.1)
+// --keep leaves the pairs in FOLDER (pristine-SCALE/, cli/, ...) for profiling; --access
+// builds the pairs as Access 2000 files (the default), Access 97 files, or both, one after
+// the other, and then prints Access 97's figures against Access 2000's.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -122,12 +124,24 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::vector<double> scales;
   QString keep;
+  std::vector<jet::Format> formats{jet::Format::Jet4};
   for (int i = 1; i < argc; ++i) {
     const QString arg = QString::fromLocal8Bit(argv[i]);
-    if (arg.startsWith("--keep="))
+    if (arg.startsWith("--keep=")) {
       keep = arg.mid(7);
-    else
+    } else if (arg.startsWith("--access=")) {
+      const QString which = arg.mid(9);
+      if (which == "97") {
+        formats = {jet::Format::Jet3};
+      } else if (which == "both") {
+        formats = {jet::Format::Jet4, jet::Format::Jet3};
+      } else if (which != "2000") {
+        std::fprintf(stderr, "--access takes 2000, 97 or both\n");
+        return 2;
+      }
+    } else {
       scales.push_back(std::atof(argv[i]));
+    }
   }
   if (scales.empty()) scales = {1.0, 0.1};
 
@@ -135,100 +149,114 @@ int main(int argc, char** argv) {
   if (!temporary.isValid()) return 1;
   if (!keep.isEmpty()) QDir().mkpath(keep);
   const QDir dir(keep.isEmpty() ? temporary.path() : keep);
-  std::map<double, Timing> cliTimes;
-  for (double scale : scales) {
-    const QString pristine = dir.filePath(QString("pristine-%1").arg(scale));
-    QDir().mkpath(pristine);
-    QElapsedTimer build;
-    build.start();
-    std::map<QString, int> counts;
-    bool indexes = true;
-    try {
-      counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale), true);
-    } catch (const jet::Error& e) {
-      if (e.kind() != jet::ErrorKind::Unsupported) {
+  std::map<std::pair<jet::Format, double>, Timing> formatTimes;
+  for (jet::Format format : formats) {
+    const char* const formatName = format == jet::Format::Jet3 ? "Access 97" : "Access 2000";
+    std::map<double, Timing> cliTimes;
+    for (double scale : scales) {
+      const QString pristine = dir.filePath(QString("pristine-%1").arg(scale));
+      QDir().mkpath(pristine);
+      QElapsedTimer build;
+      build.start();
+      std::map<QString, int> counts;
+      bool indexes = true;
+      try {
+        counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale), true, format);
+      } catch (const jet::Error& e) {
+        if (e.kind() != jet::ErrorKind::Unsupported) {
+          std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e.what());
+          return 1;
+        }
+        // The engine cannot keep indexes up to date yet: the same tables without them.
+        std::printf("note: the pair is built without indexes (%s)\n", e.what());
+        indexes = false;
+        try {
+          counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale), false, format);
+        } catch (const std::exception& e2) {
+          std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e2.what());
+          return 1;
+        }
+      } catch (const std::exception& e) {
         std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e.what());
         return 1;
       }
-      // The engine cannot keep indexes up to date yet: the same tables without them.
-      std::printf("note: the pair is built without indexes (%s)\n", e.what());
-      indexes = false;
-      try {
-        counts = bench::makeQarPair(pristine, bench::PairShape{}.scaled(scale), false);
-      } catch (const std::exception& e2) {
-        std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e2.what());
-        return 1;
+      long sourceRecords = 0;
+      for (const auto& [table, n] : counts) sourceRecords += n;
+      std::printf("== scale %.2f, %s files: %ld source records in 18 tables%s (pair built in %.2f s)\n", scale,
+                  formatName, sourceRecords, indexes ? " with their indexes" : "", double(build.nsecsElapsed()) / 1e9);
+
+      std::map<QString, StrategyFigures> figures;
+      long total = 0;
+      copyPair(pristine, dir.filePath("cli"));
+      const Timing cli = runCli(dir.filePath("cli"), figures, total);
+      if (cli.wall < 0) return 1;
+      cliTimes[scale] = cli;
+      formatTimes[{format, scale}] = cli;
+      for (const auto& [strategy, f] : figures)
+        std::printf("  %-20s %8ld records %8.3f s %10.0f records/s\n", qPrintable(strategy), f.records, f.seconds,
+                    f.seconds > 0 ? double(f.records) / f.seconds : 0.0);
+      std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli wall time)\n", "total", total, cli.wall,
+                  double(total) / cli.wall);
+      std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli CPU time)\n", "total", total, cli.cpu,
+                  double(total) / cli.cpu);
+
+      copyPair(pristine, dir.filePath("headless"));
+      const Timing headless = runHeadless(dir.filePath("headless"));
+      const qint64 afterOne = QFileInfo(dir.filePath("headless/destination.mdb")).size();
+      copyPair(pristine, dir.filePath("window"));
+      const Timing window = runWindow(dir.filePath("window"));
+      if (headless.wall > 0 && window.wall > 0) {
+        std::printf("  in-process headless %.3f s wall / %.3f s CPU; progress window %.3f s wall / %.3f s CPU\n",
+                    headless.wall, headless.cpu, window.wall, window.cpu);
+        std::printf("  pump and gauges cost %+.1f%% wall, %+.1f%% CPU\n", (window.wall / headless.wall - 1) * 100,
+                    (window.cpu / headless.cpu - 1) * 100);
       }
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "cannot build the benchmark pair: %s\n", e.what());
-      return 1;
+      // The same conversion again and again, as a site runs it daily: the destination's size.
+      double repeatSeconds = 0;
+      for (int run = 2; run <= 10; ++run) {
+        const Timing again = runHeadless(dir.filePath("headless"));
+        if (again.wall < 0) return 1;
+        repeatSeconds += again.wall;
+      }
+      const qint64 afterTen = QFileInfo(dir.filePath("headless/destination.mdb")).size();
+      std::printf("  destination: %lld bytes before, %lld after one run, %lld after ten (%.3f times one run; "
+                  "runs 2-10 %.3f s each)\n",
+                  static_cast<long long>(QFileInfo(pristine + "/destination.mdb").size()),
+                  static_cast<long long>(afterOne), static_cast<long long>(afterTen),
+                  afterOne > 0 ? double(afterTen) / double(afterOne) : 0.0, repeatSeconds / 9);
+      // Compacting the result.
+      const QString compacted = dir.filePath("headless/compacted.mdb");
+      QFile::remove(compacted);
+      QElapsedTimer compactClock;
+      compactClock.start();
+      try {
+        const jet::write::CompactionFigures f = jet::write::compactCopy(
+            dir.filePath("headless/destination.mdb").toStdString(), compacted.toStdString());
+        const double seconds = double(compactClock.nsecsElapsed()) / 1e9;
+        std::printf("  compaction: %llu -> %llu bytes (%.3f times) in %.3f s, %.1f MB/s of input (copy and check included)\n",
+                    static_cast<unsigned long long>(f.bytesBefore), static_cast<unsigned long long>(f.bytesAfter),
+                    f.bytesBefore ? double(f.bytesAfter) / double(f.bytesBefore) : 0.0, seconds,
+                    double(f.bytesBefore) / 1e6 / seconds);
+      } catch (const std::exception& e) {
+        std::printf("  compaction failed: %s\n", e.what());
+      }
     }
-    long sourceRecords = 0;
-    for (const auto& [table, n] : counts) sourceRecords += n;
-    std::printf("== scale %.2f: %ld source records in 18 tables%s (pair built in %.2f s)\n", scale, sourceRecords,
-                indexes ? " with their indexes" : "", double(build.nsecsElapsed()) / 1e9);
-
-    std::map<QString, StrategyFigures> figures;
-    long total = 0;
-    copyPair(pristine, dir.filePath("cli"));
-    const Timing cli = runCli(dir.filePath("cli"), figures, total);
-    if (cli.wall < 0) return 1;
-    cliTimes[scale] = cli;
-    for (const auto& [strategy, f] : figures)
-      std::printf("  %-20s %8ld records %8.3f s %10.0f records/s\n", qPrintable(strategy), f.records, f.seconds,
-                  f.seconds > 0 ? double(f.records) / f.seconds : 0.0);
-    std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli wall time)\n", "total", total, cli.wall,
-                double(total) / cli.wall);
-    std::printf("  %-20s %8ld records %8.3f s %10.0f records/s (qar26m-cli CPU time)\n", "total", total, cli.cpu,
-                double(total) / cli.cpu);
-
-    copyPair(pristine, dir.filePath("headless"));
-    const Timing headless = runHeadless(dir.filePath("headless"));
-    const qint64 afterOne = QFileInfo(dir.filePath("headless/destination.mdb")).size();
-    copyPair(pristine, dir.filePath("window"));
-    const Timing window = runWindow(dir.filePath("window"));
-    if (headless.wall > 0 && window.wall > 0) {
-      std::printf("  in-process headless %.3f s wall / %.3f s CPU; progress window %.3f s wall / %.3f s CPU\n",
-                  headless.wall, headless.cpu, window.wall, window.cpu);
-      std::printf("  pump and gauges cost %+.1f%% wall, %+.1f%% CPU\n", (window.wall / headless.wall - 1) * 100,
-                  (window.cpu / headless.cpu - 1) * 100);
-    }
-    // The same conversion again and again, as a site runs it daily: the destination's size.
-    double repeatSeconds = 0;
-    for (int run = 2; run <= 10; ++run) {
-      const Timing again = runHeadless(dir.filePath("headless"));
-      if (again.wall < 0) return 1;
-      repeatSeconds += again.wall;
-    }
-    const qint64 afterTen = QFileInfo(dir.filePath("headless/destination.mdb")).size();
-    std::printf("  destination: %lld bytes before, %lld after one run, %lld after ten (%.3f times one run; "
-                "runs 2-10 %.3f s each)\n",
-                static_cast<long long>(QFileInfo(pristine + "/destination.mdb").size()),
-                static_cast<long long>(afterOne), static_cast<long long>(afterTen),
-                afterOne > 0 ? double(afterTen) / double(afterOne) : 0.0, repeatSeconds / 9);
-    // Compacting the result.
-    const QString compacted = dir.filePath("headless/compacted.mdb");
-    QFile::remove(compacted);
-    QElapsedTimer compactClock;
-    compactClock.start();
-    try {
-      const jet::write::CompactionFigures f = jet::write::compactCopy(
-          dir.filePath("headless/destination.mdb").toStdString(), compacted.toStdString());
-      const double seconds = double(compactClock.nsecsElapsed()) / 1e9;
-      std::printf("  compaction: %llu -> %llu bytes (%.3f times) in %.3f s, %.1f MB/s of input (copy and check included)\n",
-                  static_cast<unsigned long long>(f.bytesBefore), static_cast<unsigned long long>(f.bytesAfter),
-                  f.bytesBefore ? double(f.bytesAfter) / double(f.bytesBefore) : 0.0, seconds,
-                  double(f.bytesBefore) / 1e6 / seconds);
-    } catch (const std::exception& e) {
-      std::printf("  compaction failed: %s\n", e.what());
+    if (cliTimes.size() >= 2) {
+      const auto& small = *cliTimes.begin();
+      const auto& large = *cliTimes.rbegin();
+      std::printf("%.0f times the records took %.2f times the wall time, %.2f times the CPU time\n",
+                  large.first / small.first, large.second.wall / small.second.wall,
+                  large.second.cpu / small.second.cpu);
     }
   }
-  if (cliTimes.size() >= 2) {
-    const auto& small = *cliTimes.begin();
-    const auto& large = *cliTimes.rbegin();
-    std::printf("%.0f times the records took %.2f times the wall time, %.2f times the CPU time\n",
-                large.first / small.first, large.second.wall / small.second.wall,
-                large.second.cpu / small.second.cpu);
+  if (formats.size() == 2) {
+    for (double scale : scales) {
+      const Timing& jet4 = formatTimes[{jet::Format::Jet4, scale}];
+      const Timing& jet3 = formatTimes[{jet::Format::Jet3, scale}];
+      std::printf("scale %.2f: Access 97 %.3f s wall / %.3f s CPU, Access 2000 %.3f s / %.3f s: %.2f times the wall "
+                  "time, %.2f times the CPU time\n",
+                  scale, jet3.wall, jet3.cpu, jet4.wall, jet4.cpu, jet3.wall / jet4.wall, jet3.cpu / jet4.cpu);
+    }
   }
   return 0;
 }

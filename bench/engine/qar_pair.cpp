@@ -34,15 +34,15 @@ int recordsFor(const QString& table, const PairShape& shape) {
   return 0;
 }
 
-std::string fitted(std::string text, const jet::Column& column) {
-  const size_t limit = size_t(column.textLength(true));
+std::string fitted(std::string text, const jet::Column& column, bool jet4) {
+  const size_t limit = size_t(column.textLength(jet4));
   if (limit > 0 && text.size() > limit) text.resize(limit);
   return text;
 }
 
 // The value of column c in the record numbered key (keys decide merge matches).
 jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrategy strategy,
-                     int testColumn, bool source) {
+                     int testColumn, bool source, bool jet4) {
   using jet::ColumnKind;
   if (column.autoNumber) return jet::Null{};
   const bool oneKey = strategy == TransferStrategy::MergeOneKey && c == 0;
@@ -74,7 +74,7 @@ jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrat
     case ColumnKind::Double: return double(n) / 8.0;
     case ColumnKind::DateTime: return jet::DateTime{45000.0 + double(key % 5000) / 4.0};
     case ColumnKind::Text:
-      return fitted((source ? "S" : "D") + std::to_string(key) + "-" + std::to_string(c) + " text", column);
+      return fitted((source ? "S" : "D") + std::to_string(key) + "-" + std::to_string(c) + " text", column, jet4);
     case ColumnKind::Memo: return std::string("remark for record ") + std::to_string(key);
     default: return jet::Null{};
   }
@@ -85,10 +85,11 @@ void fill(jet::Database& db, const QString& table, int count, int firstKey, bool
   const TransferStrategy strategy = strategyFor(table);
   const int testColumn = refreshTestColumn(table);
   const auto& columns = t.def().columns;
+  const bool jet4 = db.format() == jet::Format::Jet4;
   jet::Row row(columns.size());
   for (int i = 0; i < count; ++i) {
     for (size_t c = 0; c < columns.size(); ++c)
-      row[c] = generated(columns[c], c, firstKey + i, strategy, testColumn, source);
+      row[c] = generated(columns[c], c, firstKey + i, strategy, testColumn, source, jet4);
     t.insert(row);
   }
 }
@@ -116,7 +117,8 @@ jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
 
 }  // namespace
 
-std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes) {
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
+                                   jet::Format format) {
   const QString fixtures = QStringLiteral(QAR_FIXTURES_DIR) + "/qar26m/basic/";
   std::map<QString, int> counts;
   for (const char* side : {"source", "destination"}) {
@@ -125,7 +127,7 @@ std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape
     const QString model = fixtures + side + ".mdb";
     if (!QFile::exists(model)) throw std::runtime_error("the shared fixture pair is absent: " + model.toStdString());
     auto shapes = jet::Database::open(model.toStdString(), jet::OpenMode::ReadOnly);
-    auto db = jet::Database::create(target.toStdString());
+    auto db = jet::Database::create(target.toStdString(), format);
     const bool source = std::string(side) == "source";
     for (const CatalogueEntry& entry : TableCatalogue) {
       const QString table = entry.name;

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "engine/run_observer.h"
+#include "jet/format/types.h"
 
 namespace qar::bench {
 
@@ -23,9 +24,10 @@ struct PairShape {
 };
 
 // Builds new source.mdb and destination.mdb files in folder shaped like the shared fixture
-// pair. Returns the source's record count per table. Raises std::exception (jet::Error
-// included) on failure.
-std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes);
+// pair, both in format (Access 2000 by default, or Access 97). Returns the source's record
+// count per table. Raises std::exception (jet::Error included) on failure.
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
+                                   jet::Format format = jet::Format::Jet4);
 
 // Copies source.mdb and destination.mdb of folder from into folder to (made when missing),
 // each writable by its owner, replacing what is there.

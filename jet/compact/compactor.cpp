@@ -52,9 +52,6 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
   {
     // Opened as every reader opens a file: a journal left by a cut-short write is settled first.
     auto source = openDatabaseFile(from, OpenMode::ReadOnly);
-    if (source->header.format != Format::Jet4) {
-      throw Error(ErrorKind::Unsupported, from + ": Access 97 (Jet 3) files cannot be written, so not compacted");
-    }
     std::vector<std::string> names;
     for (const CatalogEntry& entry : source->userTables()) names.push_back(entry.name);
     if (auto unkeyable = sortOrderDefects(*source, names); !unkeyable.empty()) {

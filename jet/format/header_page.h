@@ -63,7 +63,7 @@ inline constexpr HeaderLayout kHeaderJet4{kMaskedSizeJet4, kSortOrderJet4, kSort
 inline constexpr const HeaderLayout& layout(Format f) { return f == Format::Jet3 ? kHeaderJet3 : kHeaderJet4; }
 
 // After the masked region, what the Jet engine writes into a new Jet 4 file: values at the
-// start of the masked region, its version tag and text, and a table of 0x0100 words running
+// start of the masked region (Jet 3 writes the same ones), its version tag and text, and a table of 0x0100 words running
 // to the end of the page (the first 0x0101).
 inline constexpr uint32_t kEngineValuesJet4[] = {0x100, 0x101, 2, 3, 4, 5};
 inline constexpr uint32_t kEngineTagJet4 = 0x98;
@@ -73,6 +73,15 @@ inline constexpr char kEngineTextValueJet4[] = "4.0";
 inline constexpr uint32_t kWordTableJet4 = 0xE00;
 inline constexpr uint16_t kWordTableFirst = 0x0101;
 inline constexpr uint16_t kWordTableWord = 0x0100;
+
+// What the Jet 3 engine writes into a new Access 97 file: the same values at the start of
+// the masked region, two words inside it, and the word table (0x0100 words, the first
+// 0x0101) over the last 512 bytes of the page.
+inline constexpr uint32_t kEngineWordJet3 = 0x38;
+inline constexpr uint16_t kEngineWordValueJet3 = 0x0001;
+inline constexpr uint32_t kEngineStampJet3 = 0x56;
+inline constexpr uint16_t kEngineStampValueJet3 = 0x251E;
+inline constexpr uint32_t kWordTableJet3 = 0x600;
 
 // The smallest prefix of page 0 that holds every field above.
 inline constexpr uint32_t kHeaderBytes = kMaskedRegion + kMaskedSizeJet4;

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+#include "jet/format/types.h"
+
 namespace jet::format::longvalue {
 
 inline constexpr uint32_t kLength = 0x00;
@@ -32,10 +34,15 @@ inline constexpr uint32_t kInlineData = kReferenceSize;
 
 inline constexpr uint32_t kChainPointerSize = 4;
 
-// Limits of Jet 4 files: the longest value (Access's limit), the longest value kept inside
-// the row itself, and the longest kept in a single long-value row.
+// Limits: the longest value (Access's limit), the longest value kept inside the row itself,
+// and the longest kept in a single long-value row (what an empty long-value page holds,
+// less a few bytes Access keeps free: 2048-byte pages in Jet 3, 4096 in Jet 4).
 inline constexpr uint32_t kMaxLength = kLengthMask;
 inline constexpr uint32_t kMaxInlineJet4 = 64;
+inline constexpr uint32_t kMaxInlineJet3 = 64;
 inline constexpr uint32_t kMaxSingleRowJet4 = 4076;
+inline constexpr uint32_t kMaxSingleRowJet3 = 2032;
+
+inline constexpr uint32_t maxSingleRow(Format f) { return f == Format::Jet3 ? kMaxSingleRowJet3 : kMaxSingleRowJet4; }
 
 }  // namespace jet::format::longvalue

@@ -51,12 +51,16 @@ inline constexpr uint32_t kColumnUsageEntrySize = 10;
 
 // Constants every definition Access writes carries: a magic number in the definition and
 // column blocks, another at the start of each real index, a bit set in every index flag
-// byte, and the byte Jet writes in the cascade fields of a plain (not foreign-key) index.
+// byte (Jet 4 only), and the byte Jet writes in the cascade fields of a plain (not foreign-key) index.
 inline constexpr uint32_t kDefinitionMagic = 0x0659;
 inline constexpr uint32_t kDefinitionMagicJet4 = 0x0C;  // where the block carries it
 inline constexpr uint32_t kColumnMagicJet4 = 0x01;      // where a column descriptor carries it
 inline constexpr uint32_t kAlwaysOneJet4 = 0x18;        // a byte Access sets to 1 in every table
 inline constexpr uint32_t kRealIndexMagic = 0x0783;
+// Jet 3 definition pages carry "VC" where Jet 4 keeps the free space, and every Jet 3
+// column descriptor a 1 at offset 7.
+inline constexpr uint16_t kPageTagJet3 = 0x4356;  // "VC" read little-endian
+inline constexpr uint32_t kColumnAlwaysOneJet3 = 0x07;
 inline constexpr uint8_t kIndexFlagAlwaysSet = 0x80;
 inline constexpr uint8_t kCascadeFieldsAsWritten = 0x04;
 

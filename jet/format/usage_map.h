@@ -20,6 +20,8 @@
 
 #include <cstdint>
 
+#include "jet/format/types.h"
+
 namespace jet::format::usagemap {
 
 inline constexpr uint8_t kInlineType = 0x00;
@@ -45,5 +47,6 @@ inline constexpr uint16_t kDatabaseMapRow = 0;
 // Bytes of the map row a table definition asks for (type byte included).
 inline constexpr uint32_t kTableMapSizeJet3 = 128;
 inline constexpr uint32_t kTableMapSizeJet4 = 64;
+inline constexpr uint32_t tableMapSize(Format f) { return f == Format::Jet3 ? kTableMapSizeJet3 : kTableMapSizeJet4; }
 
 }  // namespace jet::format::usagemap

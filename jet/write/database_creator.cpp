@@ -16,6 +16,7 @@
 #include "jet/format/usage_map.h"
 #include "jet/header.h"
 #include "jet/format/index_page.h"
+#include "jet/codec/index_page_builder.h"
 #include "jet/io/file.h"
 #include "jet/util/bytes.h"
 #include "jet/write/table_creator.h"
@@ -29,7 +30,6 @@ namespace fu = format::usagemap;
 
 namespace {
 
-constexpr uint32_t kPageSize = fh::kPageSizeJet4;
 constexpr uint16_t kCodePage = 1252;  // what Access writes in a new file's header
 using fh::kGeneralSortOrder;
 
@@ -53,7 +53,7 @@ struct SystemTable {
   std::vector<SystemIndex> indexes;
 };
 
-const std::vector<SystemTable>& systemTables() {
+const std::vector<SystemTable>& jet4SystemTables() {
   using K = ColumnKind;
   static const std::vector<SystemTable> tables{
       {"MSysObjects",
@@ -86,6 +86,24 @@ const std::vector<SystemTable>& systemTables() {
   return tables;
 }
 
+// Jet 3 defines the same tables with one byte per character of text and binary columns of
+// 255 bytes; its MSysQueries has no LvExtra column.
+std::vector<SystemTable> jet3SystemTables() {
+  std::vector<SystemTable> tables = jet4SystemTables();
+  for (SystemTable& t : tables) {
+    if (std::string_view(t.name) == "MSysQueries") t.columns.pop_back();
+    for (SystemColumn& c : t.columns) {
+      if (c.kind == ColumnKind::Text || c.kind == ColumnKind::Binary) c.length = 255;
+    }
+  }
+  return tables;
+}
+
+const std::vector<SystemTable>& systemTables(Format format) {
+  static const std::vector<SystemTable> jet3 = jet3SystemTables();
+  return format == Format::Jet3 ? jet3 : jet4SystemTables();
+}
+
 // Pages of a new file: 0 header, 1 page map, 2-5 system table definitions, 6 their usage
 // maps, 7 onwards the (empty) root pages of their indexes.
 constexpr uint32_t kUsageMapPage = 6;
@@ -97,11 +115,15 @@ constexpr int32_t kSystemFlags = static_cast<int32_t>(kSystemObjectFlag);
 
 // The account identifiers the Jet engine writes into a new database: the creator (owner of
 // the containers and system tables), the administrator (owner of the database entry), and
-// the two groups whose access entries the containers carry.
-const Bytes kCreatorSid{0x65, 0x89};
-const Bytes kAdminSid{0x64, 0x8B};
-const Bytes kAdminsGroupSid{0x65, 0x8E};
-const Bytes kUsersGroupSid{0x65, 0x8B};
+// the two groups whose access entries the containers carry. Jet 3 numbers them otherwise.
+struct Accounts {
+  Bytes creator, admin, adminsGroup, usersGroup;
+};
+const Accounts& accounts(Format format) {
+  static const Accounts jet4{{0x65, 0x89}, {0x64, 0x8B}, {0x65, 0x8E}, {0x65, 0x8B}};
+  static const Accounts jet3{{0x02, 0x03}, {0x03, 0x01}, {0x02, 0x04}, {0x02, 0x01}};
+  return format == Format::Jet3 ? jet3 : jet4;
+}
 
 struct AccessEntry {
   int32_t object;
@@ -110,44 +132,61 @@ struct AccessEntry {
   bool inheritable;
 };
 
-std::vector<AccessEntry> accessEntries() {
+std::vector<AccessEntry> accessEntries(Format format) {
+  const Accounts& a = accounts(format);
+  const Bytes* const admin = &a.admin;
+  const Bytes* const admins = &a.adminsGroup;
+  const Bytes* const users = &a.usersGroup;
+  // Jet 3 lets the administrator create tables (inherited by new ones) and gives the
+  // administrators' group a little less on the containers.
+  const bool jet3 = format == Format::Jet3;
+  const AccessEntry tablesAdmin = jet3 ? AccessEntry{kTablesId, admin, 0xFFEFF, true}
+                                       : AccessEntry{kTablesId, admin, 0x60001, false};
+  const int32_t groupRights = jet3 ? 0xF00FE : 0xF01FE;
   return {
-      {2, &kAdminSid, 0x60000, false},          {3, &kAdminSid, 0x60000, false},
-      {4, &kAdminSid, 0x60000, false},          {5, &kAdminSid, 0xE0000, false},
-      {kTablesId, &kAdminsGroupSid, 0xF01FE, true}, {kTablesId, &kAdminSid, 0x60001, false},
-      {kRelationshipsId, &kAdminsGroupSid, 0xF01FE, true}, {kRelationshipsId, &kAdminSid, 0x60001, false},
-      {kDatabasesId, &kAdminSid, 0x60000, false}, {kDatabaseEntryId, &kAdminSid, 0x6000E, false},
-      {kDatabaseEntryId, &kUsersGroupSid, 0xE, false}, {4, &kUsersGroupSid, 0x14, false},
-      {5, &kUsersGroupSid, 0x14, false},        {2, &kUsersGroupSid, 0x14, false},
-      {kTablesId, &kUsersGroupSid, 0xFFEFF, true}, {kRelationshipsId, &kUsersGroupSid, 0xFFFFF, true},
+      {2, admin, 0x60000, false},          {3, admin, 0x60000, false},
+      {4, admin, 0x60000, false},          {5, admin, 0xE0000, false},
+      {kTablesId, admins, groupRights, true}, tablesAdmin,
+      {kRelationshipsId, admins, groupRights, true}, {kRelationshipsId, admin, 0x60001, false},
+      {kDatabasesId, admin, 0x60000, false}, {kDatabaseEntryId, admin, 0x6000E, false},
+      {kDatabaseEntryId, users, 0xE, false}, {4, users, 0x14, false},
+      {5, users, 0x14, false},        {2, users, 0x14, false},
+      {kTablesId, users, 0xFFEFF, true}, {kRelationshipsId, users, 0xFFFFF, true},
   };
 }
 
-std::vector<uint8_t> headerPage(double created) {
-  std::vector<uint8_t> page(kPageSize, 0);
+std::vector<uint8_t> headerPage(Format format, double created) {
+  const uint32_t pageSize = pageSizeOf(format);
+  const bool jet3 = format == Format::Jet3;
+  std::vector<uint8_t> page(pageSize, 0);
   page[1] = fh::kPageMarker;
   std::memcpy(page.data() + fh::kEngineName, fh::kJetEngineName, fh::kEngineNameSize);
-  page[fh::kVersion] = fh::kVersionJet4;
+  page[fh::kVersion] = jet3 ? fh::kVersionJet3 : fh::kVersionJet4;
   for (size_t i = 0; i < std::size(fh::kEngineValuesJet4); ++i) {
     put32(page.data() + fh::kMaskedRegion + 4 * i, fh::kEngineValuesJet4[i]);
+  }
+  if (jet3) {
+    put16(page.data() + fh::kEngineWordJet3, fh::kEngineWordValueJet3);
+    put16(page.data() + fh::kEngineStampJet3, fh::kEngineStampValueJet3);
   }
   codec::HeaderFields fields;
   fields.codePage = kCodePage;
   fields.sortOrder = SortOrder{kGeneralSortOrder, 0};
   fields.created = created;
-  codec::writeHeaderFields(page.data(), Format::Jet4, fields);
-  codec::applyHeaderMask(Format::Jet4, page.data());
-  put32(page.data() + fh::kEngineTagJet4, fh::kEngineTagValueJet4);
-  std::memcpy(page.data() + fh::kEngineTextJet4, fh::kEngineTextValueJet4, sizeof fh::kEngineTextValueJet4);
-  for (uint32_t at = fh::kWordTableJet4; at < kPageSize; at += 2) put16(page.data() + at, fh::kWordTableWord);
-  put16(page.data() + fh::kWordTableJet4, fh::kWordTableFirst);
+  codec::writeHeaderFields(page.data(), format, fields);
+  codec::applyHeaderMask(format, page.data());
+  if (!jet3) {
+    put32(page.data() + fh::kEngineTagJet4, fh::kEngineTagValueJet4);
+    std::memcpy(page.data() + fh::kEngineTextJet4, fh::kEngineTextValueJet4, sizeof fh::kEngineTextValueJet4);
+  }
+  const uint32_t wordTable = jet3 ? fh::kWordTableJet3 : fh::kWordTableJet4;
+  for (uint32_t at = wordTable; at < pageSize; at += 2) put16(page.data() + at, fh::kWordTableWord);
+  put16(page.data() + wordTable, fh::kWordTableFirst);
   return page;
 }
 
-PageSpec blueprint() { return PageSpec{Format::Jet4, kPageSize}; }
-
-std::vector<uint8_t> inlineMap(std::initializer_list<uint32_t> pages) {
-  std::vector<uint8_t> row(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
+std::vector<uint8_t> inlineMap(Format format, std::initializer_list<uint32_t> pages) {
+  std::vector<uint8_t> row(fu::kInlineBitmap + fu::tableMapSize(format), 0);
   for (uint32_t p : pages) codec::setBit(row.data() + fu::kInlineBitmap, p, true);
   return row;
 }
@@ -169,43 +208,46 @@ std::vector<Column> columnsOf(const SystemTable& t) {
 
 }  // namespace
 
-void writeEmptyDatabaseFile(const std::string& path) {
+void writeEmptyDatabaseFile(const std::string& path, Format format) {
   const double created = currentDateTime();
+  const uint32_t pageSize = pageSizeOf(format);
+  const PageSpec spec{format, pageSize};
+  const std::vector<SystemTable>& tables = systemTables(format);
   uint32_t indexPages = 0;
-  for (const auto& t : systemTables()) indexPages += static_cast<uint32_t>(t.indexes.size());
+  for (const auto& t : tables) indexPages += static_cast<uint32_t>(t.indexes.size());
   const uint32_t pageCount = kFirstIndexPage + indexPages;
-  std::vector<std::vector<uint8_t>> pages(pageCount, std::vector<uint8_t>(kPageSize, 0));
-  pages[0] = headerPage(created);
+  std::vector<std::vector<uint8_t>> pages(pageCount, std::vector<uint8_t>(pageSize, 0));
+  pages[0] = headerPage(format, created);
 
   // Page 1: the database's page map (set bits are free pages: all past the file's end), and a
   // second map row the engine keeps empty.
-  initDataPage(blueprint(), pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
+  initDataPage(spec, pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
   {
-    std::vector<uint8_t> map = inlineMap({});
-    for (uint32_t p = pageCount; p < fu::kTableMapSizeJet4 * 8; ++p) {
+    std::vector<uint8_t> map = inlineMap(format, {});
+    for (uint32_t p = pageCount; p < fu::tableMapSize(format) * 8; ++p) {
       codec::setBit(map.data() + fu::kInlineBitmap, p, true);
     }
-    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), map);
-    addRow(blueprint(), pages[fu::kDatabaseMapPage].data(), inlineMap({}));
+    addRow(spec, pages[fu::kDatabaseMapPage].data(), map);
+    addRow(spec, pages[fu::kDatabaseMapPage].data(), inlineMap(format, {}));
   }
 
   // Page 6: the system tables' usage maps (owned pages, free space) and their indexes' maps.
-  initDataPage(blueprint(), pages[kUsageMapPage].data(), 0);
+  initDataPage(spec, pages[kUsageMapPage].data(), 0);
   uint8_t mapRow = 0;
   uint32_t nextIndexPage = kFirstIndexPage;
   std::vector<DefinitionLayout> layouts;
-  for ([[maybe_unused]] const auto& t : systemTables()) {
+  for ([[maybe_unused]] const auto& t : tables) {
     DefinitionLayout layout;
     layout.tableType = td::kSystemTable;
     layout.usageMapPage = kUsageMapPage;
     layout.ownedRow = mapRow++;
     layout.freeRow = mapRow++;
-    addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap({}));
-    addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap({}));
+    addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {}));
+    addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {}));
     layouts.push_back(layout);
   }
-  for (size_t ti = 0; ti < systemTables().size(); ++ti) {
-    const auto& t = systemTables()[ti];
+  for (size_t ti = 0; ti < tables.size(); ++ti) {
+    const auto& t = tables[ti];
     for (const auto& ix : t.indexes) {
       IndexDefinition def;
       def.name = ix.name;
@@ -215,29 +257,28 @@ void writeEmptyDatabaseFile(const std::string& path) {
       def.usedPagesRow = mapRow++;
       def.usedPagesPage = kUsageMapPage;
       def.firstPage = nextIndexPage;
-      addRow(blueprint(), pages[kUsageMapPage].data(), inlineMap({nextIndexPage}));
+      addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {nextIndexPage}));
       // An empty leaf: the whole entry area free.
-      const IndexPageLayout& il = kJet4IndexPage;
-      uint8_t* leaf = pages[nextIndexPage].data();
-      leaf[0] = kIndexLeafPage;
-      leaf[1] = kIndexPageMarker;
-      put16(leaf + il.freeSpace, static_cast<uint16_t>(il.pageSize - il.entries()));
-      put32(leaf + il.tableDefinition, t.definitionPage);
+      IndexPageHeader leaf;
+      leaf.tableDefinitionPage = t.definitionPage;
+      buildIndexPage(leaf, {}, format, std::span<uint8_t>(pages[nextIndexPage]));
       ++nextIndexPage;
       layouts[ti].indexes.push_back(def);
     }
   }
-  for (size_t ti = 0; ti < systemTables().size(); ++ti) {
-    const auto& t = systemTables()[ti];
+  for (size_t ti = 0; ti < tables.size(); ++ti) {
+    const auto& t = tables[ti];
+    layouts[ti].format = format;
+    layouts[ti].codePage = kCodePage;
     std::vector<uint8_t> definition = encodeTableDefinition(columnsOf(t), layouts[ti]);
-    if (definition.size() > kPageSize) throw Error(ErrorKind::Invalid, std::string("definition of ") + t.name + " too long");
+    if (definition.size() > pageSize) throw Error(ErrorKind::Invalid, std::string("definition of ") + t.name + " too long");
     std::memcpy(pages[t.definitionPage].data(), definition.data(), definition.size());
-    put16(pages[t.definitionPage].data() + 2, static_cast<uint16_t>(kPageSize - definition.size() - 8));
+    stampDefinitionPage(format, pages[t.definitionPage].data(), definition.size(), pageSize);
   }
 
   auto file = openFile(path, FileAccess::Create);
   try {
-    for (uint32_t p = 0; p < pageCount; ++p) file->writeAt(static_cast<uint64_t>(p) * kPageSize, pages[p].data(), kPageSize);
+    for (uint32_t p = 0; p < pageCount; ++p) file->writeAt(static_cast<uint64_t>(p) * pageSize, pages[p].data(), pageSize);
     file->sync();
   } catch (...) {
     file.reset();
@@ -254,6 +295,10 @@ void addSystemRows(DatabaseImpl& db) {
   TableWriter& catalogWriter = session.writer(catalog);
   TableWriter& acesWriter = session.writer(aces);
   const double now = currentDateTime();
+  const Format format = db.header.format;
+  const Accounts& sids = accounts(format);
+  const Bytes& creator = sids.creator;
+  const Bytes& admin = sids.admin;
   auto entry = [&](int32_t id, int32_t parent, const char* name, int16_t type, const Bytes& owner) {
     Row row(catalog.info.def.columns.size(), Null{});
     const TableDef& d = catalog.info.def;
@@ -268,15 +313,15 @@ void addSystemRows(DatabaseImpl& db) {
     catalogWriter.insert(row);
   };
   inOperation(session.context(), [&] {
-    entry(kTablesId, kRootId, "Tables", kContainerType, kCreatorSid);
-    entry(kDatabasesId, kRootId, "Databases", kContainerType, kCreatorSid);
-    entry(kRelationshipsId, kRootId, "Relationships", kContainerType, kCreatorSid);
-    entry(kDatabaseEntryId, kDatabasesId, "MSysDb", kDatabaseType, kAdminSid);
-    for (const auto& t : systemTables()) {
-      entry(static_cast<int32_t>(t.definitionPage), kTablesId, t.name, kObjectTypeTable, kCreatorSid);
+    entry(kTablesId, kRootId, "Tables", kContainerType, creator);
+    entry(kDatabasesId, kRootId, "Databases", kContainerType, creator);
+    entry(kRelationshipsId, kRootId, "Relationships", kContainerType, creator);
+    entry(kDatabaseEntryId, kDatabasesId, "MSysDb", kDatabaseType, admin);
+    for (const auto& t : systemTables(format)) {
+      entry(static_cast<int32_t>(t.definitionPage), kTablesId, t.name, kObjectTypeTable, creator);
     }
     const TableDef& d = aces.info.def;
-    for (const AccessEntry& a : accessEntries()) {
+    for (const AccessEntry& a : accessEntries(format)) {
       Row row(d.columns.size(), Null{});
       row[d.findColumn("ObjectId")] = a.object;
       row[d.findColumn("SID")] = *a.sid;

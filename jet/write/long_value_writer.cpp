@@ -15,11 +15,6 @@ namespace jet::write {
 namespace fd = format::data;
 namespace fl = format::longvalue;
 
-namespace {
-// Each chained row starts with the pointer to the next one.
-constexpr uint32_t kChunkData = LongValueWriter::kMaxSingleRow - fl::kChainPointerSize;
-}  // namespace
-
 bool LongValueWriter::usable(uint32_t page) {
   if (page == 0 || page >= ctx_.pager().pageCount()) return false;
   return codec::DataPageView(ctx_.read(page), ctx_.blueprint().pageSize, ctx_.blueprint().format).isLongValuePage();
@@ -43,14 +38,16 @@ std::vector<uint8_t> LongValueWriter::store(const std::vector<uint8_t>& payload)
   std::vector<uint8_t> ref(fl::kReferenceSize, 0);
   Place first{};
   uint8_t storage;
-  if (payload.size() <= kMaxSingleRow) {
+  // Each chained row starts with the pointer to the next one.
+  const uint32_t chunkData = maxSingleRow() - fl::kChainPointerSize;
+  if (payload.size() <= maxSingleRow()) {
     first = put(payload);
     storage = fl::kSingleRow;
   } else {
     storage = fl::kChain;
     std::vector<Place> places;
-    for (size_t at = 0; at < payload.size(); at += kChunkData) {
-      size_t n = std::min<size_t>(kChunkData, payload.size() - at);
+    for (size_t at = 0; at < payload.size(); at += chunkData) {
+      size_t n = std::min<size_t>(chunkData, payload.size() - at);
       std::vector<uint8_t> chunk(fl::kChainPointerSize + n, 0);
       std::copy(payload.begin() + at, payload.begin() + at + n, chunk.begin() + fl::kChainPointerSize);
       places.push_back(put(chunk));

@@ -1,6 +1,7 @@
 // Stores Memo and OLE values outside their rows: one long-value row when the value fits a
 // page, a chain of long-value rows beyond that; and releases them again when a row is
 // deleted or its value replaced. Long-value pages are shared by every table of the file.
+// Jet 3 and Jet 4 files alike: the page layout and row sizes follow the file's blueprint.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,9 @@ class LongValueWriter {
   // Forgets the page being filled (after an undone operation it may no longer exist).
   void reset() { current_ = 0; }
 
-  // The longest value kept in a single long-value row.
-  static constexpr uint32_t kMaxSingleRow = format::longvalue::kMaxSingleRowJet4;
+  // The longest value kept in a single long-value row (2032 bytes on Jet 3's 2 KB pages,
+  // 4076 on Jet 4's); longer ones are chained in rows of that size.
+  uint32_t maxSingleRow() const { return format::longvalue::maxSingleRow(ctx_.blueprint().format); }
 
  private:
   struct Place {

@@ -16,6 +16,7 @@
 #include "jet/codec/table_def_builder.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
+#include "jet/write/code_page_text.h"
 #include "jet/write/row_encoder.h"
 #include "jet/write/usage_map_writer.h"
 #include "jet/write/value_encoder.h"
@@ -53,7 +54,8 @@ void checkName(const std::string& what, const std::string& name) {
 
 }  // namespace
 
-std::vector<Column> columnsForSpec(const TableSpec& blueprint) {
+std::vector<Column> columnsForSpec(const TableSpec& blueprint, Format format) {
+  const uint16_t bytesPerChar = format == Format::Jet3 ? 1 : 2;
   checkName("table", blueprint.name);
   if (blueprint.name.size() >= 4 && equalsIgnoreCase(blueprint.name.substr(0, 4), "MSys")) {
     throw Error(ErrorKind::Invalid, "table name '" + blueprint.name + "' is reserved for system tables");
@@ -86,13 +88,13 @@ std::vector<Column> columnsForSpec(const TableSpec& blueprint) {
         if (chars < 1 || chars > 255) {
           throw Error(ErrorKind::Invalid, "column " + cs.name + ": a Text column holds 1 to 255 characters");
         }
-        c.size = static_cast<uint16_t>(chars * 2);
-        c.compressedText = cs.compressedText;
+        c.size = static_cast<uint16_t>(chars * bytesPerChar);
+        c.compressedText = format == Format::Jet4 && cs.compressedText;
         c.sortOrder = cs.sortOrder.id == 0 ? SortOrder{1033, 0} : cs.sortOrder;  // 0: General
         break;
       }
       case ColumnKind::Memo:
-        c.compressedText = cs.compressedText;
+        c.compressedText = format == Format::Jet4 && cs.compressedText;
         c.sortOrder = cs.sortOrder.id == 0 ? SortOrder{1033, 0} : cs.sortOrder;  // 0: General
         break;
       case ColumnKind::Binary: {
@@ -109,6 +111,9 @@ std::vector<Column> columnsForSpec(const TableSpec& blueprint) {
         c.size = 1;
         break;
       case ColumnKind::Decimal:
+        if (format == Format::Jet3) {
+          throw Error(ErrorKind::Invalid, "column " + cs.name + ": Access 97 files have no Decimal columns");
+        }
         if (cs.precision < 1 || cs.precision > 28 || cs.scale > cs.precision) {
           throw Error(ErrorKind::Invalid, "column " + cs.name + ": a Decimal needs 1 to 28 digits, scale at most that");
         }
@@ -136,7 +141,7 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, u
 
 namespace {
 
-codec::ColumnDescriptor columnDescriptor(const Column& c, const ColumnSlot& slot) {
+codec::ColumnDescriptor columnDescriptor(const Column& c, const ColumnSlot& slot, const DefinitionLayout& def) {
   codec::ColumnDescriptor d;
   d.kind = static_cast<uint8_t>(c.kind);
   d.number = c.columnId;
@@ -150,6 +155,8 @@ codec::ColumnDescriptor columnDescriptor(const Column& c, const ColumnSlot& slot
     const bool text = (c.kind == ColumnKind::Text || c.kind == ColumnKind::Memo) && c.sortOrder.id != 0;
     d.sortOrder = text ? c.sortOrder.id : kGeneralSortOrder;
     if (text) d.sortVersion = c.sortOrder.version;
+    // Jet 3 gives every column the database's code page (its text is stored in it).
+    if (def.format == Format::Jet3) d.codePage = def.codePage;
   }
   d.flags = td::kNullable;
   if (slot.fixed) d.flags |= td::kFixed;
@@ -160,7 +167,7 @@ codec::ColumnDescriptor columnDescriptor(const Column& c, const ColumnSlot& slot
   return d;
 }
 
-codec::RealIndexDescriptor realIndexDescriptor(const IndexDefinition& index) {
+codec::RealIndexDescriptor realIndexDescriptor(const IndexDefinition& index, Format format) {
   codec::RealIndexDescriptor d;
   for (uint32_t slot = 0; slot < index.columnNumbers.size() && slot < td::kIndexColumnSlots; ++slot) {
     const bool descending = slot < index.descending.size() && index.descending[slot];
@@ -168,7 +175,7 @@ codec::RealIndexDescriptor realIndexDescriptor(const IndexDefinition& index) {
   }
   d.usedPages = RowRef{index.usedPagesRow, index.usedPagesPage};
   d.firstPage = index.firstPage;
-  d.flags = static_cast<uint8_t>(index.flags | kIndexFlagAlwaysSet);
+  d.flags = static_cast<uint8_t>(index.flags | (format == Format::Jet4 ? kIndexFlagAlwaysSet : 0));
   return d;
 }
 
@@ -182,7 +189,20 @@ codec::LogicalIndexDescriptor logicalIndexDescriptor(const IndexDefinition& inde
   return d;
 }
 
-std::vector<uint8_t> storedName(const std::string& name) { return encodeJet4Text(utf8ToUtf16(name), false); }
+// A name as the definition stores it: UTF-16 in Jet 4, code page bytes in Jet 3.
+std::vector<uint8_t> storedName(const std::string& name, const DefinitionLayout& def) {
+  if (def.format == Format::Jet4) return encodeJet4Text(utf8ToUtf16(name), false);
+  Column holder;
+  holder.name = name;
+  try {
+    return encodeCodePageText(holder, name, def.codePage);
+  } catch (const Error& e) {
+    // The encoder words it for a column's value; here the name itself is at fault.
+    const std::string what = e.what();
+    const size_t cause = what.find("': ");
+    throw Error(e.kind(), "name '" + name + "'" + (cause == std::string::npos ? ": " + what : what.substr(cause + 1)));
+  }
+}
 
 }  // namespace
 
@@ -199,14 +219,24 @@ std::vector<uint8_t> encodeTableDefinition(const std::vector<Column>& columns, c
   block.ownedPages = RowRef{def.ownedRow, def.usageMapPage};
   block.freePages = RowRef{def.freeRow, def.usageMapPage};
 
-  codec::TableDefBuilder builder(Format::Jet4);
+  codec::TableDefBuilder builder(def.format);
   builder.begin(block);
-  for (size_t i = 0; i < columns.size(); ++i) builder.addColumn(columnDescriptor(columns[i], layout.slots[i]));
-  for (const Column& c : columns) builder.addName(storedName(c.name));
-  for (const IndexDefinition& index : def.indexes) builder.addRealIndex(realIndexDescriptor(index));
+  for (size_t i = 0; i < columns.size(); ++i) builder.addColumn(columnDescriptor(columns[i], layout.slots[i], def));
+  for (const Column& c : columns) builder.addName(storedName(c.name, def));
+  for (const IndexDefinition& index : def.indexes) builder.addRealIndex(realIndexDescriptor(index, def.format));
   for (uint32_t i = 0; i < indexCount; ++i) builder.addLogicalIndex(logicalIndexDescriptor(def.indexes[i], i));
-  for (const IndexDefinition& index : def.indexes) builder.addName(storedName(index.name));
+  for (const IndexDefinition& index : def.indexes) builder.addName(storedName(index.name, def));
   return builder.finish();  // no column usage maps
+}
+
+void stampDefinitionPage(Format format, uint8_t* page, size_t used, uint32_t pageSize) {
+  if (format == Format::Jet3) {
+    put16(page + td::kFreeSpace, td::kPageTagJet3);
+    return;
+  }
+  // Access counts 8 bytes more than the page holds.
+  put16(page + td::kFreeSpace,
+        static_cast<uint16_t>(used + td::kFreeSpaceSlack >= pageSize ? 0 : pageSize - used - td::kFreeSpaceSlack));
 }
 
 // Writes definition bytes over as many pages as they need (the first one given).
@@ -225,11 +255,7 @@ std::vector<uint32_t> writeDefinitionPages(WriteContext& ctx, const std::vector<
     page[0] = td::kPageType;
     page[1] = td::kPageMarker;
     at += n;
-    size_t usedOnPage = dest + n;
-    // Access counts 8 bytes more than the page holds.
-    put16(page + td::kFreeSpace, static_cast<uint16_t>(usedOnPage + td::kFreeSpaceSlack >= pageSize
-                                                           ? 0
-                                                           : pageSize - usedOnPage - td::kFreeSpaceSlack));
+    stampDefinitionPage(ctx.blueprint().format, page, dest + n, pageSize);
     if (at >= bytes.size()) {
       put32(page + td::kNextPage, 0);
       break;
@@ -392,8 +418,11 @@ InheritedAces inheritedAces(DatabaseImpl& db, WriteContext& ctx, const CatalogSu
 // Writes the definition, the index roots and the page of the table's usage maps (owned
 // pages, pages with free space, then one per index; the table's mapping nothing yet).
 void writeTablePages(WriteContext& ctx, const std::vector<Column>& columns, std::vector<IndexDefinition> indexes,
-                     uint32_t first, uint32_t mapPage) {
+                     uint32_t first, uint32_t mapPage, uint16_t codePage) {
+  const Format format = ctx.blueprint().format;
   DefinitionLayout layout;
+  layout.format = format;
+  layout.codePage = codePage;
   layout.tableType = td::kUserTable;
   layout.usageMapPage = mapPage;
   // Each index: an empty leaf as its root, and its own page map (rows 2 on) naming it.
@@ -403,13 +432,13 @@ void writeTablePages(WriteContext& ctx, const std::vector<Column>& columns, std:
     indexes[i].usedPagesRow = static_cast<uint8_t>(2 + i);
     IndexPageHeader header;
     header.tableDefinitionPage = first;
-    buildIndexPage(header, {}, Format::Jet4, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.blueprint().pageSize));
+    buildIndexPage(header, {}, format, std::span<uint8_t>(ctx.modify(indexes[i].firstPage), ctx.blueprint().pageSize));
   }
   layout.indexes = indexes;
   writeDefinitionPages(ctx, encodeTableDefinition(columns, layout), first);
   uint8_t* page = ctx.modify(mapPage);
   initDataPage(ctx.blueprint(), page, 0);
-  std::vector<uint8_t> map(fu::kInlineBitmap + fu::kTableMapSizeJet4, 0);
+  std::vector<uint8_t> map(fu::kInlineBitmap + fu::tableMapSize(format), 0);
   addRow(ctx.blueprint(), page, map);
   addRow(ctx.blueprint(), page, map);
   for (size_t i = 0; i < indexes.size(); ++i) {
@@ -447,10 +476,8 @@ void registerTable(WriteSession& session, TableImpl& catalog, const CatalogSurve
 }  // namespace
 
 uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
-  if (db.header.format != Format::Jet4) {
-    throw Error(ErrorKind::Unsupported, "creating tables in Jet 3 (Access 97) files is not supported");
-  }
-  std::vector<Column> columns = columnsForSpec(blueprint);
+  const Format format = db.header.format;
+  std::vector<Column> columns = columnsForSpec(blueprint, format);
   std::vector<IndexDefinition> indexes = indexesForSpec(blueprint);
   WriteSession& session = db.writer();
   WriteContext& ctx = session.context();
@@ -464,7 +491,7 @@ uint32_t createTable(DatabaseImpl& db, const TableSpec& blueprint) {
   uint32_t definitionPage = inOperation(ctx, [&] {
     uint32_t first = ctx.allocate();
     uint32_t mapPage = ctx.allocate();
-    writeTablePages(ctx, columns, indexes, first, mapPage);
+    writeTablePages(ctx, columns, indexes, first, mapPage, db.header.codePage);
     registerTable(session, catalog, survey, aces, blueprint.name, first);
     return first;
   });

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "cli/command.h"
@@ -68,7 +69,22 @@ void expectSameThroughMdbtools(const fs::path& original, const fs::path& compact
   auto run = [](const std::string& what, const fs::path& file) {
     return jet::testing::runCommand(what + " '" + file.string() + "' 2>&1");
   };
-  EXPECT_EQ(run("mdb-schema", compacted), run("mdb-schema", original)) << original;
+  // The same tables and columns; the catalog's rows may come in another order (a moved
+  // catalog row of an Access 97 file goes back where its pointer was).
+  auto tablesOf = [&](const fs::path& file) {
+    std::vector<std::string> blocks;
+    const std::string schema = run("mdb-schema", file);
+    for (size_t at = schema.find("CREATE TABLE"); at != std::string::npos;) {
+      const size_t next = schema.find("CREATE TABLE", at + 1);
+      std::string block = schema.substr(at, next == std::string::npos ? std::string::npos : next - at);
+      while (!block.empty() && std::isspace(static_cast<unsigned char>(block.back()))) block.pop_back();
+      blocks.push_back(block);
+      at = next;
+    }
+    std::sort(blocks.begin(), blocks.end());
+    return blocks;
+  };
+  EXPECT_EQ(tablesOf(compacted), tablesOf(original)) << original;
   EXPECT_EQ(run("mdb-queries -L", compacted), run("mdb-queries -L", original)) << original;
   std::istringstream tables(run("mdb-tables -1", original));
   for (std::string table; std::getline(tables, table);) {
@@ -92,17 +108,17 @@ void expectCompactsFaithfully(const fs::path& original, const fs::path& dir) {
   EXPECT_EQ(everyRow(twice), everyRow(original)) << original;
 }
 
-TEST(Compact, EverySharedJet4FixtureCompactsFaithfully) {
+// Access 97 and Access 2000 files alike.
+TEST(Compact, EverySharedFixtureCompactsFaithfully) {
   QAR_REQUIRE_FIXTURES();
   int compacted = 0;
   for (const fs::path& fixture : jet::testing::allFixtureDatabases()) {
-    if (fixture.string().find("/jet3/") != std::string::npos) continue;
     SCOPED_TRACE(fixture.string());
     TempDir dir;
     expectCompactsFaithfully(fixture, dir.path());
     ++compacted;
   }
-  EXPECT_GT(compacted, 10);
+  EXPECT_GT(compacted, 25);
 }
 
 // A file the engine wrote and then thinned out: compaction gives the holes back.
@@ -139,11 +155,6 @@ TEST(Compact, RefusedFilesLeaveNothingBehind) {
   QAR_REQUIRE_FIXTURES();
   TempDir dir;
   const fs::path out = dir.path() / "out.mdb";
-  const fs::path jet3 = jet::testing::fixture("access/jet3/testV1997.mdb");
-  if (!jet3.empty()) {
-    EXPECT_THROW(jet::write::compactCopy(jet3.string(), out.string()), jet::Error);
-    EXPECT_FALSE(fs::exists(out));
-  }
   // A damaged file: a table's index root overwritten.
   const fs::path damaged = dir.copy(jet::testing::fixture("qar26m/basic/destination.mdb"));
   {

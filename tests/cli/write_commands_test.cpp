@@ -129,11 +129,20 @@ TEST(CliWriteGuard, ADamagedFileIsRefusedUnchanged) {
   EXPECT_EQ(jet::testing::readWholeFile(path), bytes);
 }
 
-TEST(CliCreate, MakesANewDatabaseOnceAndRefusesAnExistingFile) {
+// create --access 2000 (the default) and --access 97.
+class CliCreate : public ::testing::TestWithParam<const char*> {};
+INSTANTIATE_TEST_SUITE_P(Versions, CliCreate, ::testing::Values("2000", "97"),
+                         [](const auto& info) { return std::string("Access") + info.param; });
+
+TEST_P(CliCreate, MakesANewDatabaseOnceAndRefusesAnExistingFile) {
   jet::testing::TempDir dir;
   std::string path = (dir.path() / "made.mdb").string();
-  CliRun made = run({"create", path});
+  CliRun made = run({"create", path, "--access", GetParam()});
   ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(jet::Database::open(path)->format(),
+            std::string(GetParam()) == "97" ? jet::Format::Jet3 : jet::Format::Jet4);
+  EXPECT_EQ(run({"create", (dir.path() / "other.mdb").string(), "--access", "95"}).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "other.mdb"));
   EXPECT_EQ(run({"tables", path}).out, "");
   EXPECT_EQ(run({"check", path}).status, 0);
   auto before = jet::testing::readWholeFile(path);

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -58,6 +59,13 @@ class Utf16Writer {
       put(u);
     }
   }
+  // Whether no surrogate pair is half read (bytes may then be written directly).
+  bool between() const { return high_ == 0; }
+  // Writes n bytes of UTF-8 as they are; only between characters.
+  void bytes(const char* from, size_t n) {
+    std::memcpy(p_, from, n);
+    p_ += n;
+  }
   // Ends the text (a pending high surrogate becomes U+FFFD); returns the end of the output.
   char* finish() {
     if (high_) put(kReplacement);
@@ -102,7 +110,23 @@ void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
   char* begin = out.data();
   for (size_t k = 0; k < ascii; ++k) begin[k] = static_cast<char>(data[2 * k]);
   Utf16Writer writer(begin + ascii);
-  for (size_t i = 2 * ascii; i + 1 < len; i += 2) writer.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+  size_t i = 2 * ascii;
+  while (i + 1 < len) {
+    // Runs of eight ASCII characters (Latin text between other letters) are copied in bulk.
+    while (i + 16 <= len && writer.between()) {
+      uint64_t a, b;
+      std::memcpy(&a, data + i, 8);
+      std::memcpy(&b, data + i + 8, 8);
+      if ((a | b) & 0xFF80FF80FF80FF80ull) break;
+      char ascii8[8];
+      for (int k = 0; k < 8; ++k) ascii8[k] = static_cast<char>(data[i + 2 * k]);
+      writer.bytes(ascii8, 8);
+      i += 16;
+    }
+    if (i + 1 >= len) break;
+    writer.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+    i += 2;
+  }
   out.resize(static_cast<size_t>(writer.finish() - begin));
 }
 

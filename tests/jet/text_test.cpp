@@ -2,6 +2,7 @@
 // Jet 3 code pages; encoding text for writing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "jet/error.h"
@@ -92,10 +93,15 @@ std::string modelUtf8(const std::vector<uint16_t>& units) {
 
 // Random text mixing ASCII, Latin-1, CJK, surrogate pairs and (when asked) lone surrogates.
 std::vector<uint16_t> randomUnits(std::mt19937& random, bool loneSurrogates) {
-  std::vector<uint16_t> units(random() % 40);
+  std::vector<uint16_t> units(random() % 80);
   for (size_t i = 0; i < units.size(); ++i) {
     switch (random() % (loneSurrogates ? 6 : 5)) {
-      case 0: case 1: units[i] = uint16_t(0x20 + random() % 0x5F); break;
+      case 0:  // a run of plain ASCII, as Latin words are
+        for (size_t end = std::min(units.size(), i + 4 + random() % 20); i < end; ++i)
+          units[i] = uint16_t(0x20 + random() % 0x5F);
+        --i;
+        break;
+      case 1: units[i] = uint16_t(0x20 + random() % 0x5F); break;
       case 2: units[i] = uint16_t(0x80 + random() % 0x80); break;
       case 3: units[i] = uint16_t(0x4E00 + random() % 0x5000); break;
       case 4:

@@ -96,9 +96,29 @@ class Utf16Writer {
   uint16_t high_ = 0;
 };
 
+// The length of the UTF-8 Utf16Writer makes of these UTF-16LE units: the output is sized
+// exactly, neither allocated nor cleared beyond what the text needs.
+size_t utf8Length(const uint8_t* data, size_t units) {
+  size_t n = 0;
+  for (size_t k = 0; k < units; ++k) {
+    const uint16_t u = static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8));
+    if (u < 0x80) {
+      n += 1;
+    } else if (u < 0x800) {
+      n += 2;
+    } else if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units && data[2 * k + 3] >= 0xDC && data[2 * k + 3] <= 0xDF) {
+      n += 4;  // a surrogate pair
+      ++k;
+    } else {
+      n += 3;  // the rest of the plane, and U+FFFD for a lone surrogate
+    }
+  }
+  return n;
+}
+
 void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
   const size_t units = len / 2;
-  // Most text is ASCII: copy it straight; the rest is written into room for the worst case.
+  // Most text is ASCII: copy it straight; the rest is written into room measured first.
   size_t ascii = 0;
   while (ascii < units && data[2 * ascii] < 0x80 && data[2 * ascii + 1] == 0) ++ascii;
   if (ascii == units) {
@@ -106,7 +126,7 @@ void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
     for (size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(data[2 * k]);
     return;
   }
-  out.resize(ascii + 3 * (units - ascii));
+  out.resize(ascii + utf8Length(data + 2 * ascii, units - ascii));
   char* begin = out.data();
   for (size_t k = 0; k < ascii; ++k) begin[k] = static_cast<char>(data[2 * k]);
   Utf16Writer writer(begin + ascii);

@@ -100,17 +100,28 @@ class Utf16Writer {
 // exactly, neither allocated nor cleared beyond what the text needs.
 size_t utf8Length(const uint8_t* data, size_t units) {
   size_t n = 0;
-  for (size_t k = 0; k < units; ++k) {
+  bool surrogates = false;
+  size_t k = 0;
+  while (k < units) {
+    uint64_t four;
+    if (k + 4 <= units && (std::memcpy(&four, data + 2 * k, 8), (four & 0xFF80FF80FF80FF80ull) == 0)) {
+      n += 4;  // four ASCII characters
+      k += 4;
+      continue;
+    }
     const uint16_t u = static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8));
-    if (u < 0x80) {
-      n += 1;
-    } else if (u < 0x800) {
-      n += 2;
-    } else if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units && data[2 * k + 3] >= 0xDC && data[2 * k + 3] <= 0xDF) {
-      n += 4;  // a surrogate pair
+    n += 1 + (u >= 0x80) + (u >= 0x800);
+    surrogates |= (u & 0xF800) == 0xD800;
+    ++k;
+  }
+  if (!surrogates) return n;
+  // A pair gives four bytes, not the six its units count above; a lone surrogate gives three.
+  for (size_t k = 0; k + 1 < units; ++k) {
+    const uint8_t high = data[2 * k + 1];
+    const uint8_t next = data[2 * k + 3];
+    if (high >= 0xD8 && high <= 0xDB && next >= 0xDC && next <= 0xDF) {
+      n -= 2;
       ++k;
-    } else {
-      n += 3;  // the rest of the plane, and U+FFFD for a lone surrogate
     }
   }
   return n;
@@ -132,16 +143,15 @@ void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
   Utf16Writer writer(begin + ascii);
   size_t i = 2 * ascii;
   while (i + 1 < len) {
-    // Runs of eight ASCII characters (Latin text between other letters) are copied in bulk.
-    while (i + 16 <= len && writer.between()) {
-      uint64_t a, b;
+    // Four ASCII characters at a time (Latin words between other letters) are copied at once.
+    while (i + 8 <= len && writer.between()) {
+      uint64_t a;
       std::memcpy(&a, data + i, 8);
-      std::memcpy(&b, data + i + 8, 8);
-      if ((a | b) & 0xFF80FF80FF80FF80ull) break;
-      char ascii8[8];
-      for (int k = 0; k < 8; ++k) ascii8[k] = static_cast<char>(data[i + 2 * k]);
-      writer.bytes(ascii8, 8);
-      i += 16;
+      if (a & 0xFF80FF80FF80FF80ull) break;
+      const char ascii4[4] = {static_cast<char>(data[i]), static_cast<char>(data[i + 2]), static_cast<char>(data[i + 4]),
+                              static_cast<char>(data[i + 6])};
+      writer.bytes(ascii4, 4);
+      i += 8;
     }
     if (i + 1 >= len) break;
     writer.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));

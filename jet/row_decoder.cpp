@@ -2,6 +2,8 @@
 // and the typed value of each column's bytes.
 #include "jet/row_decoder.h"
 
+#include <functional>
+
 #include "jet/error.h"
 #include "jet/format/row.h"
 #include "jet/format/table_def.h"
@@ -83,12 +85,15 @@ Value RowDecoder::decodeValue(size_t index, const uint8_t* p, size_t len, RowId 
       if (info_.format == Format::Jet4) return decodeJet4Text(p, len);
       return decodeCodePage(p, len, col.codePage ? col.codePage : codePage_);
     case ColumnKind::Memo: {
-      const Bytes bytes = readLongValue(pager_, info_.format, p, len, [&] { return longValueContext(col, where); });
+      auto context = [&] { return longValueContext(col, where); };  // passed by reference: nothing allocated
+      const Bytes bytes = readLongValue(pager_, info_.format, p, len, std::ref(context));
       if (info_.format == Format::Jet4) return decodeJet4Text(bytes.data(), bytes.size());
       return decodeCodePage(bytes.data(), bytes.size(), col.codePage ? col.codePage : codePage_);
     }
-    case ColumnKind::OLE:
-      return readLongValue(pager_, info_.format, p, len, [&] { return longValueContext(col, where); });
+    case ColumnKind::OLE: {
+      auto context = [&] { return longValueContext(col, where); };
+      return readLongValue(pager_, info_.format, p, len, std::ref(context));
+    }
     case ColumnKind::Binary: return Bytes(p, p + len);
   }
   return Bytes(p, p + len);
@@ -199,7 +204,8 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
         continue;
       }
       if (f == Format::Jet4 && col.kind == ColumnKind::Memo && !col.unknownKind) {
-        readLongValueInto(pager_, f, row + start, len, [&] { return longValueContext(col, where); }, longValue_);
+        auto context = [&] { return longValueContext(col, where); };
+        readLongValueInto(pager_, f, row + start, len, std::ref(context), longValue_);
         auto* memo = std::get_if<std::string>(&out[i]);
         if (!memo) memo = &out[i].emplace<std::string>();
         decodeJet4TextInto(longValue_.data(), longValue_.size(), *memo);

@@ -87,10 +87,19 @@ void TADOQuery::Post() {
   try {
     jet::Table& table = writeTable();
     if (state_ == TDataSetState::dsInsert) {
+      // The assigned values move into the row; a refused insert gives them back, so the
+      // record stays as it was being edited.
       jet::Row row(fields_.size(), jet::Null{});
       for (size_t i = 0; i < fields_.size(); ++i)
-        if (assigned_[i]) row[i] = pending_[i];
-      jet::RowId id = table.insert(row);  // fills in the auto-number
+        if (assigned_[i]) row[i] = std::move(pending_[i]);
+      jet::RowId id;
+      try {
+        id = table.insert(row);  // fills in the auto-number
+      } catch (...) {
+        for (size_t i = 0; i < fields_.size(); ++i)
+          if (assigned_[i]) pending_[i] = std::move(row[i]);
+        throw;
+      }
       store_.appendRow(row, id);
       auto r = static_cast<uint32_t>(store_.rowCount() - 1);
       for (auto& [key, index] : indexes_) index->add(store_, r);

@@ -15,14 +15,16 @@ namespace lv = format::longvalue;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& context, const std::string& what) {
-  throw Error(ErrorKind::Corrupt, context + ": " + what);
+using Context = std::function<std::string()>;
+
+[[noreturn]] void fail(const Context& context, const std::string& what) {
+  throw Error(ErrorKind::Corrupt, context() + ": " + what);
 }
 
 // A long-value row; long-value rows are never moved, but may carry the deleted flag when
 // a writer reuses them, so only the bounds matter.
 const uint8_t* longValueRow(Pager& pager, Format format, RowId at, uint16_t& size, PageRef& holder,
-                            const std::string& context) {
+                            const Context& context) {
   holder = pager.read(at.page);
   RowSlot slot = dataPageRow(*holder, format, at.row);
   if (slot.deleted || slot.overflow) {
@@ -35,6 +37,18 @@ const uint8_t* longValueRow(Pager& pager, Format format, RowId at, uint16_t& siz
 }  // namespace
 
 Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const std::string& context) {
+  return readLongValue(pager, format, ref, refLen, Context([&context] { return context; }));
+}
+
+Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const Context& context) {
+  Bytes out;
+  readLongValueInto(pager, format, ref, refLen, context, out);
+  return out;
+}
+
+void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const Context& context,
+                       Bytes& out) {
+  out.clear();
   if (refLen < lv::kReferenceSize) {
     fail(context, "long value reference of " + std::to_string(refLen) + " bytes (12 expected)");
   }
@@ -48,7 +62,8 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
       fail(context, "inline long value of " + std::to_string(length) + " bytes in " +
                         std::to_string(refLen - lv::kInlineData));
     }
-    return Bytes(ref + lv::kInlineData, ref + lv::kInlineData + length);
+    out.assign(ref + lv::kInlineData, ref + lv::kInlineData + length);
+    return;
   }
   if (refLen != lv::kReferenceSize) {
     fail(context, "long value reference of " + std::to_string(refLen) + " bytes (12 expected)");
@@ -65,11 +80,11 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
       fail(context, "long value row " + std::to_string(first.row) + " on page " + std::to_string(first.page) + " holds " +
                         std::to_string(size) + " of " + std::to_string(length) + " bytes");
     }
-    return Bytes(p, p + length);
+    out.assign(p, p + length);
+    return;
   }
   if (storage != lv::kChain) fail(context, "unknown long value storage " + std::to_string(storage));
 
-  Bytes out;
   out.reserve(length);
   RowId at = first;
   uint32_t hops = 0;
@@ -89,7 +104,6 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
     out.insert(out.end(), p + lv::kChainPointerSize, p + lv::kChainPointerSize + take);
     at = next;
   }
-  return out;
 }
 
 }  // namespace jet

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "jet/format/types.h"
@@ -15,5 +16,12 @@ namespace jet {
 // message naming the page when the reference or the chain is malformed; context (e.g.
 // "table T, column C") prefixes the message.
 Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const std::string& context);
+// The same, building the message's prefix only when a message is made (a row decoder reads
+// many values and rarely fails).
+Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen,
+                    const std::function<std::string()>& context);
+// The same into out (replacing what it held; its storage is reused).
+void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t refLen,
+                       const std::function<std::string()>& context, Bytes& out);
 
 }  // namespace jet

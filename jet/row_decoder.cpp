@@ -2,6 +2,8 @@
 // and the typed value of each column's bytes.
 #include "jet/row_decoder.h"
 
+#include <functional>
+
 #include "jet/error.h"
 #include "jet/format/row.h"
 #include "jet/format/table_def.h"
@@ -12,6 +14,10 @@
 namespace jet {
 
 namespace fr = format::row;
+
+namespace {
+constexpr size_t kLongValueKept = size_t{1} << 20;  // the largest Memo buffer a decoder keeps
+}  // namespace
 
 uint32_t fixedSizeOf(const Column& column) {
   if (column.unknownKind) return column.size;
@@ -36,6 +42,11 @@ RowDecoder::RowDecoder(const TableInfo& info, Pager& pager, uint16_t databaseCod
 void RowDecoder::fail(RowId where, const std::string& what) const {
   throw Error(ErrorKind::Corrupt, "table " + info_.def.name + ", page " + std::to_string(where.page) + " row " +
                                       std::to_string(where.row) + ": " + what);
+}
+
+std::string RowDecoder::longValueContext(const Column& col, RowId where) const {
+  return "table " + info_.def.name + ", column " + col.name + " (page " + std::to_string(where.page) + " row " +
+         std::to_string(where.row) + ")";
 }
 
 Value RowDecoder::decodeValue(size_t index, const uint8_t* p, size_t len, RowId where) const {
@@ -74,16 +85,15 @@ Value RowDecoder::decodeValue(size_t index, const uint8_t* p, size_t len, RowId 
       if (info_.format == Format::Jet4) return decodeJet4Text(p, len);
       return decodeCodePage(p, len, col.codePage ? col.codePage : codePage_);
     case ColumnKind::Memo: {
-      Bytes bytes = readLongValue(pager_, info_.format, p, len,
-                                  "table " + info_.def.name + ", column " + col.name + " (page " +
-                                      std::to_string(where.page) + " row " + std::to_string(where.row) + ")");
+      auto context = [&] { return longValueContext(col, where); };  // passed by reference: nothing allocated
+      const Bytes bytes = readLongValue(pager_, info_.format, p, len, std::ref(context));
       if (info_.format == Format::Jet4) return decodeJet4Text(bytes.data(), bytes.size());
       return decodeCodePage(bytes.data(), bytes.size(), col.codePage ? col.codePage : codePage_);
     }
-    case ColumnKind::OLE:
-      return readLongValue(pager_, info_.format, p, len,
-                           "table " + info_.def.name + ", column " + col.name + " (page " + std::to_string(where.page) +
-                               " row " + std::to_string(where.row) + ")");
+    case ColumnKind::OLE: {
+      auto context = [&] { return longValueContext(col, where); };
+      return readLongValue(pager_, info_.format, p, len, std::ref(context));
+    }
     case ColumnKind::Binary: return Bytes(p, p + len);
   }
   return Bytes(p, p + len);
@@ -191,6 +201,15 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
                        : nullptr;
       if (text) {
         decodeJet4TextInto(row + start, len, *text);
+        continue;
+      }
+      if (f == Format::Jet4 && col.kind == ColumnKind::Memo && !col.unknownKind) {
+        auto context = [&] { return longValueContext(col, where); };
+        readLongValueInto(pager_, f, row + start, len, std::ref(context), longValue_);
+        auto* memo = std::get_if<std::string>(&out[i]);
+        if (!memo) memo = &out[i].emplace<std::string>();
+        decodeJet4TextInto(longValue_.data(), longValue_.size(), *memo);
+        if (longValue_.capacity() > kLongValueKept) Bytes().swap(longValue_);  // an exceptional size: let it go
         continue;
       }
       out[i] = decodeValue(i, row + start, len, where);

@@ -32,11 +32,14 @@ class RowDecoder {
  private:
   void decodeColumns(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>* wanted) const;
   [[noreturn]] void fail(RowId where, const std::string& what) const;
+  // "table T, column C (page P row R)": what a long value's message starts with.
+  std::string longValueContext(const Column& col, RowId where) const;
 
   const TableInfo& info_;
   // The variable-offset table of the row being decoded, kept so decoding allocates nothing
   // for it (nothing decodes another row of this table while one is decoded).
   mutable std::vector<uint32_t> offsets_;
+  mutable Bytes longValue_;  // the bytes of the Memo being decoded, kept for the next one
   Pager& pager_;
   uint16_t codePage_;
 };

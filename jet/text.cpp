@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -31,58 +32,132 @@ namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
-// Decodes UTF-16 code units one at a time, pairing surrogates across calls.
-class Utf16Sink {
+// Writes UTF-8 for UTF-16 code units straight into a buffer sized beforehand (at most three
+// bytes per unit: a pair's four bytes come from two units), pairing surrogates across calls.
+class Utf16Writer {
  public:
-  explicit Utf16Sink(std::string& out) : out_(out) {}
+  explicit Utf16Writer(char* out) : p_(out) {}
   void unit(uint16_t u) {
     if (u < 0x80 && !high_) {
-      out_.push_back(static_cast<char>(u));
+      *p_++ = static_cast<char>(u);
       return;
     }
     if (high_) {
       if (u >= 0xDC00 && u <= 0xDFFF) {
-        appendUtf8(out_, 0x10000 + ((static_cast<uint32_t>(high_ - 0xD800) << 10) | (u - 0xDC00)));
+        put(0x10000 + ((static_cast<uint32_t>(high_ - 0xD800) << 10) | (u - 0xDC00)));
         high_ = 0;
         return;
       }
-      appendUtf8(out_, kReplacement);
+      put(kReplacement);
       high_ = 0;
     }
     if (u >= 0xD800 && u <= 0xDBFF) {
       high_ = u;
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      appendUtf8(out_, kReplacement);
+      put(kReplacement);
     } else {
-      appendUtf8(out_, u);
+      put(u);
     }
   }
-  void finish() {
-    if (high_) appendUtf8(out_, kReplacement);
+  // Whether no surrogate pair is half read (bytes may then be written directly).
+  bool between() const { return high_ == 0; }
+  // Writes n bytes of UTF-8 as they are; only between characters.
+  void bytes(const char* from, size_t n) {
+    std::memcpy(p_, from, n);
+    p_ += n;
+  }
+  // Ends the text (a pending high surrogate becomes U+FFFD); returns the end of the output.
+  char* finish() {
+    if (high_) put(kReplacement);
     high_ = 0;
+    return p_;
   }
 
  private:
-  std::string& out_;
+  void put(uint32_t cp) {
+    if (cp < 0x80) {
+      *p_++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      *p_++ = static_cast<char>(0xC0 | (cp >> 6));
+      *p_++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      *p_++ = static_cast<char>(0xE0 | (cp >> 12));
+      *p_++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p_++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      *p_++ = static_cast<char>(0xF0 | (cp >> 18));
+      *p_++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *p_++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p_++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+
+  char* p_;
   uint16_t high_ = 0;
 };
 
-}  // namespace
-
-namespace {
+// The length of the UTF-8 Utf16Writer makes of these UTF-16LE units: the output is sized
+// exactly, neither allocated nor cleared beyond what the text needs.
+size_t utf8Length(const uint8_t* data, size_t units) {
+  size_t n = 0;
+  bool surrogates = false;
+  size_t k = 0;
+  while (k < units) {
+    uint64_t four;
+    if (k + 4 <= units && (std::memcpy(&four, data + 2 * k, 8), (four & 0xFF80FF80FF80FF80ull) == 0)) {
+      n += 4;  // four ASCII characters
+      k += 4;
+      continue;
+    }
+    const uint16_t u = static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8));
+    n += 1 + (u >= 0x80) + (u >= 0x800);
+    surrogates |= (u & 0xF800) == 0xD800;
+    ++k;
+  }
+  if (!surrogates) return n;
+  // A pair gives four bytes, not the six its units count above; a lone surrogate gives three.
+  for (size_t k = 0; k + 1 < units; ++k) {
+    const uint8_t high = data[2 * k + 1];
+    const uint8_t next = data[2 * k + 3];
+    if (high >= 0xD8 && high <= 0xDB && next >= 0xDC && next <= 0xDF) {
+      n -= 2;
+      ++k;
+    }
+  }
+  return n;
+}
 
 void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
-  // Most text is ASCII: copy it straight.
+  const size_t units = len / 2;
+  // Most text is ASCII: copy it straight; the rest is written into room measured first.
   size_t ascii = 0;
-  while (2 * ascii + 1 < len && data[2 * ascii] < 0x80 && data[2 * ascii + 1] == 0) ++ascii;
-  out.resize(ascii);
-  for (size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(data[2 * k]);
+  while (ascii < units && data[2 * ascii] < 0x80 && data[2 * ascii + 1] == 0) ++ascii;
+  if (ascii == units) {
+    out.resize(ascii);
+    for (size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(data[2 * k]);
+    return;
+  }
+  out.resize(ascii + utf8Length(data + 2 * ascii, units - ascii));
+  char* begin = out.data();
+  for (size_t k = 0; k < ascii; ++k) begin[k] = static_cast<char>(data[2 * k]);
+  Utf16Writer writer(begin + ascii);
   size_t i = 2 * ascii;
-  if (i + 1 >= len) return;
-  out.reserve(ascii + (len - i) * 2);
-  Utf16Sink sink(out);
-  for (; i + 1 < len; i += 2) sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
-  sink.finish();
+  while (i + 1 < len) {
+    // Four ASCII characters at a time (Latin words between other letters) are copied at once.
+    while (i + 8 <= len && writer.between()) {
+      uint64_t a;
+      std::memcpy(&a, data + i, 8);
+      if (a & 0xFF80FF80FF80FF80ull) break;
+      const char ascii4[4] = {static_cast<char>(data[i]), static_cast<char>(data[i + 2]), static_cast<char>(data[i + 4]),
+                              static_cast<char>(data[i + 6])};
+      writer.bytes(ascii4, 4);
+      i += 8;
+    }
+    if (i + 1 >= len) break;
+    writer.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+    i += 2;
+  }
+  out.resize(static_cast<size_t>(writer.finish() - begin));
 }
 
 }  // namespace
@@ -104,9 +179,11 @@ void decodeJet4TextInto(const uint8_t* data, size_t len, std::string& out) {
     utf16ToUtf8Into(data, len, out);
     return;
   }
-  out.clear();
-  out.reserve(len);
-  Utf16Sink sink(out);
+  // One input byte gives at most two output bytes (one-byte runs hold characters below
+  // U+0100), two give at most three.
+  out.resize(2 * len);
+  char* begin = out.data();
+  Utf16Writer writer(begin);
   bool oneByte = true;
   size_t i = 2;
   while (i < len) {
@@ -116,15 +193,15 @@ void decodeJet4TextInto(const uint8_t* data, size_t len, std::string& out) {
       continue;
     }
     if (oneByte) {
-      sink.unit(data[i]);
+      writer.unit(data[i]);
       ++i;
     } else {
       if (i + 1 >= len) break;  // a lone trailing byte cannot be a character
-      sink.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+      writer.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
       i += 2;
     }
   }
-  sink.finish();
+  out.resize(static_cast<size_t>(writer.finish() - begin));
 }
 
 namespace {

@@ -94,8 +94,9 @@ void fill(jet::Database& db, const QString& table, int count, int firstKey, bool
   }
 }
 
-// The fixture table's columns (and, when asked, its indexes) as a definition to create.
-jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
+}  // namespace
+
+jet::TableSpec tableSpecOf(const jet::TableDef& def, bool withIndexes) {
   jet::TableSpec blueprint;
   blueprint.name = def.name;
   for (const jet::Column& c : def.columns) blueprint.columns.push_back(jet::columnSpecOf(c));
@@ -115,8 +116,6 @@ jet::TableSpec specOf(const jet::TableDef& def, bool withIndexes) {
   return blueprint;
 }
 
-}  // namespace
-
 std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
                                    jet::Format format) {
   const QString fixtures = QStringLiteral(QAR_FIXTURES_DIR) + "/qar26m/basic/";
@@ -131,7 +130,7 @@ std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape
     const bool source = std::string(side) == "source";
     for (const CatalogueEntry& entry : TableCatalogue) {
       const QString table = entry.name;
-      db->createTable(specOf(shapes->table(entry.name).def(), withIndexes));
+      db->createTable(tableSpecOf(shapes->table(entry.name).def(), withIndexes));
       const int n = recordsFor(table, shape);
       switch (strategyFor(table)) {
         case TransferStrategy::MergeOneKey:

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "engine/run_observer.h"
+#include "jet/database.h"
 #include "jet/format/types.h"
 
 namespace qar::bench {
@@ -28,6 +29,10 @@ struct PairShape {
 // count per table. Raises std::exception (jet::Error included) on failure.
 std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
                                    jet::Format format = jet::Format::Jet4);
+
+// A table's columns (and, when asked, its indexes but no foreign keys) as a definition that
+// creates the same table in another database.
+jet::TableSpec tableSpecOf(const jet::TableDef& def, bool withIndexes);
 
 // Copies source.mdb and destination.mdb of folder from into folder to (made when missing),
 // each writable by its owner, replacing what is there.

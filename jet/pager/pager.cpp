@@ -2,6 +2,7 @@
 // write-back under the exclusive flush lock, and readers' scopes under the shared one.
 #include "jet/pager/pager.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "jet/error.h"
@@ -46,7 +47,12 @@ void Pager::evictClean() {
       it = lru_.erase(it);
       continue;
     }
-    cache_.erase(victim);
+    auto cached = cache_.find(victim);
+    // A page no reader holds any more leaves its buffer to the next page read.
+    if (cached->second.use_count() == 1 && spare_.size() < kSparePages) {
+      spare_.push_back(std::move(cached->second->bytes));
+    }
+    cache_.erase(cached);
     lruPos_.erase(victim);
     it = lru_.erase(it);
     --clean;
@@ -64,11 +70,18 @@ std::shared_ptr<Page> Pager::load(uint32_t pageNumber) {
     return it->second;
   }
   auto page = std::make_shared<Page>();
+  if (!spare_.empty()) {
+    page->bytes = std::move(spare_.back());
+    spare_.pop_back();
+  } else {
+    page->bytes.resize(pageSize_);
+  }
   page->number = pageNumber;
-  page->bytes.resize(pageSize_);
   if (pageNumber < filePages_) {
     if (readLock_->depth > 0 && !readLock_->held) lockForReading();
     file_.readAt(static_cast<uint64_t>(pageNumber) * pageSize_, page->bytes.data(), pageSize_);
+  } else {
+    std::fill(page->bytes.begin(), page->bytes.end(), uint8_t{0});
   }
   cache_[pageNumber] = page;
   touch(pageNumber);
@@ -82,7 +95,7 @@ uint8_t* Pager::modify(uint32_t pageNumber) {
   if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
   auto page = load(pageNumber);
   ++version_;
-  dirty_[pageNumber] = page;
+  dirty_.try_emplace(pageNumber, page);
   return page->bytes.data();
 }
 

@@ -129,6 +129,9 @@ class Pager {
   std::list<uint32_t> lru_;  // most recently used at the front
   std::unordered_map<uint32_t, std::list<uint32_t>::iterator> lruPos_;
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
+  // Buffers of evicted pages nothing else held, used again for the next pages read.
+  static constexpr size_t kSparePages = 16;
+  std::vector<std::vector<uint8_t>> spare_;
   std::vector<std::function<void()>> flushHooks_;
   Journal journal_;
   int lockWaitMs_ = 15000;

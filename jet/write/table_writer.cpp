@@ -1,6 +1,7 @@
 // Row operations of one table on top of the page, map and long-value writers.
 #include "jet/write/table_writer.h"
 
+#include <algorithm>
 #include <random>
 
 #include "jet/codec/data_page_view.h"
@@ -134,6 +135,21 @@ Row TableWriter::decodeAt(const Located& where) {
   return row;
 }
 
+Row TableWriter::decodeKeysAt(const Located& where) {
+  if (keyColumns_.empty()) {
+    keyColumns_.assign(info_.def.columns.size(), false);
+    for (size_t i = 0; i < info_.def.columns.size(); ++i) keyColumns_[i] = info_.def.columns[i].autoNumber;
+    for (const Index& index : info_.def.indexes) {
+      for (const IndexColumn& ic : index.columns) {
+        if (ic.column >= 0 && static_cast<size_t>(ic.column) < keyColumns_.size()) keyColumns_[size_t(ic.column)] = true;
+      }
+    }
+  }
+  Row row;
+  decoder_.decode(ctx_.read(where.data.page) + where.span.start, where.span.length, where.data, row, keyColumns_);
+  return row;
+}
+
 uint32_t TableWriter::newDataPage() {
   uint32_t page = ctx_.allocate();
   initDataPage(ctx_.blueprint(), ctx_.modify(page), info_.def.definitionPage);
@@ -167,7 +183,13 @@ RowId TableWriter::insert(Row& row) {
     throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has " + std::to_string(info_.def.columns.size()) +
                                         " columns, the row has " + std::to_string(row.size()) + " values");
   }
-  Row values = row;
+  // The auto-numbers are filled into a copy, given back only once the row is written; a
+  // table without them writes row itself.
+  const bool numbered = std::any_of(info_.def.columns.begin(), info_.def.columns.end(),
+                                    [](const Column& c) { return c.autoNumber; });
+  Row numberedValues;
+  if (numbered) numberedValues = row;
+  Row& values = numbered ? numberedValues : row;
   uint32_t last = lastAutoNumber();
   bool usesCounter = false;
   for (size_t i = 0; i < values.size(); ++i) {
@@ -207,7 +229,7 @@ RowId TableWriter::insert(Row& row) {
       if (usesCounter) setLastAutoNumber(last + 1);
       return placed;
     });
-    row = std::move(values);
+    if (numbered) row = std::move(numberedValues);
     return id;
   } catch (...) {
     info_.def.rowCount = oldCount;
@@ -226,17 +248,20 @@ void TableWriter::update(RowId id, const Row& newRow) {
                                         " columns, the row has " + std::to_string(newRow.size()) + " values");
   }
   Located loc = locate(id);
-  Row old = decodeAt(loc);
-  Row values = newRow;
-  for (size_t i = 0; i < values.size(); ++i) {
+  Row old = decodeKeysAt(loc);
+  // An auto-number left Null keeps its value: only then is the row copied to fill it in.
+  Row filled;
+  for (size_t i = 0; i < newRow.size(); ++i) {
     const Column& column = info_.def.columns[i];
     if (!column.autoNumber) continue;
-    if (isNull(values[i])) {
-      values[i] = old[i];
-    } else if (!(values[i] == old[i])) {
+    if (isNull(newRow[i])) {
+      if (filled.empty()) filled = newRow;
+      filled[i] = old[i];
+    } else if (!(newRow[i] == old[i])) {
       throw Error(ErrorKind::Invalid, "column '" + column.name + "' is an auto-number and cannot be changed");
     }
   }
+  const Row& values = filled.empty() ? newRow : filled;
   std::vector<EncodedValue> encoded = encodeValues(layout_, values);
   if (indexes_) indexes_->checkUpdate(id, old, values);
   try {
@@ -270,7 +295,7 @@ void TableWriter::remove(RowId id) {
   requireWritable();
   Located loc = locate(id);
   Row old;
-  if (indexes_) old = decodeAt(loc);
+  if (indexes_) old = decodeKeysAt(loc);
   const uint32_t oldCount = info_.def.rowCount;
   const bool oldDirty = countersDirty_;
   try {

@@ -61,6 +61,9 @@ class TableWriter {
   // Whether page is one of this table's data pages (inside the file).
   bool ownPage(uint32_t page);
   Row decodeAt(const Located& where);
+  // The row at where with only the columns an update or a delete looks at in the old row
+  // (auto-numbers and index columns); the others read as Null.
+  Row decodeKeysAt(const Located& where);
   void requireWritable();
   RowId place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t avoidPage = 0);
   uint32_t newDataPage();
@@ -93,6 +96,7 @@ class TableWriter {
   uint32_t notedPage_ = 0;
   bool notedListed_ = false;
   bool countersDirty_ = false;
+  std::vector<bool> keyColumns_;  // what decodeKeysAt decodes; built on first use
 };
 
 }  // namespace jet::write

@@ -174,8 +174,9 @@ bool isVariableKind(ColumnKind kind) {
 bool isLongValueKind(ColumnKind kind) { return kind == ColumnKind::Memo || kind == ColumnKind::OLE; }
 
 std::u16string utf8ToUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
+  // At most one unit per byte: the result is sized once and shrunk to what was written.
+  std::u16string out(s.size(), u'\0');
+  char16_t* o = out.data();
   size_t i = 0;
   auto bad = [&]() -> void {
     throw Error(ErrorKind::Invalid, "text is not valid UTF-8 (byte " + std::to_string(i) + ")");
@@ -185,7 +186,7 @@ std::u16string utf8ToUtf16(std::string_view s) {
     uint32_t cp;
     int extra;
     if (c < 0x80) {
-      out.push_back(c);
+      *o++ = c;
       ++i;
       continue;
     } else if ((c & 0xE0) == 0xC0) {
@@ -211,18 +212,18 @@ std::u16string utf8ToUtf16(std::string_view s) {
     if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) bad();
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      *o++ = static_cast<char16_t>(cp);
     }
     i += extra + 1;
   }
+  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 
 std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompression) {
-  std::vector<uint8_t> out;
   bool compressible = allowCompression && text.size() > 2;
   if (compressible) {
     for (char16_t c : text) {
@@ -233,16 +234,16 @@ std::vector<uint8_t> encodeJet4Text(const std::u16string& text, bool allowCompre
     }
   }
   if (compressible) {
-    out.reserve(text.size() + 2);
-    out.push_back(0xFF);
-    out.push_back(0xFE);
-    for (char16_t c : text) out.push_back(static_cast<uint8_t>(c));
+    std::vector<uint8_t> out(text.size() + 2);
+    out[0] = 0xFF;
+    out[1] = 0xFE;
+    for (size_t k = 0; k < text.size(); ++k) out[k + 2] = static_cast<uint8_t>(text[k]);
     return out;
   }
-  out.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    out.push_back(static_cast<uint8_t>(c & 0xFF));
-    out.push_back(static_cast<uint8_t>(c >> 8));
+  std::vector<uint8_t> out(text.size() * 2);
+  for (size_t k = 0; k < text.size(); ++k) {
+    out[2 * k] = static_cast<uint8_t>(text[k] & 0xFF);
+    out[2 * k + 1] = static_cast<uint8_t>(text[k] >> 8);
   }
   return out;
 }

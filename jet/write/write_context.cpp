@@ -19,10 +19,16 @@ WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{f
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
 
 bool WriteContext::hasUndo(uint32_t page) const {
+  if (undoCount_ > kUndoScanLimit) return undoPages_.count(page) != 0;
   for (size_t i = 0; i < undoCount_; ++i) {
     if (undo_[i].page == page) return true;
   }
   return false;
+}
+
+void WriteContext::clearUndo() {
+  if (undoCount_ > kUndoScanLimit) undoPages_.clear();
+  undoCount_ = 0;
 }
 
 uint8_t* WriteContext::modify(uint32_t page) {
@@ -32,6 +38,12 @@ uint8_t* WriteContext::modify(uint32_t page) {
     UndoImage& image = undo_[undoCount_++];
     image.page = page;
     image.bytes.assign(ref->bytes.begin(), ref->bytes.end());
+    // Past a few pages (a delete of every row touches them all) look-ups go through a set.
+    if (undoCount_ == kUndoScanLimit + 1) {
+      for (size_t i = 0; i < undoCount_; ++i) undoPages_.insert(undo_[i].page);
+    } else if (undoCount_ > kUndoScanLimit) {
+      undoPages_.insert(page);
+    }
   }
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
@@ -116,13 +128,13 @@ void WriteContext::begin() {
   if (depth_++ > 0) return;
   inOperation_ = true;
   opStartPages_ = pager_.pageCount();
-  undoCount_ = 0;
+  clearUndo();
 }
 
 void WriteContext::commit() {
   if (depth_ == 0 || --depth_ > 0) return;
   inOperation_ = false;
-  undoCount_ = 0;
+  clearUndo();
   rollbackHooks_.clear();
 }
 
@@ -133,7 +145,7 @@ void WriteContext::rollback() {
   for (size_t i = 0; i < undoCount_; ++i) {
     std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
   }
-  undoCount_ = 0;
+  clearUndo();
   freeSearchFrom_ = 0;
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "jet/format/types.h"
@@ -80,7 +81,10 @@ class WriteContext {
   };
   std::vector<UndoImage> undo_;
   size_t undoCount_ = 0;
+  static constexpr size_t kUndoScanLimit = 16;
+  std::unordered_set<uint32_t> undoPages_;  // the pages of undo_ once there are more than the limit
   bool hasUndo(uint32_t page) const;
+  void clearUndo();
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;

@@ -2,6 +2,9 @@
 // Jet 3 code pages; encoding text for writing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "jet/error.h"
 #include "jet/text.h"
 #include "jet/write/value_encoder.h"
@@ -68,4 +71,102 @@ TEST(Text, WritingPlainAndOtherTextAgree) {
   }
 }
 
+}  // namespace jet
+
+namespace jet {
+namespace {
+
+// The UTF-8 a sequence of UTF-16 units should read as, built one unit at a time.
+std::string modelUtf8(const std::vector<uint16_t>& units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    const uint16_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      appendUtf8(out, 0x10000 + ((uint32_t(u - 0xD800) << 10) | (units[i + 1] - 0xDC00)));
+      ++i;
+    } else {
+      appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+  }
+  return out;
+}
+
+// Random text mixing ASCII, Latin-1, CJK, surrogate pairs and (when asked) lone surrogates.
+std::vector<uint16_t> randomUnits(std::mt19937& random, bool loneSurrogates) {
+  std::vector<uint16_t> units(random() % 80);
+  for (size_t i = 0; i < units.size(); ++i) {
+    switch (random() % (loneSurrogates ? 6 : 5)) {
+      case 0:  // a run of plain ASCII, as Latin words are
+        for (size_t end = std::min(units.size(), i + 4 + random() % 20); i < end; ++i)
+          units[i] = uint16_t(0x20 + random() % 0x5F);
+        --i;
+        break;
+      case 1: units[i] = uint16_t(0x20 + random() % 0x5F); break;
+      case 2: units[i] = uint16_t(0x80 + random() % 0x80); break;
+      case 3: units[i] = uint16_t(0x4E00 + random() % 0x5000); break;
+      case 4:
+        if (i + 1 < units.size()) {
+          units[i] = uint16_t(0xD800 + random() % 0x400);
+          units[++i] = uint16_t(0xDC00 + random() % 0x400);
+        } else {
+          units[i] = 'z';
+        }
+        break;
+      default: units[i] = uint16_t(0xD800 + random() % 0x800); break;
+    }
+  }
+  return units;
+}
+
+// Decoding against the model, plain and in Unicode compression's runs (switching at random
+// between one-byte and two-byte runs where the characters allow); writing well-formed text
+// gives back the same bytes.
+TEST(Text, RandomTextAgreesWithTheModel) {
+  std::mt19937 random(26);
+  for (int round = 0; round < 3000; ++round) {
+    const bool wellFormed = round % 2 == 0;
+    const std::vector<uint16_t> units = randomUnits(random, !wellFormed);
+    SCOPED_TRACE(round);
+    std::vector<uint8_t> plain;
+    for (uint16_t u : units) plain.insert(plain.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
+    const std::string expected = modelUtf8(units);
+    EXPECT_EQ(decodeJet4Text(plain.data(), plain.size()), expected);
+    std::string reused = "left over from an earlier value";
+    decodeJet4TextInto(plain.data(), plain.size(), reused);
+    EXPECT_EQ(reused, expected);
+
+    // A two-byte character whose low byte is 0 would read as a switch: such text is never
+    // stored compressed.
+    bool compressible = true;
+    for (uint16_t u : units) compressible = compressible && (u & 0xFF) != 0;
+    std::vector<uint8_t> compressed = {0xFF, 0xFE};
+    bool oneByte = true;
+    for (uint16_t u : compressible ? units : std::vector<uint16_t>{}) {
+      const bool fits = u >= 0x01 && u <= 0xFF;
+      if (oneByte != fits || random() % 8 == 0) {
+        compressed.push_back(0x00);
+        oneByte = !oneByte;
+        if (oneByte && !fits) {
+          compressed.push_back(0x00);
+          oneByte = false;
+        }
+      }
+      if (oneByte)
+        compressed.push_back(uint8_t(u));
+      else
+        compressed.insert(compressed.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
+    }
+    if (compressible) {
+      EXPECT_EQ(decodeJet4Text(compressed.data(), compressed.size()), expected);
+    }
+
+    if (wellFormed) {
+      const std::u16string back = write::utf8ToUtf16(expected);
+      EXPECT_EQ(std::vector<uint16_t>(back.begin(), back.end()), units);
+      EXPECT_EQ(write::encodeJet4Text(back, false), plain);
+    }
+  }
+}
+
+}  // namespace
 }  // namespace jet

@@ -31,7 +31,13 @@ struct StructureReport {
   bool ok() const { return defects.empty(); }
 };
 
-StructureReport checkStructure(DatabaseImpl& db);
+// How far the whole-file check goes. Full: everything above. Layout: every page's owner, the
+// page maps, row counts, long-value references and the index trees' shape, without decoding
+// the rows' values or comparing index entries with them - for a file whose rows are about
+// to be copied out and whose indexes rebuilt (compaction checks its copy in full).
+enum class CheckDepth { Full, Layout };
+
+StructureReport checkStructure(DatabaseImpl& db, CheckDepth depth = CheckDepth::Full);
 
 // The same checks for some user tables only (named as the catalog names them, letter case
 // ignored): their definitions, page maps, rows, long values and index trees, and that none

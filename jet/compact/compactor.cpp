@@ -60,10 +60,6 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
     if (auto unkeyable = sortOrderDefects(*source, names); !unkeyable.empty()) {
       throw Error(ErrorKind::Unsupported, from + " is not compacted: " + unkeyable.front());
     }
-    StructureReport report = checkStructure(*source);
-    if (!report.ok()) {
-      throw Error(ErrorKind::Corrupt, from + " is damaged; it is not compacted:" + firstDefects(report));
-    }
     figures.pagesBefore = source->pager().pageCount();
     figures.bytesBefore = source->pager().file().size();
   }
@@ -73,6 +69,16 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
     {
       // No journal: a copy that fails half-way is removed, never repaired.
       auto db = openDatabaseImpl(open(to, FileAccess::ReadWrite), std::string(), OpenMode::ReadWrite);
+      // The copy is read several times over: all of it stays in memory.
+      db->pager().setCacheLimit(db->pager().pageCount());
+      // The copy holds FILE's bytes, so its check is FILE's. Its rows are about to be copied
+      // out and its indexes rebuilt, so the layout is what must be sound here; the result is
+      // checked in full before it is handed back.
+      if (StructureReport report = checkStructure(*db, CheckDepth::Layout); !report.ok()) {
+        throw Error(ErrorKind::Corrupt, from + " is damaged; it is not compacted:" + firstDefects(report));
+      }
+      // A failure anywhere removes the copy, so no write keeps old bytes to undo it.
+      db->writer().context().keepNoUndo();
       const std::vector<CatalogEntry> tables = everyTable(*db);
       // Every table's rows out first, so that all their pages are free before any row goes
       // back: the rows then fill the file from its lowest free page on, leaving no holes.
@@ -100,6 +106,7 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
       db->close();
     }
     auto copy = openDatabaseImpl(openFile(to, FileAccess::ReadOnly), to, OpenMode::ReadOnly);
+    copy->pager().setCacheLimit(copy->pager().pageCount());
     StructureReport report = checkStructure(*copy);
     if (!report.ok()) throw Error(ErrorKind::Corrupt, "the compacted copy fails the structure check:" + firstDefects(report));
     figures.pagesAfter = copy->pager().pageCount();

@@ -18,7 +18,6 @@ namespace fl = format::longvalue;
 namespace {
 
 struct KeptRow {
-  RowId id;
   std::vector<uint8_t> bytes;
   // Long values stored outside the row: where the reference sits in the row, the old
   // reference and the value.
@@ -28,7 +27,6 @@ struct KeptRow {
     Bytes payload;
   };
   std::vector<Stored> stored;
-  Row values;  // for the indexes
 };
 
 }  // namespace
@@ -53,7 +51,6 @@ std::shared_ptr<TableWriter::HeldRows> TableWriter::takeRows() {
       const Located loc = locate(RowId{page, r});
       const uint8_t* at = ctx_.read(loc.data.page) + loc.span.start;
       KeptRow kept;
-      kept.id = loc.header;
       kept.bytes.assign(at, at + loc.span.length);
       for (size_t i = 0; i < layout_.slots.size(); ++i) {
         const ColumnSlot& slot = layout_.slots[i];
@@ -67,7 +64,6 @@ std::shared_ptr<TableWriter::HeldRows> TableWriter::takeRows() {
         s.payload = readLongValue(ctx_.pager(), bp.format, ref.data, ref.size, info_.def.name);
         kept.stored.push_back(std::move(s));
       }
-      if (indexes_) kept.values = decodeAt(loc);
       rows.push_back(std::move(kept));
     }
   }
@@ -77,13 +73,15 @@ std::shared_ptr<TableWriter::HeldRows> TableWriter::takeRows() {
       for (const KeptRow& row : rows) {
         for (const KeptRow::Stored& s : row.stored) longValues_.release(s.oldRef.data(), s.oldRef.size());
       }
+      // Every data page goes back at once; pages the maps listed that are not the table's
+      // (left there by other writers) drop out of them.
       for (uint32_t page : pages) {
-        if (ownPage(page)) releaseDataPage(page);
+        if (ownPage(page)) ctx_.release(page);
       }
+      UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).clear();
+      UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).clear();
       forgetPlacement();
-      if (indexes_) {
-        for (const KeptRow& row : rows) indexes_->onRemove(row.id, row.values);
-      }
+      if (indexes_) indexes_->onRowsReplaced();
     });
   } catch (...) {
     forgetPlacement();
@@ -103,9 +101,10 @@ uint32_t TableWriter::putRows(HeldRows& held) {
           std::vector<uint8_t> ref = longValues_.store(s.payload);
           std::memcpy(row.bytes.data() + s.at, ref.data(), ref.size());
         }
-        const RowId placed = place(row.bytes, 0);
-        if (indexes_) indexes_->onInsert(placed, row.values);
+        place(row.bytes, 0);
       }
+      // The indexes are written anew from the rows at the next flush.
+      if (indexes_) indexes_->onRowsReplaced();
     });
   } catch (...) {
     forgetPlacement();

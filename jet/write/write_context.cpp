@@ -18,20 +18,15 @@ WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{f
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
 
-bool WriteContext::hasUndo(uint32_t page) const {
-  for (size_t i = 0; i < undoCount_; ++i) {
-    if (undo_[i].page == page) return true;
-  }
-  return false;
-}
-
 uint8_t* WriteContext::modify(uint32_t page) {
-  if (inOperation_ && page < opStartPages_ && !hasUndo(page)) {
+  if (inOperation_ && keepUndo_ && page < opStartPages_ && !hasUndo(page)) {
     const auto ref = pager_.read(page);
     if (undoCount_ == undo_.size()) undo_.emplace_back();
     UndoImage& image = undo_[undoCount_++];
     image.page = page;
     image.bytes.assign(ref->bytes.begin(), ref->bytes.end());
+    if (undoStamp_.size() < opStartPages_) undoStamp_.resize(opStartPages_, 0);
+    undoStamp_[page] = opSerial_;
   }
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
@@ -117,6 +112,10 @@ void WriteContext::begin() {
   inOperation_ = true;
   opStartPages_ = pager_.pageCount();
   undoCount_ = 0;
+  if (++opSerial_ == 0) {  // the serial wrapped: no stamp may look current
+    std::fill(undoStamp_.begin(), undoStamp_.end(), 0);
+    opSerial_ = 1;
+  }
 }
 
 void WriteContext::commit() {
@@ -130,6 +129,7 @@ void WriteContext::rollback() {
   if (depth_ == 0 || --depth_ > 0) return;
   if (!inOperation_) return;
   inOperation_ = false;
+  if (!keepUndo_) undoneWithoutUndo_ = true;
   for (size_t i = 0; i < undoCount_; ++i) {
     std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
   }
@@ -148,6 +148,9 @@ void WriteContext::rollback() {
 }
 
 void WriteContext::flush() {
+  if (undoneWithoutUndo_) {
+    throw Error(ErrorKind::Invalid, pager_.file().name() + ": a failed change could not be undone; nothing is written");
+  }
   for (auto& hook : beforeFlush_) hook();
   if (!pager_.hasDirtyPages()) return;
   // Free pages at the end are cut off; the pager's journal keeps their old bytes.

@@ -42,6 +42,10 @@ class WriteContext {
   void begin();
   void commit();
   void rollback();
+  // For a file that is thrown away when any write fails (a compaction's copy): operations
+  // keep no old bytes, so a rollback leaves the pages as they stand and the file must not
+  // be flushed after it.
+  void keepNoUndo() { keepUndo_ = false; }
   // Inside an operation: fn runs if the outermost operation is rolled back (to restore state
   // kept outside the pages, such as counters held in memory).
   void onRollback(std::function<void()> fn) {
@@ -70,6 +74,8 @@ class WriteContext {
   Pager& pager_;
   PageSpec spec_;
   bool inOperation_ = false;
+  bool keepUndo_ = true;
+  bool undoneWithoutUndo_ = false;  // a rollback without old bytes: nothing may be flushed
   int depth_ = 0;
   uint32_t opStartPages_ = 0;
   // Old bytes of the pages this operation changed: the first undoCount_ entries are in use;
@@ -80,7 +86,11 @@ class WriteContext {
   };
   std::vector<UndoImage> undo_;
   size_t undoCount_ = 0;
-  bool hasUndo(uint32_t page) const;
+  // undoStamp_[page] == opSerial_ when this operation already keeps the page's old bytes (one
+  // look-up however many pages an operation touches; a new serial forgets them all at once).
+  std::vector<uint32_t> undoStamp_;
+  uint32_t opSerial_ = 0;
+  bool hasUndo(uint32_t page) const { return page < undoStamp_.size() && undoStamp_[page] == opSerial_; }
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;

@@ -420,9 +420,13 @@ struct Checker {
     }
   }
 
+  // A page an object's map or tree names while the page map lists it as free is drift Access
+  // leaves behind: the writer never takes such a page. Long-value pages are found through the
+  // rows alone, so the writer could take one: that is damage (checkLongValuePages).
   void checkFreePagesUnused() {
     for (const auto& [page, who] : owner) {
-      if (freePages.count(page)) defect("page " + std::to_string(page) + " of " + who + " is free in the database's page map");
+      if (!freePages.count(page) || who == "long values") continue;
+      drift("page " + std::to_string(page) + " of " + who + " is free in the database's page map (it is not reused)");
     }
   }
 

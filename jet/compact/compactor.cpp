@@ -102,6 +102,8 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
       }
       // A failure anywhere removes the copy, so no write keeps old bytes to undo it.
       db->writer().context().keepNoUndo();
+      // Who owns what is read before the catalog's own rows are taken out.
+      db->writer().context().readClaimsNow();
       const std::vector<CatalogEntry> tables = everyTable(*db);
       // Every table's rows out first, so that all their pages are free before any row goes
       // back: the rows then fill the file from its lowest free page on, leaving no holes.

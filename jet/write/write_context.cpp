@@ -47,6 +47,7 @@ uint32_t WriteContext::allocate() {
 }
 
 void WriteContext::release(uint32_t page) {
+  if (page < claimed_.size()) claimed_[page] = false;  // its owner gave it back
   uint8_t* bytes = modify(page);
   std::memset(bytes, 0, 4);
   globalMapSet(page, true);
@@ -135,6 +136,7 @@ void WriteContext::rollback() {
   }
   undoCount_ = 0;
   freeSearchFrom_ = 0;
+  claimedLoaded_ = false;  // pages released in the operation are their owners' again
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
   rollbackHooks_.clear();
@@ -165,6 +167,7 @@ void WriteContext::flush() {
     changed_.clear();
     changedSet_.clear();
     freeSearchFrom_ = 0;
+    claimedLoaded_ = false;
     for (auto& hook : afterDiscard_) {
       try {
         hook();

@@ -33,6 +33,20 @@ class WriteContext {
   uint32_t allocate();
   // Whether the page map lists the page as free (pages it does not reach count as not free).
   bool isFreeInMap(uint32_t page);
+  // Where the pages some object still names come from (read once per session, when a free
+  // page is first wanted): such pages are never taken or cut off, even when the page map
+  // lists them as free. When it throws, no free page is reused in this session (the file
+  // grows instead). Without a source every free page is taken.
+  void setClaimedPagesSource(std::function<std::vector<uint32_t>()> source) {
+    claimedSource_ = std::move(source);
+    claimedLoaded_ = false;
+  }
+  // Reads the claims now: before a pass that takes every table's rows out (and the catalog's
+  // with them) and only then wants free pages.
+  void readClaimsNow() {
+    claimedLoaded_ = false;
+    stillClaimed(0);
+  }
   // Marks a page free in the page map and clears its header (it no longer belongs to anyone).
   void release(uint32_t page);
 
@@ -66,6 +80,8 @@ class WriteContext {
   void globalMapSet(uint32_t page, bool freePage);
   // The lowest free page of the map from freeSearchFrom_ on, taken and zeroed; 0 when none.
   uint32_t takeFreePage();
+  // Whether a page the map lists as free is still named by some object (see above).
+  bool stillClaimed(uint32_t page);
   // How many pages the file keeps once the free pages at its end are cut off.
   uint32_t trimmedPageCount();
   // Moves a bitmap page of the page map to its lowest free page; false when it cannot.
@@ -95,6 +111,10 @@ class WriteContext {
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;
   uint32_t freeSearchFrom_ = 0;  // no page below this one is free in the map
+  std::function<std::vector<uint32_t>()> claimedSource_;
+  bool claimedLoaded_ = false;
+  bool claimedUnknown_ = false;     // the source failed: every free page counts as claimed
+  std::vector<bool> claimed_;       // by page; a page released since loading is no longer
   std::vector<std::function<void()>> rollbackHooks_;
   std::vector<std::function<void()>> beforeFlush_;
   std::vector<std::function<void()>> afterDiscard_;

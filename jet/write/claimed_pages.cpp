@@ -7,8 +7,6 @@
 
 #include "jet/catalog.h"
 #include "jet/format/usage_map.h"
-#include "jet/index/index_lookup.h"
-#include "jet/index/index_tree.h"
 #include "jet/open_database.h"
 #include "jet/table_info.h"
 #include "jet/usage_map.h"
@@ -30,14 +28,14 @@ std::vector<uint32_t> claimedPages(DatabaseImpl& db) {
     if (listed) out.insert(out.end(), map.pages.begin(), map.pages.end());
   };
   // The database's page map's own bitmap pages.
-  for (uint32_t p : readUsageMap(pager, format, RowRef{format::usagemap::kDatabaseMapRow, format::usagemap::kDatabaseMapPage}).mapPages) {
+  const RowRef pageMap{format::usagemap::kDatabaseMapRow, format::usagemap::kDatabaseMapPage};
+  for (uint32_t p : readUsageMap(pager, format, pageMap).mapPages) {
     if (p != 0) out.push_back(p);
   }
   std::vector<std::pair<std::string, uint32_t>> tables{{"MSysObjects", kCatalogPage}};
   for (const CatalogEntry& entry : readTableObjects(pager, db.catalog, db.header.codePage)) {
     tables.emplace_back(entry.name, entry.definitionPage);
   }
-  const IndexPageFetcher base = pagerPages(pager);
   for (const auto& [name, definitionPage] : tables) {
     const TableInfo info = readTableInfo(pager, format, definitionPage, name, db.header.codePage, nullptr);
     out.insert(out.end(), info.pages.begin(), info.pages.end());
@@ -49,14 +47,11 @@ std::vector<uint32_t> claimedPages(DatabaseImpl& db) {
       addMap(column.ownedPages, false);
       addMap(column.freePages, false);
     }
+    // Index pages: Access and the writer list every page of a tree in the index's map; the
+    // root is named by the definition besides.
     for (const RealIndexInfo& index : info.realIndexes) {
       addMap(index.usedPages, true);
-      if (index.firstPage == 0) continue;
-      IndexPageFetcher fetch = [&](uint32_t n) {
-        out.push_back(n);
-        return base(n);
-      };
-      verifyIndexTree(fetch, format, index.firstPage, 0);
+      if (index.firstPage != 0) out.push_back(index.firstPage);
     }
   }
   std::sort(out.begin(), out.end());

@@ -74,6 +74,30 @@ void markFreeInPageMap(const std::filesystem::path& path, uint32_t page) {
   file.write(&byte, 1);
 }
 
+// Lists the page in the table's owned-pages map too (the map must be inline and reach it).
+void addToOwnedMap(const std::filesystem::path& path, const std::string& table, uint32_t page) {
+  uint64_t at = 0;
+  uint32_t bit = 0;
+  {
+    auto db = jet::openDatabaseFile(path.string(), jet::OpenMode::ReadOnly);
+    const jet::RowRef ref = db->table(*db->findTable(table)).info.ownedPages;
+    const jet::UsageMapInfo map = jet::readUsageMap(db->pager(), db->header.format, ref);
+    ASSERT_EQ(map.type, fu::kInlineType);
+    const jet::RowSlot slot = jet::dataPageRow(*db->pager().read(ref.page), db->header.format, ref.row);
+    ASSERT_GE(page, map.inlineStart);
+    ASSERT_LT(page - map.inlineStart, (slot.size() - fu::kInlineBitmap) * 8u);
+    at = uint64_t(ref.page) * kPageSize + slot.start + fu::kInlineBitmap;
+    bit = page - map.inlineStart;
+  }
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekg(static_cast<std::streamoff>(at + bit / 8));
+  char byte = 0;
+  file.read(&byte, 1);
+  byte = static_cast<char>(byte | (1 << (bit % 8)));
+  file.seekp(static_cast<std::streamoff>(at + bit / 8));
+  file.write(&byte, 1);
+}
+
 std::map<int32_t, jet::Row> rowsOf(const std::filesystem::path& path, const std::string& table) {
   auto db = jet::Database::open(path.string(), jet::OpenMode::ReadOnly);
   std::map<int32_t, jet::Row> rows;
@@ -144,6 +168,29 @@ TEST(FreePageClaims, APageFreeInTheMapButOwnedIsNeverHandedOut) {
   report = jet::testing::checkFile(compacted);
   EXPECT_TRUE(report.ok()) << jet::testing::describeDefects(report);
   for (const std::string& w : report.warnings) ADD_FAILURE() << "compacted: " << w;
+}
+
+// The converse is damage: a page two tables' maps list cannot be given to either safely.
+TEST(FreePageClaims, APageTwoTablesListIsDamage) {
+  jet::testing::TempDir dir;
+  const std::filesystem::path path = dir.path() / "twice.mdb";
+  {
+    auto db = jet::Database::create(path.string());
+    auto cards = db->createTable(tableSpec("Cards"));
+    auto events = db->createTable(tableSpec("Events"));
+    for (int32_t id = 1; id <= 200; ++id) {
+      jet::Row row = makeRow(id);
+      cards.insert(row);
+      events.insert(row);
+    }
+    db->close();
+  }
+  addToOwnedMap(path, "Events", ownedPages(path, "Cards").front());
+  if (::testing::Test::HasFatalFailure()) return;
+  const jet::StructureReport report = jet::testing::checkFile(path);
+  ASSERT_FALSE(report.ok());
+  EXPECT_NE(jet::testing::describeDefects(report).find("table Events: owned page"), std::string::npos)
+      << jet::testing::describeDefects(report);
 }
 
 }  // namespace

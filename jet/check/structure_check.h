@@ -32,9 +32,10 @@ struct StructureReport {
 };
 
 // How far the whole-file check goes. Full: everything above. Layout: every page's owner, the
-// page maps, row counts, long-value references and the index trees' shape, without decoding
-// the rows' values or comparing index entries with them - for a file whose rows are about
-// to be copied out and whose indexes rebuilt (compaction checks its copy in full).
+// page maps and the index trees' shape, without reading the rows (so neither row counts nor
+// long values nor index entries are compared, and long-value pages count as lost) - for a
+// file whose rows are about to be read out, each one checked as it is, and whose indexes are
+// about to be rebuilt (compaction checks its copy in full afterwards).
 enum class CheckDepth { Full, Layout };
 
 StructureReport checkStructure(DatabaseImpl& db, CheckDepth depth = CheckDepth::Full);

@@ -23,6 +23,9 @@ class RowDecoder {
   // The same for the columns `wanted` marks (by position); the others read as Null.
   void decode(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>& wanted) const;
 
+  // The code page of Jet 3 text (the database's; a column may name its own).
+  uint16_t codePage() const { return codePage_; }
+
   // The value of one column's stored bytes (not a Yes/No column, which lives in the null mask).
   Value decodeValue(size_t column, const uint8_t* bytes, size_t len, RowId where) const;
 

@@ -62,7 +62,7 @@ struct Column {
   uint8_t precision = 0;       // Decimal
   uint8_t scale = 0;           // Decimal
   SortOrder sortOrder;         // Text and Memo
-  uint16_t codePage = 0;       // Jet 3 text
+  uint16_t codePage = 0;       // Jet 3 text: its code page (the column's own, else the database's)
 
   // Characters a Text column holds (UTF-16 code units in Jet 4, bytes in Jet 3).
   int textLength(bool jet4) const { return jet4 ? size / 2 : size; }

@@ -147,6 +147,11 @@ void readColumns(const TableDefView& view, uint16_t columnCount, uint32_t realCo
   for (uint16_t i = 0; i < columnCount; ++i) {
     const uint32_t d = columnsAt + i * size;
     raw.push_back(columnFrom(view.column(d), d));
+    // Jet 3 text without a code page of its own is in the database's.
+    Column& col = raw.back().column;
+    if (info.format == Format::Jet3 && col.codePage == 0 && (col.kind == ColumnKind::Text || col.kind == ColumnKind::Memo)) {
+      col.codePage = codePage;
+    }
   }
   pos = columnsAt + columnCount * size;
   for (RawColumn& rc : raw) rc.column.name = decodeName(view, codePage, pos);

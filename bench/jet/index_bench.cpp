@@ -3,11 +3,16 @@
 // the file and seeks random keys through each index. Prints rows and look-ups per second
 // (wall clock and processor time), the file size, and whether the structure check and
 // mdbtools (when installed) accept the file.
+// With --access 97: the same rows into the table with a unique Long and a unique Text index
+// of the Access-written Access 97 and Access 2000 files of the shared fixtures, both figures
+// and their ratio printed.
 // Usage: jet_index_bench [rows] [lookups] [file]   (defaults 1000000, 100000, a temporary file)
+//        jet_index_bench --access 97 [rows] [lookups]   (defaults 200000, 100000)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <numeric>
@@ -198,9 +203,108 @@ int run(uint32_t rows, uint32_t lookups, const std::string& path) {
   return ok ? 0 : 1;
 }
 
+// One Access-written file's table with a unique Long and a unique Text(255) index
+// (MSP_PROJECTS of test2V1997.mdb / test2V2000.mdb): rows added to a copy, the flush that
+// writes the indexes, then seeks through both. Returns insert + flush and the seeks' time.
+struct VersionFigures {
+  Span write, seek;
+  bool ok = false;
+};
+
+VersionFigures measureCopy(const std::filesystem::path& fixture, const std::string& path, const char* label,
+                           const std::vector<int32_t>& ids, const std::vector<std::string>& names, uint32_t lookups) {
+  constexpr const char* kProjects = "MSP_PROJECTS";
+  std::filesystem::copy_file(fixture, path, std::filesystem::copy_options::overwrite_existing);
+  const auto rows = static_cast<uint32_t>(ids.size());
+  VersionFigures f;
+  {
+    auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
+    jet::Table table = db->table(kProjects);
+    jet::Row row(table.def().columns.size(), jet::Null{});
+    const Stamp start = Stamp::now();
+    for (uint32_t i = 0; i < rows; ++i) {
+      row[0] = ids[i];
+      row[1] = names[i];
+      table.insert(row);
+    }
+    db->close();
+    f.write = since(start);
+  }
+  std::mt19937 rng(97);
+  std::vector<jet::Row> idKeys, nameKeys;
+  for (uint32_t i = 0; i < lookups; ++i) {
+    const uint32_t p = rng() % rows;
+    idKeys.push_back(jet::Row{ids[p]});
+    nameKeys.push_back(jet::Row{names[p]});
+  }
+  uint32_t missing = 0;
+  {
+    auto db = jet::Database::open(path);
+    jet::Table table = db->table(kProjects);
+    const Stamp start = Stamp::now();
+    for (uint32_t i = 0; i < lookups; ++i) {
+      missing += table.seek("I_MSP_PROJECTS", idKeys[i]) ? 0 : 1;
+      missing += table.seek("I_PROJ_NAME", nameKeys[i]) ? 0 : 1;
+    }
+    f.seek = since(start);
+  }
+  auto impl = jet::openDatabaseImpl(jet::openFile(path, jet::FileAccess::ReadOnly), path, jet::OpenMode::ReadOnly);
+  const bool sound = jet::checkStructure(*impl).ok();
+  impl.reset();
+  std::printf("%s\n", label);
+  printRate("  insert + flush", rows, f.write, "rows");
+  printRate("  seeks (both indexes)", 2.0 * lookups, f.seek, "lookups");
+  std::printf("  file size:             %.1f MiB, structure check %s, look-ups that failed: %u\n",
+              std::filesystem::file_size(path) / 1048576.0, sound ? "OK" : "FAIL", missing);
+  f.ok = sound && missing == 0;
+  return f;
+}
+
+int compareAccess97(uint32_t rows, uint32_t lookups) {
+  namespace fs = std::filesystem;
+  const fs::path fixtures = fs::path(QAR_FIXTURES_DIR) / "access";
+  const fs::path jet3 = fixtures / "jet3" / "test2V1997.mdb";
+  const fs::path jet4 = fixtures / "jet4" / "test2V2000.mdb";
+  if (!fs::exists(jet3) || !fs::exists(jet4)) {
+    std::printf("skipped: the shared fixtures are not at %s\n", QAR_FIXTURES_DIR);
+    return 0;
+  }
+  std::mt19937 rng(19970);
+  std::vector<int32_t> ids(rows);
+  std::iota(ids.begin(), ids.end(), 1000);  // clear of the row the files hold
+  std::shuffle(ids.begin(), ids.end(), rng);
+  std::vector<std::string> names = makeNames(rows, rng);
+  for (uint32_t i = 0; i < rows; ++i) names[i] += " " + std::to_string(i);  // the index is unique
+  std::printf("rows:                  %u in random key order (unique Long and Text(255) indexes)\n", rows);
+  const fs::path dir = fs::temp_directory_path();
+  const std::string path3 = (dir / "qar-index-bench-97.mdb").string();
+  const std::string path4 = (dir / "qar-index-bench-2000.mdb").string();
+  const VersionFigures f3 = measureCopy(jet3, path3, "Access 97 (Jet 3):", ids, names, lookups);
+  const VersionFigures f4 = measureCopy(jet4, path4, "Access 2000 (Jet 4):", ids, names, lookups);
+  std::printf("Jet 3 / Jet 4 time:    insert + flush %.2f (wall) %.2f (CPU), seeks %.2f (wall) %.2f (CPU)\n",
+              f3.write.wall / f4.write.wall, f3.write.cpu / f4.write.cpu, f3.seek.wall / f4.seek.wall,
+              f3.seek.cpu / f4.seek.cpu);
+  fs::remove(path3);
+  fs::remove(path4);
+  return f3.ok && f4.ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::strcmp(argv[1], "--access") == 0) {
+    if (std::strcmp(argv[2], "97") != 0) {
+      std::fprintf(stderr, "--access takes 97\n");
+      return 2;
+    }
+    try {
+      return compareAccess97(argc > 3 ? static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 200000u,
+                             argc > 4 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 100000u);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "index benchmark failed: %s\n", e.what());
+      return 1;
+    }
+  }
   const uint32_t rows = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 1000000u;
   const uint32_t lookups = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 100000u;
   const std::string path =

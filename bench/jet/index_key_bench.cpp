@@ -1,6 +1,6 @@
-// Index key costs: building 1,000,000 Long keys, Text(50) keys of mixed scripts and
-// two-column keys; sorting the text keys; decoding index pages and seeking through an
-// Access-written index. Prints keys (or pages, or seeks) per second.
+// Index key costs: building 1,000,000 Long keys, Text(50) keys of mixed scripts (and Latin
+// ones in the orders of both Jet versions) and two-column keys; sorting the text keys;
+// decoding index pages and seeking through Access-written indexes of both versions. Prints keys (or pages, or seeks) per second.
 // Times are the thread's CPU time (the figures hold on a machine busy with other work).
 // Usage: jet_index_key_bench [keys]
 #include <algorithm>
@@ -100,6 +100,24 @@ void encodingFigures(size_t n) {
   textColumn.sortOrder = jet::SortOrder{2052, 0};
   timeFields("ASCII Text(50) keys, 2052", textColumn, asciiValues);
   textColumn.sortOrder = jet::SortOrder{1033, 0};
+  // Access 97 files hold text in code page 1252: the same names without the CJK characters,
+  // in the General order of Jet 3 files and, for comparison, of Jet 4 files.
+  std::vector<jet::Value> latinValues;
+  latinValues.reserve(n);
+  for (const std::string& t : texts) {
+    std::string a;
+    for (size_t i = 0; i < t.size();) {
+      const auto b = static_cast<unsigned char>(t[i]);
+      const size_t len = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+      if (len < 3) a.append(t, i, len);
+      i += len;
+    }
+    latinValues.emplace_back(std::move(a));
+  }
+  jet::KeyColumn jet3Text = textColumn;
+  jet3Text.format = jet::Format::Jet3;
+  timeFields("Latin Text(50) keys, Jet 3", jet3Text, latinValues);
+  timeFields("Latin Text(50) keys, Jet 4", textColumn, latinValues);
 
   jet::TableDef table;
   table.name = "T";
@@ -135,15 +153,16 @@ void encodingFigures(size_t n) {
   std::printf("(%zu key bytes built)\n", bytes);
 }
 
-void pageFigures() {
-  const auto path = std::filesystem::path(QAR_FIXTURES_DIR) / "access" / "jet4" / "compIndexTestV2000.mdb";
+void pageFigures(const char* folder, const char* name, jet::Format format) {
+  std::printf("%s:\n", name);
+  const auto path = std::filesystem::path(QAR_FIXTURES_DIR) / "access" / folder / name;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::printf("page figures skipped: %s not found\n", path.string().c_str());
     return;
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t pageSize = 4096;
+  const size_t pageSize = format == jet::Format::Jet4 ? 4096 : 2048;
   std::vector<uint32_t> leaves;
   uint32_t root = 0;
   for (uint32_t n = 1; n < file.size() / pageSize; ++n) {
@@ -158,7 +177,7 @@ void pageFigures() {
   auto start = Clock::now();
   for (int r = 0; r < rounds; ++r) {
     for (uint32_t n : leaves) {
-      page.decode(fetch(n), n, jet::Format::Jet4);
+      page.decode(fetch(n), n, format);
       entries += page.size();
     }
   }
@@ -169,10 +188,10 @@ void pageFigures() {
 
   // Seeks through the two-level index, to keys taken from its own entries.
   std::vector<jet::KeyBytes> targets;
-  for (jet::IndexEntryCursor c(fetch, jet::Format::Jet4, root); c.next();) {
+  for (jet::IndexEntryCursor c(fetch, format, root); c.next();) {
     targets.emplace_back(c.key().begin(), c.key().end());
   }
-  jet::IndexEntryCursor cursor(fetch, jet::Format::Jet4, root);
+  jet::IndexEntryCursor cursor(fetch, format, root);
   const size_t seeks = 200000;
   size_t found = 0;
   start = Clock::now();
@@ -190,6 +209,7 @@ int main(int argc, char** argv) {
   const size_t n = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
   std::printf("index keys: %zu of each\n", n);
   encodingFigures(n);
-  pageFigures();
+  pageFigures("jet4", "compIndexTestV2000.mdb", jet::Format::Jet4);
+  pageFigures("jet3", "compIndexTestV1997.mdb", jet::Format::Jet3);
   return 0;
 }

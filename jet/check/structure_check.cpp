@@ -11,6 +11,7 @@
 #include "jet/codec/long_value_ref.h"
 #include "jet/data_rows.h"
 #include "jet/open_database.h"
+#include "jet/codec/row_offsets_jet3.h"
 #include "jet/error.h"
 #include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
@@ -371,19 +372,33 @@ struct Checker {
     for (size_t i = 0; i < info.def.columns.size(); ++i) {
       const Column& c = info.def.columns[i];
       if (c.unknownKind || (c.kind != ColumnKind::Memo && c.kind != ColumnKind::OLE)) continue;
-      // Row layout: Jet 4 only; Jet 3 long values are checked by decoding above.
-      if (format != Format::Jet4 || bytes.size < 4) continue;
+      // The values themselves were checked by decoding above; here only where they live.
+      if (bytes.size < 4) continue;
       const uint8_t* row = bytes.data;
       size_t len = bytes.size;
-      uint16_t columns = le16(row);
-      size_t mask = (columns + 7u) / 8u;
       const ColumnStorage& s = info.storage[i];
-      if (s.number >= columns || len < 2 + mask + 2) continue;
-      if (!(row[len - mask + s.number / 8] & (1u << (s.number % 8)))) continue;
-      size_t countAt = len - mask - 2;
-      uint16_t varCount = le16(row + countAt);
-      if (s.varIndex >= varCount || countAt < 2u * varCount + 2u) continue;
-      size_t start = le16(row + countAt - 2 * (s.varIndex + 1u));
+      size_t start = 0;
+      if (format == Format::Jet3) {
+        const uint8_t columns = row[0];
+        const size_t mask = (columns + 7u) / 8u;
+        if (s.number >= columns || len < 1 + mask + 1) continue;
+        if (!(row[len - mask + s.number / 8] & (1u << (s.number % 8)))) continue;
+        if (s.varIndex >= row[len - mask - 1]) continue;
+        try {
+          start = codec::readJet3RowOffsets(row, len, mask)[s.varIndex];
+        } catch (const Error&) {
+          continue;
+        }
+      } else {
+        uint16_t columns = le16(row);
+        size_t mask = (columns + 7u) / 8u;
+        if (s.number >= columns || len < 2 + mask + 2) continue;
+        if (!(row[len - mask + s.number / 8] & (1u << (s.number % 8)))) continue;
+        size_t countAt = len - mask - 2;
+        uint16_t varCount = le16(row + countAt);
+        if (s.varIndex >= varCount || countAt < 2u * varCount + 2u) continue;
+        start = le16(row + countAt - 2 * (s.varIndex + 1u));
+      }
       if (start + fl::kReferenceSize > len) continue;
       const uint8_t* ref = row + start;
       const codec::LongValueRef decoded = codec::decodeLongValueRef(ref);

@@ -1,6 +1,7 @@
 // The checks a database passes before it is written (see write_fitness.h).
 #include "jet/check/write_fitness.h"
 
+#include <iconv.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -24,7 +25,16 @@ std::vector<std::string> fileWritingDefects(const std::string& path) {
 
 std::vector<std::string> formatWritingDefects(const DatabaseImpl& db) {
   if (db.header.format == Format::Jet4) return {};
-  return {db.path + ": an Access 97 (Jet 3) file; the engine writes Access 2000-2003 (Jet 4) files only"};
+  // Access 97 text is stored in the database's code page: the system must know it.
+  const uint16_t codePage = db.header.codePage == 0 ? 1252 : db.header.codePage;
+  if (codePage == 1252) return {};
+  iconv_t cd = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    return {db.path + ": an Access 97 file in code page " + std::to_string(codePage) +
+            ", which this system cannot convert, so its text cannot be written"};
+  }
+  iconv_close(cd);
+  return {};
 }
 
 std::vector<std::string> sortOrderDefects(DatabaseImpl& db, const std::vector<std::string>& tables) {

@@ -78,6 +78,7 @@ void buildIndexPage(const IndexPageHeader& header, std::span<const IndexPageEntr
   } else {
     p[layout.prefixLength] = static_cast<uint8_t>(prefix);
   }
+  if (layout.nodeMark != kNoNodeMark) p[layout.nodeMark] = header.leaf ? 0 : 1;
 
   uint8_t* out = p + layout.entries();
   size_t at = 0;

@@ -12,10 +12,13 @@
 //   16  next page              4        12  next page              4
 //   20  tail page              4        16  tail page              4
 //   24  prefix length          2        20  prefix length          1
-//   26  (unused)               1        21  (1 on intermediate)    1
+//   26  (node mark)            1        21  node mark              1
 //   27  entry map            453        22  entry map            226
 //   480 entries ...                     248 entries ...
 //
+// The node mark is 1 on intermediate pages and 0 on leaves. Access sets it in both versions;
+// the writer sets it in Jet 3 pages and leaves Jet 4's byte 26 at 0, as the Jet 4 files it
+// has always written have it (mdbtools and the engine's reader do not look at it).
 // Entries lie back to back from the entries offset. Bit k of the entry map (byte k / 8,
 // bit k % 8, low bit first) is set when an entry ends k bytes past the entries offset.
 // Prefix compression: the first entry is stored whole; every later entry leaves out its
@@ -47,6 +50,8 @@ constexpr size_t kEntryRowSize = 1;
 constexpr size_t kEntryRowIdSize = kEntryDataPageSize + kEntryRowSize;
 constexpr size_t kEntryChildSize = 4;
 
+constexpr size_t kNoNodeMark = static_cast<size_t>(-1);
+
 struct IndexPageLayout {
   size_t pageSize;
   size_t freeSpace;
@@ -56,6 +61,7 @@ struct IndexPageLayout {
   size_t tailPage;
   size_t prefixLength;
   size_t prefixLengthSize;  // bytes of the prefix length field
+  size_t nodeMark;          // kNoNodeMark: not written
   size_t entryMap;
   size_t entryMapSize;
   constexpr size_t entries() const { return entryMap + entryMapSize; }
@@ -75,6 +81,7 @@ constexpr IndexPageLayout kJet4IndexPage{
     .tailPage = 20,
     .prefixLength = 24,
     .prefixLengthSize = 2,
+    .nodeMark = kNoNodeMark,
     .entryMap = 27,
     .entryMapSize = 453,
 };
@@ -88,6 +95,7 @@ constexpr IndexPageLayout kJet3IndexPage{
     .tailPage = 16,
     .prefixLength = 20,
     .prefixLengthSize = 1,
+    .nodeMark = 21,
     .entryMap = 22,
     .entryMapSize = 226,
 };

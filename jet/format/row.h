@@ -29,7 +29,15 @@ inline constexpr uint32_t columnCountSize(Format f) { return f == Format::Jet3 ?
 inline constexpr uint32_t varOffsetSize(Format f) { return f == Format::Jet3 ? 1 : 2; }
 inline constexpr uint32_t kJumpStretch = 256;
 
-// The longest row Access writes on a Jet 4 page.
+// The longest row Access writes on a page.
+inline constexpr uint32_t kMaxRowBytesJet3 = 2012;
 inline constexpr uint32_t kMaxRowBytesJet4 = 4060;
+inline constexpr uint32_t maxRowBytes(Format f) { return f == Format::Jet3 ? kMaxRowBytesJet3 : kMaxRowBytesJet4; }
+
+// A Jet 3 jump table entry that no variable entry reaches (the row's data ends before the
+// stretch it stands for).
+inline constexpr uint8_t kUnusedJump = 0xFF;
+// Jet 3 rows name at most this many columns and variable columns (both counts are one byte).
+inline constexpr uint32_t kMaxColumnsJet3 = 255;
 
 }  // namespace jet::format::row

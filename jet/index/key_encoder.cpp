@@ -278,6 +278,11 @@ KeyEncoder::KeyEncoder(const TableDef& table, const Index& index, Format format)
       reason_ = where + " cannot be written: column " + col.name + " uses the text " +
                 describe(col.sortOrder) + (format == Format::Jet3 ? " in a Jet 3 file" : "") +
                 ", which the engine cannot encode";
+    } else if (format == Format::Jet3 && (col.kind == ColumnKind::Text || col.kind == ColumnKind::Memo) &&
+               col.codePage != 0 && col.codePage != kGeneral97CodePage) {
+      reason_ = where + " cannot be written: column " + col.name + " holds text in code page " +
+                std::to_string(col.codePage) + ", whose keys in the General sort order of Jet 3 files the engine " +
+                "cannot build (it builds them for code page " + std::to_string(kGeneral97CodePage) + ")";
     }
   }
 }

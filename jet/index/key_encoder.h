@@ -23,7 +23,8 @@ namespace jet {
 using KeyBytes = std::vector<uint8_t>;
 
 // Whether the engine can build text keys in this sort order for files of this format: the
-// General order (1033) of Jet 4 files, version 0, the General order of Jet 3 files, and the
+// General order (1033) of Jet 4 files, version 0, the General order of Jet 3 files (for text
+// in code page 1252: KeyEncoder refuses Jet 3 text indexes of other code pages), and the
 // Jet 4 sort orders with proven characters (jet/index/proven_sort_orders.h), whose keys
 // are built only for values made of those characters. Indexes in other sort orders can be
 // read but not written.

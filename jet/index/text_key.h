@@ -22,6 +22,10 @@ constexpr size_t kMaxTextKeyUnits = 255;
 // then left as it was.
 void appendGeneralLegacyText(std::string_view utf8, bool ascending, std::vector<uint8_t>& out);
 
+// The code page whose characters the General order of Jet 3 files is known for: keys of
+// text stored in another code page are not built.
+constexpr uint16_t kGeneral97CodePage = 1252;
+
 // The same for the General order of Jet 3 files: one inline code per known character, then
 // the accents as 4-bit codes (or a single zero byte); descending keys are inverted whole.
 void appendGeneral97Text(std::string_view utf8, bool ascending, std::vector<uint8_t>& out);

@@ -128,6 +128,9 @@ bool WriteContext::moveMapPageDown(uint32_t page) {
     if (map.mapPage(j, pager_.pageCount()) == page) slot = j;
   }
   if (slot == map.slots()) return false;
+  // The lowest free page of all: the search hint may have passed pages freed while the map
+  // changed form.
+  freeSearchFrom_ = 0;
   const uint32_t lower = takeFreePage();  // marked used in the bitmap about to move
   if (lower == 0 || lower > page) return false;
   std::memcpy(modify(lower), read(page), spec_.pageSize);

@@ -10,6 +10,7 @@
 #include "jet/codec/index_page.h"
 #include "jet/index/index_lookup.h"
 #include "jet/index/index_tree.h"
+#include "jet/index/text_key.h"
 #include "jet/table_scan.h"
 #include "jet/util/bytes.h"
 #include "jet/write/index_tree_writer.h"
@@ -27,6 +28,36 @@ const Index* describing(const TableInfo& info, size_t real) {
   return nullptr;
 }
 
+// Bytes the longest key of the index can take: an upper bound from the columns' kinds and
+// sizes (text keys take at most kMaxTextKeyUnits characters).
+size_t longestKey(const TableDef& def, const Index& index, Format format) {
+  size_t total = 0;
+  for (const IndexColumn& ic : index.columns) {
+    if (ic.column < 0 || static_cast<size_t>(ic.column) >= def.columns.size()) continue;
+    const Column& c = def.columns[static_cast<size_t>(ic.column)];
+    size_t units = c.kind == ColumnKind::Memo || c.size == 0 ? kMaxTextKeyUnits
+                                                              : static_cast<size_t>(c.textLength(format == Format::Jet4));
+    units = std::min(units, kMaxTextKeyUnits);
+    const size_t binary = c.size == 0 ? 255 : c.size;
+    switch (c.kind) {
+      case ColumnKind::Text:
+      case ColumnKind::Memo:
+        // Jet 3: up to two inline bytes and an accent code per character; Jet 4: up to four
+        // inline bytes, two extra, a flag and an unprintable code per character.
+        total += 8 + units * (format == Format::Jet3 ? 3 : 12);
+        break;
+      case ColumnKind::Binary:
+      case ColumnKind::OLE:
+        total += 1 + (binary / 8 + 1) * 9;
+        break;
+      default:
+        total += 20;  // a start flag and at most 17 bytes (Decimal), a GUID's 18
+        break;
+    }
+  }
+  return total;
+}
+
 }  // namespace
 
 IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder& decoder)
@@ -35,8 +66,11 @@ IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder&
     const Index* index = describing(info_, r);
     if (!index) continue;
     const uint8_t flags = info_.realIndexes[r].flags;
+    // Every key must fit an intermediate entry (key, row id, child page) on a page of its own.
+    const size_t room = indexPageLayout(info_.format).entryRoom() - kEntryRowIdSize - kEntryChildSize;
     states_.push_back(IndexState{r, index, KeyEncoder(info_.def, *index, info_.format), (flags & td::kUnique) != 0,
-                                 (flags & td::kIgnoreNulls) != 0, std::nullopt, std::nullopt});
+                                 (flags & td::kIgnoreNulls) != 0, std::nullopt, std::nullopt,
+                                 longestKey(info_.def, *index, info_.format) > room});
   }
   keyColumns_.assign(info_.def.columns.size(), false);
   for (const IndexState& s : states_) {
@@ -121,9 +155,25 @@ void IndexRebuild::refuseDuplicate(const IndexState& state) const {
   throw Error(ErrorKind::Constraint, "duplicate key in index " + state.index->name + " of table " + info_.def.name);
 }
 
+void IndexRebuild::requireKeysFitPages(const Row& row, const Row* oldRow) {
+  const size_t room = indexPageLayout(info_.format).entryRoom() - kEntryRowIdSize - kEntryChildSize;
+  for (IndexState& s : states_) {
+    if (!s.mayOutgrowPage || (oldRow && !keyChanged(s, *oldRow, row))) continue;
+    if (s.ignoreNulls && s.encoder.allNull(row)) continue;
+    key_.clear();
+    s.encoder.encodeRow(row, key_);
+    if (key_.size() > room) {
+      throw Error(ErrorKind::Invalid, "index " + s.index->name + " of table " + info_.def.name + ": the row's key of " +
+                                          std::to_string(key_.size()) + " bytes is longer than an index page takes (" +
+                                          std::to_string(room) + " bytes)");
+    }
+  }
+}
+
 void IndexRebuild::checkInsert(const Row& row) {
   requireRebuildable();
   requireProvenRow(row);
+  requireKeysFitPages(row, nullptr);
   for (IndexState& s : states_) {
     if (uniqueKey(s, row, RowId{}, key_) && keysOf(s).contains(key_)) refuseDuplicate(s);
   }
@@ -131,6 +181,7 @@ void IndexRebuild::checkInsert(const Row& row) {
 
 void IndexRebuild::checkUpdate(RowId id, const Row& oldRow, const Row& newRow) {
   requireRebuildable();
+  requireKeysFitPages(newRow, &oldRow);
   for (IndexState& s : states_) {
     if (!keyChanged(s, oldRow, newRow)) continue;
     s.encoder.requireProvenRow(newRow);  // a new key must be one the engine can build

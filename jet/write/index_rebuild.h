@@ -1,7 +1,8 @@
 // Index upkeep by rebuilding: at each flush, every index of a changed table is written anew
 // from the table's rows, sorted by their encoded keys, over as many pages as it needs.
 // Unique indexes refuse a duplicate key before anything is written, through an in-memory
-// hash set of their keys (read from the rows on first use). A text index in a sort order the
+// hash set of their keys (read from the rows on first use); so does every index a key too
+// long for its pages. A text index in a sort order the
 // key encoder does not know refuses every write with an error naming the order. In a sort
 // order whose keys are proven only for some characters, a new key with another character is
 // refused before anything is written; a row Access wrote with such a key keeps the entry
@@ -36,6 +37,9 @@ class IndexRebuild : public IndexMaintainer {
   // Rewrites every index when rows changed since the last rebuild; a failure leaves the
   // pages as they were.
   void rebuild();
+  // Has the next rebuild() write every index anew even when no row changed (an index laid
+  // out again from the rows, e.g. after its pages were found wanting).
+  void requestRewrite() { dirty_ = true; }
 
   // Refuses (Unsupported) when an index cannot be written; nothing written.
   void requireRebuildable() const;
@@ -49,6 +53,7 @@ class IndexRebuild : public IndexMaintainer {
     bool ignoreNulls = false;
     std::optional<IndexKeySet> keys;  // unique indexes: the keys of all rows, once read
     std::optional<std::map<RowId, KeyBytes>> stored;  // the entries as read, when needed
+    bool mayOutgrowPage = false;  // the columns can make a key longer than a page takes
   };
   IndexKeySet& keysOf(IndexState& state);
   // Puts the key the row has in the index into out; false when the row stays out of the
@@ -59,6 +64,9 @@ class IndexRebuild : public IndexMaintainer {
   void removeKey(IndexState& state, const Row& row, RowId id);
   // Refuses when a key of the row holds a character the encoder cannot build.
   void requireProvenRow(const Row& row) const;
+  // Refuses (Invalid, naming the index) a row whose key in some index would not fit an
+  // index page: found before the row is written, not at the flush.
+  void requireKeysFitPages(const Row& row, const Row* oldRow);
   // The key of row `id` in the index: built from the row, or, where the engine cannot build
   // it, the key the index already holds for the row (throws the encoder's error if none).
   void keyOf(IndexState& state, const Row& row, RowId id, KeyBytes& out);

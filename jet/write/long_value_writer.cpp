@@ -26,6 +26,10 @@ bool LongValueWriter::usable(uint32_t page) {
 }
 
 LongValueWriter::Place LongValueWriter::put(const std::vector<uint8_t>& row) {
+  if (row.size() + fd::kRowOffsetSize > emptyPageFreeSpace(ctx_.blueprint())) {
+    throw Error(ErrorKind::Unsupported, "a long-value row of " + std::to_string(row.size()) +
+                                            " bytes does not fit a page of this file");
+  }
   if (!usable(current_) || !rowFits(ctx_.blueprint(), ctx_.read(current_), row.size())) {
     current_ = ctx_.allocate();
     initDataPage(ctx_.blueprint(), ctx_.modify(current_), fd::kLongValueOwner);

@@ -1,10 +1,12 @@
-// Row assembly for Jet 4 tables: fixed area, variable area, offset table and null mask.
+// Row assembly: fixed area, variable area, offset table (Jet 3: with its jump table) and null mask.
 #include "jet/write/row_encoder.h"
 
 #include <algorithm>
 
+#include "jet/codec/row_offsets_jet3.h"
 #include "jet/error.h"
 #include "jet/util/bytes.h"
+#include "jet/write/row_trailer_jet3.h"
 #include "jet/write/value_encoder.h"
 
 namespace jet::write {
@@ -27,6 +29,11 @@ size_t fixedAreaEnd(const RowLayout& layout) {
 
 size_t nullMaskBytes(const RowLayout& layout) { return (layout.columnCount + 7u) / 8u; }
 
+bool isJet3(const RowLayout& layout) { return layout.format == Format::Jet3; }
+
+size_t countBytes(const RowLayout& layout) { return format::row::columnCountSize(layout.format); }
+
+// The Jet 4 trailer: end of data, offsets, count (Jet 3's depends on the row's length).
 size_t varTrailerBytes(const RowLayout& layout) {
   return layout.varColumnCount == 0 ? 0 : 2u + 2u * layout.varColumnCount + 2u;
 }
@@ -92,24 +99,27 @@ std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row) 
     } else if (layout.slots[i].fixed) {
       out.bytes = encodeFixedValue(column, row[i]);
     } else {
-      out.bytes = encodeVariableValue(column, row[i]);
+      out.bytes = encodeVariableValue(column, row[i], TextCoding{layout.format, layout.codePage});
     }
   }
   size_t length = rowLengthWithoutLongValues(layout, values);
-  if (length > kMaxRowBytes) {
+  if (length > static_cast<size_t>(maxRowBytes(layout))) {
     throw Error(ErrorKind::Invalid, "the row needs " + std::to_string(length) +
                                         " bytes; a row holds at most " +
-                                        std::to_string(kMaxRowBytes));
+                                        std::to_string(maxRowBytes(layout)));
   }
   return values;
 }
 
 size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<EncodedValue>& values) {
-  size_t length = 2 + fixedAreaEnd(layout) + varTrailerBytes(layout) + nullMaskBytes(layout);
+  size_t length = countBytes(layout) + fixedAreaEnd(layout) + nullMaskBytes(layout);
   for (size_t i = 0; i < layout.slots.size(); ++i) {
     const ColumnSlot& slot = layout.slots[i];
     if (slot.fixed || values[i].null) continue;
     length += isLongValueKind(slot.column->kind) ? kLongValueRefBytes : values[i].bytes.size();
+  }
+  if (layout.varColumnCount > 0) {
+    length = isJet3(layout) ? jet3::rowLength(length + 2u + layout.varColumnCount) : length + varTrailerBytes(layout);
   }
   return std::max(length, kMinRowBytes);
 }
@@ -124,11 +134,20 @@ std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload) {
 std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<EncodedValue>& values,
                                  const LongValueStore& store, size_t minLength) {
   size_t budget = rowLengthWithoutLongValues(layout, values);
+  const size_t maxBytes = static_cast<size_t>(maxRowBytes(layout));
+  const size_t fixedStart = countBytes(layout);
   std::vector<uint8_t> row;
   // The whole row in one allocation (inline long values may add to it).
   row.reserve(std::max({budget, minLength, kMinRowBytes}) + 2 * kMaxInlineLongValue);
-  row.resize(2 + fixedAreaEnd(layout), 0);
-  put16(row.data(), layout.columnCount);
+  row.resize(fixedStart + fixedAreaEnd(layout), 0);
+  if (isJet3(layout)) {
+    if (layout.columnCount > format::row::kMaxColumnsJet3) {
+      throw Error(ErrorKind::Corrupt, "a Jet 3 table cannot have " + std::to_string(layout.columnCount) + " columns");
+    }
+    row[0] = static_cast<uint8_t>(layout.columnCount);
+  } else {
+    put16(row.data(), layout.columnCount);
+  }
   std::vector<uint8_t> nullMask(nullMaskBytes(layout), 0);
   auto markPresent = [&](uint16_t columnId) {
     if (columnId / 8u < nullMask.size()) nullMask[columnId / 8u] |= static_cast<uint8_t>(1u << (columnId % 8u));
@@ -144,7 +163,7 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
     }
     if (v.null) continue;
     markPresent(slot.columnId);
-    std::copy(v.bytes.begin(), v.bytes.end(), row.begin() + 2 + slot.fixedOffset);
+    std::copy(v.bytes.begin(), v.bytes.end(), row.begin() + static_cast<std::ptrdiff_t>(fixedStart + slot.fixedOffset));
   }
 
   if (layout.varColumnCount > 0) {
@@ -158,9 +177,11 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
         markPresent(slot.columnId);
         if (isLongValueKind(slot.column->kind)) {
           std::vector<uint8_t> ref;
-          if (v.bytes.size() <= kMaxInlineLongValue && budget + v.bytes.size() <= kMaxRowBytes) {
+          // (A Jet 3 row may need one more jump entry for the inline bytes.)
+          const size_t grown = budget + v.bytes.size() + (isJet3(layout) ? 1 : 0);
+          if (v.bytes.size() <= kMaxInlineLongValue && grown <= maxBytes) {
             ref = inlineLongValue(v.bytes);
-            budget += v.bytes.size();
+            budget = grown;
           } else {
             ref = store(*slot.column, v.bytes);
           }
@@ -173,6 +194,11 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
       while (next <= slot.varIndex && next < offsets.size()) offsets[next++] = start;
     }
     while (next < offsets.size()) offsets[next++] = static_cast<uint16_t>(row.size());
+    if (isJet3(layout)) {
+      jet3::finishRow(row, offsets, nullMask.size(), std::max(minLength, kMinRowBytes));
+      std::copy(nullMask.begin(), nullMask.end(), row.end() - static_cast<std::ptrdiff_t>(nullMask.size()));
+      return row;
+    }
     uint16_t endOfData = static_cast<uint16_t>(row.size());
     size_t trailer = varTrailerBytes(layout) + nullMask.size();
     size_t wanted = std::max(minLength, kMinRowBytes);
@@ -200,6 +226,17 @@ namespace jet::write {
 
 std::vector<uint8_t> padRow(const RowLayout& layout, std::vector<uint8_t> row, size_t length) {
   if (row.size() >= length) return row;
+  if (isJet3(layout) && layout.varColumnCount > 0) {
+    // The jump table grows with the row: lay the trailer out again.
+    const size_t mask = nullMaskBytes(layout);
+    std::vector<uint16_t> offsets = codec::readJet3RowOffsets(row.data(), row.size(), mask);
+    std::vector<uint8_t> maskBytes(row.end() - static_cast<std::ptrdiff_t>(mask), row.end());
+    row.resize(offsets.back());
+    offsets.pop_back();
+    jet3::finishRow(row, offsets, mask, length);
+    std::copy(maskBytes.begin(), maskBytes.end(), row.end() - static_cast<std::ptrdiff_t>(mask));
+    return row;
+  }
   size_t trailer = varTrailerBytes(layout) + nullMaskBytes(layout);
   row.insert(row.end() - static_cast<std::ptrdiff_t>(trailer), length - row.size(), 0);
   return row;
@@ -208,6 +245,17 @@ std::vector<uint8_t> padRow(const RowLayout& layout, std::vector<uint8_t> row, s
 ColumnBytes variableColumnBytes(const RowLayout& layout, const uint8_t* row, size_t len, size_t slotIndex) {
   const ColumnSlot& slot = layout.slots.at(slotIndex);
   auto bad = [] { return Error(ErrorKind::Corrupt, "a stored row's variable offsets are impossible"); };
+  if (isJet3(layout)) {
+    if (len < 1) throw bad();
+    const uint8_t columns = row[0];
+    const size_t mask = (columns + 7u) / 8u;
+    if (slot.columnId >= columns) return {};
+    if (len < 1 + mask + 1) throw bad();
+    if (!(row[len - mask + slot.columnId / 8] & (1u << (slot.columnId % 8)))) return {};
+    if (slot.varIndex >= row[len - mask - 1]) return {};
+    std::vector<uint16_t> offsets = codec::readJet3RowOffsets(row, len, mask);
+    return ColumnBytes{row + offsets[slot.varIndex], static_cast<size_t>(offsets[slot.varIndex + 1u] - offsets[slot.varIndex])};
+  }
   if (len < 2) throw bad();
   uint16_t columns = le16(row);
   size_t mask = (columns + 7u) / 8u;

@@ -1,10 +1,13 @@
-// Builds the bytes of one Jet 4 row from typed values: the inverse of the row decoder.
+// Builds the bytes of one row from typed values: the inverse of the row decoder.
 //
-//   u16 column count | fixed area | variable data | [padding] | u16 end of variable data |
-//   u16 variable offsets (last first) | u16 variable column count | null mask
+//   Jet 4: u16 column count | fixed area | variable data | [padding] | u16 end of variable
+//          data | u16 variable offsets (last first) | u16 variable column count | null mask
+//   Jet 3: the same with one-byte counts and offsets, and a jump table before the count
+//          (jet/format/row.h, jet/write/row_trailer_jet3.h)
 //
 // The variable part (end marker, offsets, count) is present only when the table has variable
-// columns. Long values are placed by a LongValueStore the caller supplies.
+// columns. Text is UTF-16 (Jet 4) or the code page's bytes (Jet 3). Long values are placed by
+// a LongValueStore the caller supplies.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +16,10 @@
 
 #include "jet/format/long_value.h"
 #include "jet/format/row.h"
+#include "jet/format/types.h"
 #include "jet/schema.h"
 #include "jet/value.h"
+#include "jet/write/value_encoder.h"
 
 namespace jet::write {
 
@@ -28,6 +33,8 @@ struct ColumnSlot {
 };
 
 struct RowLayout {
+  Format format = Format::Jet4;
+  uint16_t codePage = 0;        // the database's, for Jet 3 text (columns may name their own)
   uint16_t columnCount = 0;     // the table's maximum column count (null mask width)
   uint16_t varColumnCount = 0;  // entries of the variable offset table
   std::vector<ColumnSlot> slots;  // in TableDef::columns order
@@ -40,6 +47,7 @@ struct RowLayout {
 RowLayout layoutForNewTable(const std::vector<Column>& columns);
 
 inline constexpr int kMaxRowBytes = static_cast<int>(format::row::kMaxRowBytesJet4);
+inline int maxRowBytes(const RowLayout& layout) { return static_cast<int>(format::row::maxRowBytes(layout.format)); }
 inline constexpr int kLongValueRefBytes = static_cast<int>(format::longvalue::kReferenceSize);
 inline constexpr int kMaxInlineLongValue = static_cast<int>(format::longvalue::kMaxInlineJet4);
 
@@ -72,7 +80,8 @@ std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload);
 
 namespace jet::write {
 // Pads an assembled row to length bytes (zeros before its trailer), so it can replace a
-// longer row in place. Rows already that long are returned unchanged.
+// longer row in place. Rows already that long are returned unchanged. A Jet 3 row that cannot
+// take that padding (see jet3::finishRow) comes back shorter: the caller moves it instead.
 std::vector<uint8_t> padRow(const RowLayout& layout, std::vector<uint8_t> row, size_t length);
 
 // The stored bytes of variable column `slot` in an existing row (nullptr when Null or absent).

@@ -17,8 +17,10 @@ namespace td = format::tabledef;
 
 namespace {
 
-RowLayout layoutOf(const TableInfo& info) {
+RowLayout layoutOf(const TableInfo& info, uint16_t codePage) {
   RowLayout layout;
+  layout.format = info.format;
+  layout.codePage = codePage;
   layout.columnCount = info.maxColumns;
   layout.varColumnCount = info.varColumns;
   layout.slots.resize(info.def.columns.size());
@@ -48,13 +50,11 @@ Guid newGuid() {
 }  // namespace
 
 TableWriter::TableWriter(WriteContext& ctx, LongValueWriter& longValues, TableInfo& info, const RowDecoder& decoder)
-    : ctx_(ctx), longValues_(longValues), info_(info), decoder_(decoder), layout_(layoutOf(info)) {}
+    : ctx_(ctx), longValues_(longValues), info_(info), decoder_(decoder), layout_(layoutOf(info, decoder.codePage())) {}
 
 void TableWriter::requireWritable() {
-  if (info_.format != Format::Jet4) {
-    throw Error(ErrorKind::Unsupported, "writing Jet 3 (Access 97) files is not supported");
-  }
-  if (!indexes_ && (!info_.realIndexes.empty() || !info_.logicalIndexes.empty())) {
+  const bool indexed = !info_.realIndexes.empty() || !info_.logicalIndexes.empty();
+  if (!indexes_ && indexed) {
     // A row written without its index entries would leave the file corrupt.
     throw Error(ErrorKind::Invalid, "table " + info_.def.name + " has indexes and no index upkeep to keep them");
   }
@@ -244,8 +244,8 @@ void TableWriter::update(RowId id, const Row& newRow) {
       ctx_.onRollback([this] { forgetPlacement(); });
       releaseLongValues(loc);
       std::vector<uint8_t> bytes = assemble(encoded, 0);
-      if (bytes.size() <= loc.span.length) {
-        bytes = padRow(layout_, std::move(bytes), loc.span.length);
+      if (bytes.size() <= loc.span.length) bytes = padRow(layout_, std::move(bytes), loc.span.length);
+      if (bytes.size() == loc.span.length) {
         overwriteRow(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.page, loc.data.row, bytes);
       } else {
         RowId moved = place(bytes, fd::kDeletedRow);

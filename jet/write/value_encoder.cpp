@@ -1,4 +1,4 @@
-// Checking and encoding of single column values for Jet 4 rows.
+// Checking and encoding of single column values for rows of Jet 3 and Jet 4 files.
 #include "jet/write/value_encoder.h"
 
 #include <bit>
@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "jet/error.h"
+#include "jet/write/code_page_text.h"
 
 namespace jet::write {
 namespace {
@@ -329,11 +330,20 @@ std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value) 
   return out;
 }
 
-std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value) {
+std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value, const TextCoding& coding) {
+  const bool codePageText = coding.format == Format::Jet3;
   switch (column.unknownKind ? ColumnKind::Binary : column.kind) {
     case ColumnKind::Text: {
       auto* s = std::get_if<std::string>(&value);
       if (!s) wrongKind(column, value);
+      if (codePageText) {
+        std::vector<uint8_t> bytes = encodeCodePageText(column, *s, coding.codePage);
+        if (bytes.size() > column.size) {
+          invalid(column, "text of " + std::to_string(bytes.size()) + " characters (code page bytes) is longer than the column's " +
+                              std::to_string(column.size));
+        }
+        return bytes;
+      }
       if (auto plain = encodePlainText(column, *s)) return std::move(*plain);
       std::u16string text = utf8ToUtf16(*s);
       checkUtf16Length(column, text.size(), column.size / 2u);
@@ -342,6 +352,11 @@ std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& valu
     case ColumnKind::Memo: {
       auto* s = std::get_if<std::string>(&value);
       if (!s) wrongKind(column, value);
+      if (codePageText) {
+        std::vector<uint8_t> bytes = encodeCodePageText(column, *s, coding.codePage);
+        if (bytes.size() > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
+        return bytes;
+      }
       std::u16string text = utf8ToUtf16(*s);
       if (text.size() * 2 > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
       // Access compresses long texts only up to this many characters.
@@ -367,14 +382,14 @@ std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& valu
   }
 }
 
-void checkValue(const Column& column, const Value& value) {
+void checkValue(const Column& column, const Value& value, const TextCoding& coding) {
   if (isNull(value)) return;
   if (column.kind == ColumnKind::YesNo && !column.unknownKind) {
     yesNoValue(column, value);
   } else if (column.fixed) {
     encodeFixedValue(column, value);
   } else {
-    encodeVariableValue(column, value);
+    encodeVariableValue(column, value, coding);
   }
 }
 

@@ -1,4 +1,4 @@
-// Turns one typed value into the bytes a Jet 4 row stores for its column, after checking that
+// Turns one typed value into the bytes a row stores for its column, after checking that
 // the value suits the column (kind, range, length). Long values (Memo, OLE) come out as their
 // raw bytes here; where they live is decided by the long-value writer.
 #pragma once
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/format/long_value.h"
+#include "jet/format/types.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -18,16 +19,25 @@ namespace jet::write {
 // lives in the null mask. Throws Error(Invalid) naming the column when the value does not fit.
 std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value);
 
-// Bytes of a Text or Binary column, or the payload of a Memo or OLE value. Text is compressed
-// when the column allows it and the text is compressible. Throws Error(Invalid) when the
-// value is of the wrong kind or longer than the column holds.
-std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value);
+// How a file stores text: Jet 4 as UTF-16 (compressed where the column allows), Jet 3 as
+// bytes of the database's code page (codePage; a column may name its own).
+struct TextCoding {
+  Format format = Format::Jet4;
+  uint16_t codePage = 0;
+};
+
+// Bytes of a Text or Binary column, or the payload of a Memo or OLE value. Jet 4 text is
+// compressed when the column allows it and the text is compressible; Jet 3 text is refused
+// when the code page cannot hold one of its characters, and its length counts the code
+// page's bytes. Throws Error(Invalid) when the value is of the wrong kind or longer than the
+// column holds.
+std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value, const TextCoding& coding = {});
 
 // The value a Yes/No column stores in the null mask (true = bit set).
 bool yesNoValue(const Column& column, const Value& value);
 
 // Checks a value against its column without encoding it (the same errors as above).
-void checkValue(const Column& column, const Value& value);
+void checkValue(const Column& column, const Value& value, const TextCoding& coding = {});
 
 // Fixed-area width of a column kind in bytes (0 for YesNo and variable kinds).
 int fixedWidth(ColumnKind kind);

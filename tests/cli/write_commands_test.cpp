@@ -333,3 +333,33 @@ TEST(CliCheck, CountsEntriesItCannotVerify) {
 
 }  // namespace
 }  // namespace qar::cli
+
+namespace qar::cli {
+namespace {
+
+// Import into an Access 97 file: text in the file's code page, read back by export and by
+// mdbtools; a character the code page lacks refuses the whole import, naming its line, the
+// column and the character.
+TEST(CliImport, IntoAnAccess97FileInItsCodePage) {
+  QAR_REQUIRE_FIXTURES();
+  jet::testing::TempDir dir;
+  const std::string path = dir.copy(jet::testing::fixture("access/jet3/delTestV1997.mdb")).string();
+  CliRun imported = run({"import", path, "Table"}, "a,b\n\"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\",x\n");
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  CliRun exported = run({"export", path, "Table"});
+  EXPECT_NE(exported.out.find("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"), std::string::npos) << exported.out;
+  if (jet::testing::haveMdbTools()) {
+    EXPECT_NE(jet::testing::mdbExport(path, "Table").find("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"), std::string::npos);
+  }
+  const auto before = jet::testing::readWholeFile(path);
+  CliRun refused = run({"import", path, "Table"}, "a,b\nfine,x\n\xCE\xA9mega,y\n");
+  EXPECT_EQ(refused.status, 1);
+  for (const char* part : {"line 3", "column 'a'", "U+03A9", "code page 1252", "nothing was imported"}) {
+    EXPECT_NE(refused.err.find(part), std::string::npos) << refused.err << "\nlacks: " << part;
+  }
+  EXPECT_EQ(jet::testing::readWholeFile(path), before);
+  EXPECT_EQ(run({"check", path}).status, 0);
+}
+
+}  // namespace
+}  // namespace qar::cli

@@ -199,6 +199,9 @@ TEST(IndexTreesOfAccessFiles, PagesRebuildAsAccessWroteThem) {
         for (size_t at : {size_t{0}, size_t{1}, layout.freeSpace, layout.freeSpace + 1, layout.prefixLength}) {
           EXPECT_EQ(rebuilt[at], bytes[at]) << "page " << n << " byte " << at;
         }
+        if (layout.nodeMark != kNoNodeMark) {
+          EXPECT_EQ(rebuilt[layout.nodeMark], bytes[layout.nodeMark]) << "page " << n << " node mark";
+        }
         EXPECT_TRUE(std::equal(rebuilt.begin() + layout.previousPage, rebuilt.begin() + layout.tailPage + 4,
                                bytes.begin() + layout.previousPage));
         EXPECT_TRUE(std::equal(rebuilt.begin() + layout.entryMap, rebuilt.begin() + end, bytes.begin() + layout.entryMap))

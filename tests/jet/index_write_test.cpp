@@ -502,3 +502,45 @@ TEST(IndexCreateTest, UndoneWritesTakeTheirKeysBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A key too long for an index page (ten Text(255) columns of accented letters in one index)
+// is refused when the row is written, naming the index, and nothing else is lost: the rows
+// written before and after it reach the file at the flush.
+TEST(IndexCreateTest, KeysTooLongForAPageAreRefusedWhenWritten) {
+  jet::testing::TempDir dir;
+  const std::filesystem::path path = dir.path() / "wide.mdb";
+  jet::TableSpec blueprint;
+  blueprint.name = "Wide";
+  jet::IndexSpec wide{"AllTen", {}, false, false, false};
+  for (int i = 0; i < 10; ++i) {
+    blueprint.columns.push_back(jet::ColumnSpec{"c" + std::to_string(i), jet::ColumnKind::Text, 255});
+    wide.columns.push_back("c" + std::to_string(i));
+  }
+  blueprint.indexes.push_back(wide);
+  std::string accented;
+  for (int i = 0; i < 255; ++i) accented += "\xc3\xa9";
+  {
+    auto db = jet::Database::create(path.string());
+    jet::Table t = db->createTable(blueprint);
+    jet::Row small(10, std::string("a")), big(10, accented);
+    t.insert(small);
+    try {
+      t.insert(big);
+      FAIL() << "a key longer than an index page was accepted";
+    } catch (const jet::Error& e) {
+      EXPECT_EQ(e.kind(), jet::ErrorKind::Invalid);
+      EXPECT_NE(std::string(e.what()).find("index AllTen of table Wide"), std::string::npos) << e.what();
+    }
+    jet::Row other(10, std::string("b"));
+    const jet::RowId id = t.insert(other);
+    EXPECT_THROW(t.update(id, big), jet::Error);
+    db->close();
+  }
+  auto db = jet::Database::open(path.string());
+  EXPECT_EQ(db->table("Wide").rowCount(), 2u);
+  expectIndexesMatchRows(*db, "Wide");
+}
+
+}  // namespace

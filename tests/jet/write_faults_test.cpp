@@ -3,6 +3,8 @@
 // pages back and cuts the file shorter.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
@@ -39,20 +41,24 @@ class FailingFile : public jet::File {
   int writes_ = 0;
 };
 
-TEST(WriteFaults, AFlushFailingAtAnyWriteLeavesTheFileAsItWas) {
-  QAR_REQUIRE_FIXTURES();
-  auto source = jet::testing::fixture("qar26m/basic/destination.mdb");
-  if (source.empty()) GTEST_SKIP() << "qar26m/basic/destination.mdb not found";
+// Inserts rows made by makeRow into table of a copy of the fixture `relative` (enough for new
+// pages and a promoted map), then fails the flush at each of its writes in turn.
+void failAtEveryWrite(const std::string& relative, const std::string& tableName,
+                      const std::function<jet::Row(int)>& makeRow) {
+  auto source = jet::testing::fixture(relative);
+  if (source.empty()) GTEST_SKIP() << relative << " not found";
   const auto original = jet::testing::readWholeFile(source);
   jet::testing::TempDir dir;
   // The database lives in memory; its journal beside this path on disk.
   const std::string path = (dir.path() / "faulty.mdb").string();
 
+  uint32_t rowsBefore = 0;
   auto writeSome = [&](jet::DatabaseImpl& db) {
-    jet::TableImpl& table = db.table(*db.findTable("HolderCardData"));
+    jet::TableImpl& table = db.table(*db.findTable(tableName));
     jet::write::TableWriter& w = db.writer().writer(table);
-    for (int i = 0; i < 400; ++i) {  // enough rows for new pages and a promoted map
-      jet::Row r{int32_t{i}, std::string("FAULT-") + std::to_string(i), jet::DateTime{45000.0 + i}};
+    rowsBefore = table.info.def.rowCount;
+    for (int i = 0; i < 400; ++i) {
+      jet::Row r = makeRow(i);
       w.insert(r);
     }
   };
@@ -76,14 +82,31 @@ TEST(WriteFaults, AFlushFailingAtAnyWriteLeavesTheFileAsItWas) {
     EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
     EXPECT_EQ(raw->bytes(), original) << "write " << failAt << " of " << total;
     // The open database forgot the unwritten rows and can go on writing.
-    jet::TableImpl& table = db->table(*db->findTable("HolderCardData"));
-    EXPECT_EQ(table.info.def.rowCount, 29u);
-    jet::Row r{int32_t{1}, std::string("after"), jet::DateTime{1}};
+    jet::TableImpl& table = db->table(*db->findTable(tableName));
+    EXPECT_EQ(table.info.def.rowCount, rowsBefore);
+    jet::Row r = makeRow(1);
     db->writer().writer(table).insert(r);
     db->writer().flush();
     EXPECT_NE(raw->bytes(), original);
   }
   EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+}
+
+TEST(WriteFaults, AFlushFailingAtAnyWriteLeavesTheFileAsItWas) {
+  QAR_REQUIRE_FIXTURES();
+  failAtEveryWrite("qar26m/basic/destination.mdb", "HolderCardData", [](int i) {
+    return jet::Row{int32_t{i}, std::string("FAULT-") + std::to_string(i), jet::DateTime{45000.0 + i}};
+  });
+}
+
+// The same on 2 KB pages: an Access 97 file, its rows in the code page.
+TEST(WriteFaults, AFlushFailingAtAnyWriteLeavesAnAccess97FileAsItWas) {
+  QAR_REQUIRE_FIXTURES();
+  failAtEveryWrite("access/jet3/overflowTestV1997.mdb", "Table1", [](int i) {
+    jet::Row r(9, jet::Null{});
+    for (int c = 0; c < 9; c += 2) r[c] = std::string("Fehler \xc3\xa9 ") + std::to_string(i * c);
+    return r;
+  });
 }
 
 TEST(WriteFaults, AFlushThatShrinksTheFileFailingAtAnyWriteLeavesItAsItWas) {

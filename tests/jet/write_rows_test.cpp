@@ -351,32 +351,3 @@ TEST_F(WriteRowsTest, RandomSequencesMatchAModel) {
 }
 
 }  // namespace
-
-namespace {
-
-TEST(WriteJet3, WritesToAccess97FilesAreRefusedAndChangeNothing) {
-  QAR_REQUIRE_FIXTURES();
-  auto source = jet::testing::fixture("access/jet3/testV1997.mdb");
-  if (source.empty()) GTEST_SKIP() << "access/jet3/testV1997.mdb not found";
-  jet::testing::TempDir dir;
-  auto path = dir.copy(source);
-  auto before = jet::testing::readWholeFile(path);
-  {
-    auto db = jet::Database::open(path.string(), jet::OpenMode::ReadWrite);
-    ASSERT_FALSE(db->tableNames().empty());
-    auto t = db->table(db->tableNames().front());
-    jet::Row r(t.def().columns.size(), jet::Null{});
-    try {
-      t.insert(r);
-      ADD_FAILURE() << "a Jet 3 insert was accepted";
-    } catch (const jet::Error& e) {
-      EXPECT_EQ(e.kind(), jet::ErrorKind::Unsupported);
-      EXPECT_NE(std::string(e.what()).find("Jet 3"), std::string::npos) << e.what();
-    }
-    EXPECT_THROW(db->createTable(jet::TableSpec{"New", {{"a", jet::ColumnKind::Long}}, {}}), jet::Error);
-    db->close();
-  }
-  EXPECT_EQ(jet::testing::readWholeFile(path), before);
-}
-
-}  // namespace

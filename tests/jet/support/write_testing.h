@@ -21,7 +21,10 @@ StructureReport checkFile(const std::filesystem::path& file);
 // The defects of a report, one per line (for failure messages).
 std::string describeDefects(const StructureReport& report);
 // Rewrites, in the file, the sort order of every Text and Memo column of its user tables
-// (Jet 4), as a copy relabelled by hand would be; index entries stay as they are.
+// (Jet 3 files store no version), as a copy relabelled by hand would be; index entries stay
+// as they are.
 void relabelTextSortOrders(const std::filesystem::path& file, SortOrder order);
+// The same for the code page of every Text and Memo column of a Jet 3 file.
+void relabelTextCodePages(const std::filesystem::path& file, uint16_t codePage);
 
 }  // namespace jet::testing

@@ -228,15 +228,18 @@ int main(int argc, char** argv) {
       const QString compacted = dir.filePath("headless/compacted.mdb");
       QFile::remove(compacted);
       QElapsedTimer compactClock;
+      const double compactCpuStart = cpuSeconds(RUSAGE_SELF);
       compactClock.start();
       try {
         const jet::write::CompactionFigures f = jet::write::compactCopy(
             dir.filePath("headless/destination.mdb").toStdString(), compacted.toStdString());
         const double seconds = double(compactClock.nsecsElapsed()) / 1e9;
-        std::printf("  compaction: %llu -> %llu bytes (%.3f times) in %.3f s, %.1f MB/s of input (copy and check included)\n",
+        const double cpu = cpuSeconds(RUSAGE_SELF) - compactCpuStart;
+        std::printf("  compaction: %llu -> %llu bytes (%.3f times) in %.3f s, %.1f MB/s of input (copy and check "
+                    "included); %.3f s CPU, %.1f MB/s of input per CPU second\n",
                     static_cast<unsigned long long>(f.bytesBefore), static_cast<unsigned long long>(f.bytesAfter),
                     f.bytesBefore ? double(f.bytesAfter) / double(f.bytesBefore) : 0.0, seconds,
-                    double(f.bytesBefore) / 1e6 / seconds);
+                    double(f.bytesBefore) / 1e6 / seconds, cpu, double(f.bytesBefore) / 1e6 / cpu);
       } catch (const std::exception& e) {
         std::printf("  compaction failed: %s\n", e.what());
       }

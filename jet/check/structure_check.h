@@ -31,7 +31,14 @@ struct StructureReport {
   bool ok() const { return defects.empty(); }
 };
 
-StructureReport checkStructure(DatabaseImpl& db);
+// How far the whole-file check goes. Full: everything above. Layout: every page's owner, the
+// page maps and the index trees' shape, without reading the rows (so neither row counts nor
+// long values nor index entries are compared, and long-value pages count as lost) - for a
+// file whose rows are about to be read out, each one checked as it is, and whose indexes are
+// about to be rebuilt (compaction checks its copy in full afterwards).
+enum class CheckDepth { Full, Layout };
+
+StructureReport checkStructure(DatabaseImpl& db, CheckDepth depth = CheckDepth::Full);
 
 // The same checks for some user tables only (named as the catalog names them, letter case
 // ignored): their definitions, page maps, rows, long values and index trees, and that none

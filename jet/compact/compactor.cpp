@@ -1,8 +1,9 @@
-// Compaction on a copy: every table's rows (the catalog's first) taken out, then written
-// back in catalog order, then one flush that rebuilds the indexes and cuts the file, then
-// the structure check.
+// Compaction on a copy: the copy's layout checked, every table's rows (the catalog's first)
+// taken out, then written back in catalog order, then one flush that rebuilds the indexes
+// and cuts the file, then the full structure check and a read-back of the written file.
 #include "jet/compact/compactor.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <utility>
@@ -38,6 +39,28 @@ std::vector<CatalogEntry> everyTable(DatabaseImpl& db) {
   return tables;
 }
 
+// The file holds exactly the pages the pager has (none of them left unwritten), read back in
+// large pieces.
+void requireFileHolds(Pager& pager) {
+  const uint32_t pageSize = pager.pageSize();
+  if (pager.hasDirtyPages() || pager.file().size() != uint64_t(pager.pageCount()) * pageSize) {
+    throw Error(ErrorKind::Io, pager.file().name() + ": the compacted copy was not written whole");
+  }
+  constexpr uint32_t kPagesPerRead = 256;
+  std::vector<uint8_t> buffer(size_t(kPagesPerRead) * pageSize);
+  for (uint32_t first = 0; first < pager.pageCount(); first += kPagesPerRead) {
+    const uint32_t count = std::min(kPagesPerRead, pager.pageCount() - first);
+    pager.file().readAt(uint64_t(first) * pageSize, buffer.data(), size_t(count) * pageSize);
+    for (uint32_t i = 0; i < count; ++i) {
+      if (!std::equal(buffer.begin() + size_t(i) * pageSize, buffer.begin() + size_t(i + 1) * pageSize,
+                      pager.read(first + i)->bytes.begin())) {
+        throw Error(ErrorKind::Io, pager.file().name() + ": page " + std::to_string(first + i) +
+                                       " of the compacted copy reads back other than it was written");
+      }
+    }
+  }
+}
+
 void removeQuietly(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
@@ -57,10 +80,6 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
     if (auto unkeyable = sortOrderDefects(*source, names); !unkeyable.empty()) {
       throw Error(ErrorKind::Unsupported, from + " is not compacted: " + unkeyable.front());
     }
-    StructureReport report = checkStructure(*source);
-    if (!report.ok()) {
-      throw Error(ErrorKind::Corrupt, from + " is damaged; it is not compacted:" + firstDefects(report));
-    }
     figures.pagesBefore = source->pager().pageCount();
     figures.bytesBefore = source->pager().file().size();
   }
@@ -70,6 +89,18 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
     {
       // No journal: a copy that fails half-way is removed, never repaired.
       auto db = openDatabaseImpl(open(to, FileAccess::ReadWrite), std::string(), OpenMode::ReadWrite);
+      // The copy is read several times over: all of it stays in memory.
+      db->pager().setCacheLimit(db->pager().pageCount());
+      // The copy holds FILE's bytes, so its check is FILE's. Its rows are about to be copied
+      // out and its indexes rebuilt, so the layout is what must be sound here; the result is
+      // checked in full before it is handed back.
+      if (StructureReport report = checkStructure(*db, CheckDepth::Layout); !report.ok()) {
+        throw Error(ErrorKind::Corrupt, from + " is damaged; it is not compacted:" + firstDefects(report));
+      }
+      // A failure anywhere removes the copy, so no write keeps old bytes to undo it.
+      db->writer().context().keepNoUndo();
+      // Who owns what is read before the catalog's own rows are taken out.
+      db->writer().context().readClaimsNow();
       const std::vector<CatalogEntry> tables = everyTable(*db);
       // Every table's rows out first, so that all their pages are free before any row goes
       // back: the rows then fill the file from its lowest free page on, leaving no holes.
@@ -94,13 +125,17 @@ CompactionFigures compactCopy(const std::string& from, const std::string& to,
         if (progress) progress(tables.size() + i + 1, steps);
       }
       db->writer().flush();
+      // The copy checked as written: every page is still in memory, and the file must hold
+      // exactly those bytes.
+      StructureReport report = checkStructure(*db);
+      if (!report.ok()) {
+        throw Error(ErrorKind::Corrupt, "the compacted copy fails the structure check:" + firstDefects(report));
+      }
+      requireFileHolds(db->pager());
+      figures.pagesAfter = db->pager().pageCount();
+      figures.bytesAfter = db->pager().file().size();
       db->close();
     }
-    auto copy = openDatabaseImpl(openFile(to, FileAccess::ReadOnly), to, OpenMode::ReadOnly);
-    StructureReport report = checkStructure(*copy);
-    if (!report.ok()) throw Error(ErrorKind::Corrupt, "the compacted copy fails the structure check:" + firstDefects(report));
-    figures.pagesAfter = copy->pager().pageCount();
-    figures.bytesAfter = copy->pager().file().size();
   } catch (...) {
     removeQuietly(to);
     throw;

@@ -24,9 +24,10 @@ struct CompactionFigures {
 };
 
 // Writes the compacted copy of `from` to `to`, which must not exist; `from` is only read.
-// Refused, with nothing written, when `from` is not a Jet 4 file, or the structure check finds
-// damage; any later failure (a sort order the engine cannot encode, a write error) removes
-// `to` and rethrows. The copy is checked before the call returns. progress(done, total) is
+// Refused, with nothing left behind, when `from` is not a Jet 4 file, has an index in a sort
+// order the engine cannot encode, or its layout is damaged (checked on the fresh copy); any
+// later failure (a write error) removes `to` and rethrows. Before the call returns, the copy
+// passes the full structure check and its file is read back equal to the pages checked. progress(done, total) is
 // called after each step (a table's rows taken out, or put back).
 CompactionFigures compactCopy(const std::string& from, const std::string& to,
                               const std::function<void(size_t, size_t)>& progress = {},

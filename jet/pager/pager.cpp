@@ -95,7 +95,7 @@ uint8_t* Pager::modify(uint32_t pageNumber) {
   if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
   auto page = load(pageNumber);
   ++version_;
-  dirty_.try_emplace(pageNumber, page);
+  dirty_.try_emplace(pageNumber, page);  // a page already dirty is the same page
   return page->bytes.data();
 }
 

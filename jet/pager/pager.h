@@ -51,6 +51,12 @@ class Pager {
   uint32_t pageCount() const { return pageCount_; }
   File& file() { return file_; }
   bool writable() const { return file_.writable(); }
+  // How many clean pages to keep from now on (at least 8); a pass that reads a file several
+  // times (a structure check, a compaction) keeps the whole file with pageCount().
+  void setCacheLimit(size_t pages) {
+    cacheLimit_ = pages < 8 ? 8 : pages;
+    evictClean();
+  }
 
   // The page's bytes. A page number past the end is ErrorKind::Corrupt naming the page.
   PageRef read(uint32_t pageNumber);

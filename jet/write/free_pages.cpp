@@ -52,6 +52,25 @@ bool WriteContext::isFreeInMap(uint32_t page) {
   return codec::testBit(bits + fu::kMapPageBitmap, page - index * map.perMapPage());
 }
 
+bool WriteContext::stillClaimed(uint32_t page) {
+  if (!claimedSource_) return false;
+  if (!claimedLoaded_) {
+    claimed_.clear();
+    claimedUnknown_ = false;
+    try {
+      for (uint32_t p : claimedSource_()) {
+        if (p >= claimed_.size()) claimed_.resize(std::max<size_t>(p + 1, pager_.pageCount()), false);
+        claimed_[p] = true;
+      }
+    } catch (const Error&) {
+      // Who owns what cannot be read: no page the map lists as free is safe to take.
+      claimedUnknown_ = true;
+    }
+    claimedLoaded_ = true;
+  }
+  return claimedUnknown_ || (page < claimed_.size() && claimed_[page]);
+}
+
 uint32_t WriteContext::takeFreePage() {
   const uint32_t pageCount = pager_.pageCount();
   uint32_t from = std::max(freeSearchFrom_, kFirstUsablePage);
@@ -62,14 +81,17 @@ uint32_t WriteContext::takeFreePage() {
   // A copy: reading bitmap pages may push page 1 out of the cache.
   std::vector<uint8_t> row(mapPage + span.start, mapPage + span.start + span.length);
   codec::UsageMapView map(row.data(), span.length, spec_.pageSize);
-  uint32_t found = 0;
-  if (map.isInline()) {
-    const uint32_t start = map.inlineStart();
-    const uint32_t first = from > start ? from - start : 0;
-    const uint32_t bit = lowestSetBit(map.inlineBitmap(), map.inlineBits(), first);
-    if (bit < map.inlineBits() && static_cast<uint64_t>(start) + bit < pageCount) found = start + bit;
-  } else if (map.isReferenced()) {
-    for (uint32_t j = map.slotOf(from); j < map.slots() && found == 0; ++j) {
+  // The lowest page at or past `from` the map lists as free, or 0.
+  auto lowestFree = [&](uint32_t from) -> uint32_t {
+    if (map.isInline()) {
+      const uint32_t start = map.inlineStart();
+      const uint32_t first = from > start ? from - start : 0;
+      const uint32_t bit = lowestSetBit(map.inlineBitmap(), map.inlineBits(), first);
+      if (bit < map.inlineBits() && static_cast<uint64_t>(start) + bit < pageCount) return start + bit;
+      return 0;
+    }
+    if (!map.isReferenced()) return 0;
+    for (uint32_t j = map.slotOf(from); j < map.slots(); ++j) {
       const uint64_t base = static_cast<uint64_t>(j) * map.perMapPage();
       if (base >= pageCount) break;
       const uint32_t bitmapPage = map.mapPage(j, pageCount);
@@ -78,9 +100,13 @@ uint32_t WriteContext::takeFreePage() {
       if (!codec::isMapPage(bits)) continue;
       const uint32_t first = from > base ? static_cast<uint32_t>(from - base) : 0;
       const uint32_t bit = lowestSetBit(bits + fu::kMapPageBitmap, map.perMapPage(), first);
-      if (bit < map.perMapPage() && base + bit < pageCount) found = static_cast<uint32_t>(base + bit);
+      if (bit < map.perMapPage() && base + bit < pageCount) return static_cast<uint32_t>(base + bit);
     }
-  }
+    return 0;
+  };
+  uint32_t found = lowestFree(from);
+  // A page some object still names stays where it is, free in the map or not.
+  while (found >= kFirstUsablePage && stillClaimed(found)) found = found + 1 < pageCount ? lowestFree(found + 1) : 0;
   if (found < kFirstUsablePage) {
     freeSearchFrom_ = pageCount;
     return 0;
@@ -110,13 +136,14 @@ bool WriteContext::moveMapPageDown(uint32_t page) {
   std::memcpy(modify(lower), read(page), spec_.pageSize);
   put32(modify(fu::kDatabaseMapPage) + span.start + codec::UsageMapView::slotOffset(slot), lower);
   globalMapSet(page, true);
+  if (page < claimed_.size()) claimed_[page] = false;  // the map no longer names it
   return true;
 }
 
 uint32_t WriteContext::trimmedPageCount() {
   uint32_t keep = pager_.pageCount();
   while (keep > kFirstUsablePage + 1) {
-    if (isFreeInMap(keep - 1)) {
+    if (isFreeInMap(keep - 1) && !stillClaimed(keep - 1)) {
       --keep;
       continue;
     }

@@ -17,6 +17,9 @@ class IndexMaintainer {
   virtual void onInsert(RowId id, const Row& row) = 0;
   virtual void onUpdate(RowId id, const Row& oldRow, const Row& newRow) = 0;
   virtual void onRemove(RowId id, const Row& oldRow) = 0;
+  // Every row of the table was taken out or written back at once (compaction): row ids
+  // changed wholesale, so whatever the upkeep keeps per row is to be read again.
+  virtual void onRowsReplaced() = 0;
 };
 
 }  // namespace jet::write

@@ -230,6 +230,13 @@ void IndexRebuild::onRemove(RowId id, const Row& oldRow) {
   dirty_ = true;
 }
 
+void IndexRebuild::onRowsReplaced() {
+  requireRebuildable();
+  // The key sets are read from the rows again on first use; undoing this needs nothing back.
+  for (IndexState& s : states_) s.keys.reset();
+  dirty_ = true;
+}
+
 void IndexRebuild::rebuild() {
   if (!dirty_) return;
   requireRebuildable();

@@ -32,6 +32,7 @@ class IndexRebuild : public IndexMaintainer {
   void onInsert(RowId id, const Row& row) override;
   void onUpdate(RowId id, const Row& oldRow, const Row& newRow) override;
   void onRemove(RowId id, const Row& oldRow) override;
+  void onRowsReplaced() override;
 
   // Rewrites every index when rows changed since the last rebuild; a failure leaves the
   // pages as they were.

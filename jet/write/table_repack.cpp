@@ -1,5 +1,6 @@
 // Repacking one table for compaction: its rows (and their long values) read out, its pages
 // released, and the rows written back onto the lowest free pages, one page after another.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -17,24 +18,28 @@ namespace fl = format::longvalue;
 
 namespace {
 
+// A long value stored outside its row: where the reference sits in the row, the old
+// reference and the value.
+struct StoredValue {
+  size_t at = 0;
+  std::vector<uint8_t> oldRef;
+  Bytes payload;
+};
+
+// One row taken out: its bytes in HeldRows::bytes, its stored long values in HeldRows::values.
 struct KeptRow {
-  RowId id;
-  std::vector<uint8_t> bytes;
-  // Long values stored outside the row: where the reference sits in the row, the old
-  // reference and the value.
-  struct Stored {
-    size_t at = 0;
-    std::vector<uint8_t> oldRef;
-    Bytes payload;
-  };
-  std::vector<Stored> stored;
-  Row values;  // for the indexes
+  size_t start = 0;
+  uint32_t length = 0;
+  uint32_t firstValue = 0, values = 0;
 };
 
 }  // namespace
 
+// Every row's bytes in one buffer, so that taking out a table costs no allocation per row.
 struct TableWriter::HeldRows {
+  std::vector<uint8_t> bytes;
   std::vector<KeptRow> rows;
+  std::vector<StoredValue> values;
 };
 
 std::shared_ptr<TableWriter::HeldRows> TableWriter::takeRows() {
@@ -42,48 +47,55 @@ std::shared_ptr<TableWriter::HeldRows> TableWriter::takeRows() {
   const PageSpec& bp = ctx_.blueprint();
   std::vector<uint32_t> pages = UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages();
   auto held = std::make_shared<HeldRows>();
-  std::vector<KeptRow>& rows = held->rows;
+  held->bytes.reserve(pages.size() * bp.pageSize);
+  held->rows.reserve(std::min<size_t>(info_.def.rowCount, pages.size() * fd::kMaxRowsPerPage));
   for (uint32_t page : pages) {
     if (!ownPage(page)) continue;
-    const uint16_t count = rowCount(bp, ctx_.read(page));
+    const PageRef listing = ctx_.pager().read(page);  // kept while long values are read
+    const uint16_t count = rowCount(bp, listing->data());
     for (uint16_t r = 0; r < count; ++r) {
       // Rows listed here: plain rows and forward pointers; moved bytes are reached through
       // their pointer, deleted rows are gone.
-      if (rowSpan(bp, ctx_.read(page), page, r).flags & fd::kDeletedRow) continue;
-      const Located loc = locate(RowId{page, r});
-      const uint8_t* at = ctx_.read(loc.data.page) + loc.span.start;
-      KeptRow kept;
-      kept.id = loc.header;
-      kept.bytes.assign(at, at + loc.span.length);
+      RowSpan span = rowSpan(bp, listing->data(), page, r);
+      if (span.flags & fd::kDeletedRow) continue;
+      const uint8_t* at = listing->data() + span.start;
+      if (span.flags & fd::kOverflowRow) {
+        const Located loc = locate(RowId{page, r});
+        at = ctx_.read(loc.data.page) + loc.span.start;
+        span = loc.span;
+      }
+      KeptRow kept{held->bytes.size(), span.length, static_cast<uint32_t>(held->values.size()), 0};
+      held->bytes.insert(held->bytes.end(), at, at + span.length);
+      const uint8_t* row = held->bytes.data() + kept.start;
       for (size_t i = 0; i < layout_.slots.size(); ++i) {
         const ColumnSlot& slot = layout_.slots[i];
         if (slot.fixed || !isLongValueKind(slot.column->kind) || slot.column->unknownKind) continue;
-        ColumnBytes ref = variableColumnBytes(layout_, kept.bytes.data(), kept.bytes.size(), i);
+        ColumnBytes ref = variableColumnBytes(layout_, row, kept.length, i);
         if (!ref.data || ref.size < kLongValueRefBytes) continue;
         if ((ref.data[fl::kLength + 3] & fl::kStorageMask) == fl::kInline) continue;
-        KeptRow::Stored s;
-        s.at = static_cast<size_t>(ref.data - kept.bytes.data());
+        StoredValue s;
+        s.at = static_cast<size_t>(ref.data - row);
         s.oldRef.assign(ref.data, ref.data + kLongValueRefBytes);
         s.payload = readLongValue(ctx_.pager(), bp.format, ref.data, ref.size, info_.def.name);
-        kept.stored.push_back(std::move(s));
+        held->values.push_back(std::move(s));
+        ++kept.values;
       }
-      if (indexes_) kept.values = decodeAt(loc);
-      rows.push_back(std::move(kept));
+      held->rows.push_back(kept);
     }
   }
   try {
     inOperation(ctx_, [&] {
       ctx_.onRollback([this] { forgetPlacement(); });
-      for (const KeptRow& row : rows) {
-        for (const KeptRow::Stored& s : row.stored) longValues_.release(s.oldRef.data(), s.oldRef.size());
-      }
+      for (const StoredValue& s : held->values) longValues_.release(s.oldRef.data(), s.oldRef.size());
+      // Every data page goes back at once; pages the maps listed that are not the table's
+      // (left there by other writers) drop out of them.
       for (uint32_t page : pages) {
-        if (ownPage(page)) releaseDataPage(page);
+        if (ownPage(page)) ctx_.release(page);
       }
+      UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).clear();
+      UsageMapWriter(ctx_, info_.freePages.page, info_.freePages.row).clear();
       forgetPlacement();
-      if (indexes_) {
-        for (const KeptRow& row : rows) indexes_->onRemove(row.id, row.values);
-      }
+      if (indexes_) indexes_->onRowsReplaced();
     });
   } catch (...) {
     forgetPlacement();
@@ -98,14 +110,16 @@ uint32_t TableWriter::putRows(HeldRows& held) {
   try {
     inOperation(ctx_, [&] {
       ctx_.onRollback([this] { forgetPlacement(); });
-      for (KeptRow& row : held.rows) {
-        for (const KeptRow::Stored& s : row.stored) {
-          std::vector<uint8_t> ref = longValues_.store(s.payload);
-          std::memcpy(row.bytes.data() + s.at, ref.data(), ref.size());
+      for (const KeptRow& row : held.rows) {
+        uint8_t* bytes = held.bytes.data() + row.start;
+        for (uint32_t v = row.firstValue; v < row.firstValue + row.values; ++v) {
+          std::vector<uint8_t> ref = longValues_.store(held.values[v].payload);
+          std::memcpy(bytes + held.values[v].at, ref.data(), ref.size());
         }
-        const RowId placed = place(row.bytes, 0);
-        if (indexes_) indexes_->onInsert(placed, row.values);
+        place(std::span<const uint8_t>(bytes, row.length), 0);
       }
+      // The indexes are written anew from the rows at the next flush.
+      if (indexes_) indexes_->onRowsReplaced();
     });
   } catch (...) {
     forgetPlacement();

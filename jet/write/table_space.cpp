@@ -46,7 +46,7 @@ uint32_t TableWriter::pageWithRoom(size_t length) {
   return 0;
 }
 
-RowId TableWriter::place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t) {
+RowId TableWriter::place(std::span<const uint8_t> bytes, uint16_t flags, uint32_t) {
   const PageSpec& bp = ctx_.blueprint();
   uint32_t page = pageWithRoom(bytes.size());
   if (page == 0) page = insertPage_ = newDataPage();

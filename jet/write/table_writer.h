@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <span>
 
 #include "jet/row_decoder.h"
 #include "jet/table_info.h"
@@ -65,7 +66,7 @@ class TableWriter {
   // (auto-numbers and index columns); the others read as Null.
   Row decodeKeysAt(const Located& where);
   void requireWritable();
-  RowId place(const std::vector<uint8_t>& bytes, uint16_t flags, uint32_t avoidPage = 0);
+  RowId place(std::span<const uint8_t> bytes, uint16_t flags, uint32_t avoidPage = 0);
   uint32_t newDataPage();
   // Space upkeep (table_space.cpp): a page of this table with room for a row of length
   // bytes, 0 when none; the free-space map brought in line with a changed page; a page

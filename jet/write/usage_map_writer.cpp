@@ -102,6 +102,22 @@ void UsageMapWriter::remove(uint32_t page) {
   if (row.type == fu::kReferenceType) demoteIfSmall(row);
 }
 
+void UsageMapWriter::clear() {
+  Row row = locate();
+  std::vector<uint32_t> bitmapPages;
+  if (row.type == fu::kReferenceType) {
+    const uint32_t pageCount = ctx_.pager().pageCount();
+    codec::UsageMapView map = view(row);
+    for (uint32_t j = 0; j < map.slots(); ++j) {
+      if (uint32_t bp = map.mapPage(j, pageCount); bp != 0 && bp < pageCount) bitmapPages.push_back(bp);
+    }
+  }
+  ctx_.modify(mapPage_)[row.start + fu::kType] = fu::kInlineType;
+  row.type = fu::kInlineType;
+  rewriteInline(row, 0, {});
+  for (uint32_t bp : bitmapPages) ctx_.release(bp);
+}
+
 void UsageMapWriter::demoteIfSmall(const Row& row) {
   std::vector<uint32_t> current = pages();
   const uint32_t first = current.empty() ? 0 : current.front() / 8 * 8;

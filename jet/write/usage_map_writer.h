@@ -20,6 +20,9 @@ class UsageMapWriter {
   bool contains(uint32_t page);
   void add(uint32_t page);
   void remove(uint32_t page);
+  // Empties the map at once: it becomes an empty inline map and its bitmap pages go back to
+  // the database (the pages it listed are the caller's to release).
+  void clear();
   // Every page in the map, ascending.
   std::vector<uint32_t> pages();
 

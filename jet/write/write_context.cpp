@@ -18,32 +18,15 @@ WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{f
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
 
-bool WriteContext::hasUndo(uint32_t page) const {
-  if (undoCount_ > kUndoScanLimit) return undoPages_.count(page) != 0;
-  for (size_t i = 0; i < undoCount_; ++i) {
-    if (undo_[i].page == page) return true;
-  }
-  return false;
-}
-
-void WriteContext::clearUndo() {
-  if (undoCount_ > kUndoScanLimit) undoPages_.clear();
-  undoCount_ = 0;
-}
-
 uint8_t* WriteContext::modify(uint32_t page) {
-  if (inOperation_ && page < opStartPages_ && !hasUndo(page)) {
+  if (inOperation_ && keepUndo_ && page < opStartPages_ && !hasUndo(page)) {
     const auto ref = pager_.read(page);
     if (undoCount_ == undo_.size()) undo_.emplace_back();
     UndoImage& image = undo_[undoCount_++];
     image.page = page;
     image.bytes.assign(ref->bytes.begin(), ref->bytes.end());
-    // Past a few pages (a delete of every row touches them all) look-ups go through a set.
-    if (undoCount_ == kUndoScanLimit + 1) {
-      for (size_t i = 0; i < undoCount_; ++i) undoPages_.insert(undo_[i].page);
-    } else if (undoCount_ > kUndoScanLimit) {
-      undoPages_.insert(page);
-    }
+    if (undoStamp_.size() < opStartPages_) undoStamp_.resize(opStartPages_, 0);
+    undoStamp_[page] = opSerial_;
   }
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
@@ -64,6 +47,7 @@ uint32_t WriteContext::allocate() {
 }
 
 void WriteContext::release(uint32_t page) {
+  if (page < claimed_.size()) claimed_[page] = false;  // its owner gave it back
   uint8_t* bytes = modify(page);
   std::memset(bytes, 0, 4);
   globalMapSet(page, true);
@@ -128,13 +112,17 @@ void WriteContext::begin() {
   if (depth_++ > 0) return;
   inOperation_ = true;
   opStartPages_ = pager_.pageCount();
-  clearUndo();
+  undoCount_ = 0;
+  if (++opSerial_ == 0) {  // the serial wrapped: no stamp may look current
+    std::fill(undoStamp_.begin(), undoStamp_.end(), 0);
+    opSerial_ = 1;
+  }
 }
 
 void WriteContext::commit() {
   if (depth_ == 0 || --depth_ > 0) return;
   inOperation_ = false;
-  clearUndo();
+  undoCount_ = 0;
   rollbackHooks_.clear();
 }
 
@@ -142,11 +130,13 @@ void WriteContext::rollback() {
   if (depth_ == 0 || --depth_ > 0) return;
   if (!inOperation_) return;
   inOperation_ = false;
+  if (!keepUndo_) undoneWithoutUndo_ = true;
   for (size_t i = 0; i < undoCount_; ++i) {
     std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
   }
-  clearUndo();
+  undoCount_ = 0;
   freeSearchFrom_ = 0;
+  claimedLoaded_ = false;  // pages released in the operation are their owners' again
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
   rollbackHooks_.clear();
@@ -160,6 +150,9 @@ void WriteContext::rollback() {
 }
 
 void WriteContext::flush() {
+  if (undoneWithoutUndo_) {
+    throw Error(ErrorKind::Invalid, pager_.file().name() + ": a failed change could not be undone; nothing is written");
+  }
   for (auto& hook : beforeFlush_) hook();
   if (!pager_.hasDirtyPages()) return;
   // Free pages at the end are cut off; the pager's journal keeps their old bytes.
@@ -174,6 +167,7 @@ void WriteContext::flush() {
     changed_.clear();
     changedSet_.clear();
     freeSearchFrom_ = 0;
+    claimedLoaded_ = false;
     for (auto& hook : afterDiscard_) {
       try {
         hook();

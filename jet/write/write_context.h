@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "jet/format/types.h"
@@ -34,6 +33,20 @@ class WriteContext {
   uint32_t allocate();
   // Whether the page map lists the page as free (pages it does not reach count as not free).
   bool isFreeInMap(uint32_t page);
+  // Where the pages some object still names come from (read once per session, when a free
+  // page is first wanted): such pages are never taken or cut off, even when the page map
+  // lists them as free. When it throws, no free page is reused in this session (the file
+  // grows instead). Without a source every free page is taken.
+  void setClaimedPagesSource(std::function<std::vector<uint32_t>()> source) {
+    claimedSource_ = std::move(source);
+    claimedLoaded_ = false;
+  }
+  // Reads the claims now: before a pass that takes every table's rows out (and the catalog's
+  // with them) and only then wants free pages.
+  void readClaimsNow() {
+    claimedLoaded_ = false;
+    stillClaimed(0);
+  }
   // Marks a page free in the page map and clears its header (it no longer belongs to anyone).
   void release(uint32_t page);
 
@@ -43,6 +56,10 @@ class WriteContext {
   void begin();
   void commit();
   void rollback();
+  // For a file that is thrown away when any write fails (a compaction's copy): operations
+  // keep no old bytes, so a rollback leaves the pages as they stand and the file must not
+  // be flushed after it.
+  void keepNoUndo() { keepUndo_ = false; }
   // Inside an operation: fn runs if the outermost operation is rolled back (to restore state
   // kept outside the pages, such as counters held in memory).
   void onRollback(std::function<void()> fn) {
@@ -63,6 +80,8 @@ class WriteContext {
   void globalMapSet(uint32_t page, bool freePage);
   // The lowest free page of the map from freeSearchFrom_ on, taken and zeroed; 0 when none.
   uint32_t takeFreePage();
+  // Whether a page the map lists as free is still named by some object (see above).
+  bool stillClaimed(uint32_t page);
   // How many pages the file keeps once the free pages at its end are cut off.
   uint32_t trimmedPageCount();
   // Moves a bitmap page of the page map to its lowest free page; false when it cannot.
@@ -71,6 +90,8 @@ class WriteContext {
   Pager& pager_;
   PageSpec spec_;
   bool inOperation_ = false;
+  bool keepUndo_ = true;
+  bool undoneWithoutUndo_ = false;  // a rollback without old bytes: nothing may be flushed
   int depth_ = 0;
   uint32_t opStartPages_ = 0;
   // Old bytes of the pages this operation changed: the first undoCount_ entries are in use;
@@ -81,14 +102,19 @@ class WriteContext {
   };
   std::vector<UndoImage> undo_;
   size_t undoCount_ = 0;
-  static constexpr size_t kUndoScanLimit = 16;
-  std::unordered_set<uint32_t> undoPages_;  // the pages of undo_ once there are more than the limit
-  bool hasUndo(uint32_t page) const;
-  void clearUndo();
+  // undoStamp_[page] == opSerial_ when this operation already keeps the page's old bytes (one
+  // look-up however many pages an operation touches; a new serial forgets them all at once).
+  std::vector<uint32_t> undoStamp_;
+  uint32_t opSerial_ = 0;
+  bool hasUndo(uint32_t page) const { return page < undoStamp_.size() && undoStamp_[page] == opSerial_; }
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
   std::vector<uint32_t> allocatedInOp_;
   uint32_t freeSearchFrom_ = 0;  // no page below this one is free in the map
+  std::function<std::vector<uint32_t>()> claimedSource_;
+  bool claimedLoaded_ = false;
+  bool claimedUnknown_ = false;     // the source failed: every free page counts as claimed
+  std::vector<bool> claimed_;       // by page; a page released since loading is no longer
   std::vector<std::function<void()>> rollbackHooks_;
   std::vector<std::function<void()>> beforeFlush_;
   std::vector<std::function<void()>> afterDiscard_;

@@ -4,6 +4,7 @@
 #include "jet/open_database.h"
 #include "jet/format/table_def.h"
 #include "jet/table_scan.h"
+#include "jet/write/claimed_pages.h"
 
 namespace jet::write {
 namespace {
@@ -19,6 +20,8 @@ WriteSession::WriteSession(DatabaseImpl& db)
     : db_(db),
       ctx_(db.pager(), db.header.format),
       longValues_(ctx_) {
+  // Pages Access left free in the page map while a table still names them stay untouched.
+  ctx_.setClaimedPagesSource([this] { return claimedPages(db_); });
   ctx_.addBeforeFlush([this] {
     for (auto& [page, rebuild] : rebuilds_) rebuild->rebuild();
     for (auto& [page, entry] : writers_) entry.second->storeCounters();

@@ -83,23 +83,32 @@ RowLayout layoutForNewTable(const std::vector<Column>& columns) {
 }
 
 std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row) {
+  std::vector<EncodedValue> values;
+  encodeValuesInto(layout, row, values);
+  return values;
+}
+
+void encodeValuesInto(const RowLayout& layout, const Row& row, std::vector<EncodedValue>& values) {
   if (row.size() != layout.slots.size()) {
     throw Error(ErrorKind::Invalid, "the row has " + std::to_string(row.size()) +
                                         " values but the table has " +
                                         std::to_string(layout.slots.size()) + " columns");
   }
-  std::vector<EncodedValue> values(row.size());
+  values.resize(row.size());
   for (size_t i = 0; i < row.size(); ++i) {
     const Column& column = *layout.slots[i].column;
     EncodedValue& out = values[i];
+    out.null = true;
+    out.yesNo = false;
+    out.bytes.clear();
     if (isNull(row[i])) continue;
     out.null = false;
     if (column.kind == ColumnKind::YesNo && !column.unknownKind) {
       out.yesNo = yesNoValue(column, row[i]);
     } else if (layout.slots[i].fixed) {
-      out.bytes = encodeFixedValue(column, row[i]);
+      encodeFixedValueInto(column, row[i], out.bytes);
     } else {
-      out.bytes = encodeVariableValue(column, row[i], TextCoding{layout.format, layout.codePage});
+      encodeVariableValueInto(column, row[i], TextCoding{layout.format, layout.codePage}, out.bytes);
     }
   }
   size_t length = rowLengthWithoutLongValues(layout, values);
@@ -108,7 +117,6 @@ std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row) 
                                         " bytes; a row holds at most " +
                                         std::to_string(maxRowBytes(layout)));
   }
-  return values;
 }
 
 size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<EncodedValue>& values) {

@@ -61,6 +61,9 @@ struct EncodedValue {
 // Checks and encodes every value of a row (no page is touched). Throws Error(Invalid) on a
 // bad value, and when the row cannot fit a page even with its long values moved out.
 std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row);
+// The same into values (resized to the row; the storage of its byte vectors is reused, so a
+// writer encoding many rows allocates little). Throws the same; values is then unspecified.
+void encodeValuesInto(const RowLayout& layout, const Row& row, std::vector<EncodedValue>& values);
 
 // Stores a long value's payload outside the row and returns its 12-byte reference.
 using LongValueStore = std::function<std::vector<uint8_t>(const Column&, const std::vector<uint8_t>&)>;

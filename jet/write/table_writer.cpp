@@ -209,7 +209,8 @@ RowId TableWriter::insert(Row& row) {
       usesCounter = true;
     }
   }
-  std::vector<EncodedValue> encoded = encodeValues(layout_, values);
+  encodeValuesInto(layout_, values, encoded_);
+  const std::vector<EncodedValue>& encoded = encoded_;
   if (indexes_) indexes_->checkInsert(values);
 
   const uint32_t oldCount = info_.def.rowCount, oldNext = info_.def.nextAutoNumber;
@@ -262,7 +263,8 @@ void TableWriter::update(RowId id, const Row& newRow) {
     }
   }
   const Row& values = filled.empty() ? newRow : filled;
-  std::vector<EncodedValue> encoded = encodeValues(layout_, values);
+  encodeValuesInto(layout_, values, encoded_);
+  const std::vector<EncodedValue>& encoded = encoded_;
   if (indexes_) indexes_->checkUpdate(id, old, values);
   try {
     inOperation(ctx_, [&] {

@@ -223,8 +223,11 @@ RowId TableWriter::insert(Row& row) {
         countersDirty_ = oldDirty;
         forgetPlacement();
       });
-      std::vector<uint8_t> bytes = assemble(encoded, 0);
-      RowId placed = place(bytes, 0);
+      assembleRowInto(
+          layout_, encoded,
+          [&](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); }, 0, rowBytes_,
+          assembly_);
+      RowId placed = place(rowBytes_, 0);
       if (indexes_) indexes_->onInsert(placed, values);
       setRowCount(info_.def.rowCount + 1);
       if (usesCounter) setLastAutoNumber(last + 1);

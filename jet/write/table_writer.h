@@ -100,6 +100,8 @@ class TableWriter {
   // The encoded values of the row being inserted or updated, kept so their buffers serve the
   // next row (one operation at a time uses them).
   std::vector<EncodedValue> encoded_;
+  std::vector<uint8_t> rowBytes_;  // the row being inserted, assembled
+  RowAssembly assembly_;
 };
 
 }  // namespace jet::write

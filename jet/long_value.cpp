@@ -46,9 +46,13 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
   return out;
 }
 
-void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const Context& context,
-                       Bytes& out) {
-  out.clear();
+namespace {
+
+// Walks the value the reference names, checking every length against the pages, and hands
+// its bytes to take(bytes, count) piece by piece; returns the value's length.
+template <typename Take>
+uint32_t walkLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const Context& context,
+                       Take&& take) {
   if (refLen < lv::kReferenceSize) {
     fail(context, "long value reference of " + std::to_string(refLen) + " bytes (12 expected)");
   }
@@ -62,8 +66,8 @@ void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t r
       fail(context, "inline long value of " + std::to_string(length) + " bytes in " +
                         std::to_string(refLen - lv::kInlineData));
     }
-    out.assign(ref + lv::kInlineData, ref + lv::kInlineData + length);
-    return;
+    take(ref + lv::kInlineData, length);
+    return length;
   }
   if (refLen != lv::kReferenceSize) {
     fail(context, "long value reference of " + std::to_string(refLen) + " bytes (12 expected)");
@@ -80,17 +84,17 @@ void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t r
       fail(context, "long value row " + std::to_string(first.row) + " on page " + std::to_string(first.page) + " holds " +
                         std::to_string(size) + " of " + std::to_string(length) + " bytes");
     }
-    out.assign(p, p + length);
-    return;
+    take(p, length);
+    return length;
   }
   if (storage != lv::kChain) fail(context, "unknown long value storage " + std::to_string(storage));
 
-  out.reserve(length);
   RowId at = first;
   uint32_t hops = 0;
-  while (out.size() < length) {
+  uint32_t done = 0;
+  while (done < length) {
     if (at.page == 0) {
-      fail(context, "long value chain ends after " + std::to_string(out.size()) + " of " + std::to_string(length) +
+      fail(context, "long value chain ends after " + std::to_string(done) + " of " + std::to_string(length) +
                         " bytes");
     }
     if (++hops > pager.pageCount() * 2u + 2) fail(context, "long value chain loops (page " + std::to_string(at.page) + ")");
@@ -99,11 +103,34 @@ void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t r
       fail(context, "long value row " + std::to_string(at.row) + " on page " + std::to_string(at.page) + " is too short");
     }
     RowId next = codec::chainNext(p);
-    size_t chunk = size - lv::kChainPointerSize;
-    size_t take = std::min<size_t>(chunk, length - out.size());
-    out.insert(out.end(), p + lv::kChainPointerSize, p + lv::kChainPointerSize + take);
+    const uint32_t chunk = size - lv::kChainPointerSize;
+    const uint32_t count = std::min<uint32_t>(chunk, length - done);
+    take(p + lv::kChainPointerSize, count);
+    done += count;
     at = next;
   }
+  return length;
+}
+
+}  // namespace
+
+void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const Context& context,
+                       Bytes& out) {
+  out.clear();
+  if (refLen >= lv::kReferenceSize) {
+    const codec::LongValueRef decoded = codec::decodeLongValueRef(ref);
+    // The reservation is bounded by the file's size before any byte is read.
+    if (decoded.storage == lv::kChain &&
+        static_cast<uint64_t>(decoded.length) <= static_cast<uint64_t>(pager.pageCount()) * pager.pageSize()) {
+      out.reserve(decoded.length);
+    }
+  }
+  walkLongValue(pager, format, ref, refLen, context,
+                [&out](const uint8_t* bytes, uint32_t count) { out.insert(out.end(), bytes, bytes + count); });
+}
+
+uint32_t checkLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen, const Context& context) {
+  return walkLongValue(pager, format, ref, refLen, context, [](const uint8_t*, uint32_t) {});
 }
 
 }  // namespace jet

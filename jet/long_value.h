@@ -23,5 +23,9 @@ Bytes readLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refL
 // The same into out (replacing what it held; its storage is reused).
 void readLongValueInto(Pager& pager, Format format, const uint8_t* ref, size_t refLen,
                        const std::function<std::string()>& context, Bytes& out);
+// Checks the value as reading it does (reference, rows present, lengths that agree) without
+// copying its bytes; returns its length in bytes. Throws what reading would.
+uint32_t checkLongValue(Pager& pager, Format format, const uint8_t* ref, size_t refLen,
+                        const std::function<std::string()>& context);
 
 }  // namespace jet

@@ -108,8 +108,32 @@ void RowDecoder::decode(const uint8_t* row, size_t size, RowId where, Row& out,
   decodeColumns(row, size, where, out, &wanted);
 }
 
+void RowDecoder::check(const uint8_t* row, size_t size, RowId where, Row& out, const std::vector<bool>& wanted) const {
+  decodeColumns(row, size, where, out, &wanted, true);
+}
+
+void RowDecoder::checkUnbuilt(size_t index, const uint8_t* p, size_t len, RowId where, Value& out) const {
+  const Column& col = info_.def.columns[index];
+  out = Null{};
+  if (col.unknownKind) return;
+  switch (col.kind) {
+    case ColumnKind::Text:
+    case ColumnKind::Binary:
+      return;  // any bytes are a value
+    case ColumnKind::Memo:
+    case ColumnKind::OLE: {
+      auto context = [&] { return longValueContext(col, where); };
+      checkLongValue(pager_, info_.format, p, len, std::ref(context));
+      return;
+    }
+    default:
+      decodeValue(index, p, len, where);  // a fixed size to check; the value is a scalar
+      return;
+  }
+}
+
 void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row& out,
-                               const std::vector<bool>* wanted) const {
+                               const std::vector<bool>* wanted, bool checkOthers) const {
   const Format f = info_.format;
   const size_t countSize = fr::columnCountSize(f);
   if (size < countSize) fail(where, "row of " + std::to_string(size) + " bytes is too short");
@@ -163,7 +187,8 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
   for (size_t i = 0; i < info_.def.columns.size(); ++i) {
     const Column& col = info_.def.columns[i];
     const ColumnStorage& st = info_.storage[i];
-    if (wanted && (i >= wanted->size() || !(*wanted)[i])) {
+    const bool built = !wanted || (i < wanted->size() && (*wanted)[i]);
+    if (!built && !checkOthers) {
       out[i] = Null{};
       continue;
     }
@@ -182,6 +207,10 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
       if (start + len > maskStart) {
         fail(where, "fixed column " + col.name + " at " + std::to_string(start) + " runs past the row");
       }
+      if (!built) {
+        checkUnbuilt(i, row + start, len, where, out[i]);
+        continue;
+      }
       out[i] = decodeValue(i, row + start, len, where);
     } else {
       if (!varRead) readVarTable();
@@ -193,6 +222,10 @@ void RowDecoder::decodeColumns(const uint8_t* row, size_t size, RowId where, Row
       const uint32_t len = offsets_[st.varIndex + 1] - start;
       if (len == 0 && (col.kind == ColumnKind::Memo || col.kind == ColumnKind::OLE)) {
         out[i] = Null{};
+        continue;
+      }
+      if (!built) {
+        checkUnbuilt(i, row + start, len, where, out[i]);
         continue;
       }
       // A row read into the same Row again: Jet 4 text reuses the string it held.

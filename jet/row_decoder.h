@@ -22,6 +22,10 @@ class RowDecoder {
   void decode(const uint8_t* data, size_t size, RowId where, Row& out) const;
   // The same for the columns `wanted` marks (by position); the others read as Null.
   void decode(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>& wanted) const;
+  // Checks the whole row as decode() does (bounds, sizes, long values followed to their last
+  // byte) but builds only the values of the columns `wanted` marks; the others read as Null.
+  // Throws what decode() would.
+  void check(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>& wanted) const;
 
   // The code page of Jet 3 text (the database's; a column may name its own).
   uint16_t codePage() const { return codePage_; }
@@ -30,7 +34,10 @@ class RowDecoder {
   Value decodeValue(size_t column, const uint8_t* bytes, size_t len, RowId where) const;
 
  private:
-  void decodeColumns(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>* wanted) const;
+  void decodeColumns(const uint8_t* data, size_t size, RowId where, Row& out, const std::vector<bool>* wanted,
+                     bool checkOthers = false) const;
+  // Checks one column's stored bytes without building its value; out becomes Null.
+  void checkUnbuilt(size_t column, const uint8_t* bytes, size_t len, RowId where, Value& out) const;
   [[noreturn]] void fail(RowId where, const std::string& what) const;
   // "table T, column C (page P row R)": what a long value's message starts with.
   std::string longValueContext(const Column& col, RowId where) const;

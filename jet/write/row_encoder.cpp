@@ -39,14 +39,13 @@ size_t varTrailerBytes(const RowLayout& layout) {
 }
 
 // Variable slots in offset-table order.
-std::vector<size_t> varOrder(const RowLayout& layout) {
-  std::vector<size_t> order;
+void varOrder(const RowLayout& layout, std::vector<size_t>& order) {
+  order.clear();
   for (size_t i = 0; i < layout.slots.size(); ++i) {
     if (!layout.slots[i].fixed) order.push_back(i);
   }
   std::sort(order.begin(), order.end(),
             [&](size_t a, size_t b) { return layout.slots[a].varIndex < layout.slots[b].varIndex; });
-  return order;
 }
 
 // Rows are never shorter than a forward pointer, so any row can later be moved.
@@ -83,23 +82,32 @@ RowLayout layoutForNewTable(const std::vector<Column>& columns) {
 }
 
 std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row) {
+  std::vector<EncodedValue> values;
+  encodeValuesInto(layout, row, values);
+  return values;
+}
+
+void encodeValuesInto(const RowLayout& layout, const Row& row, std::vector<EncodedValue>& values) {
   if (row.size() != layout.slots.size()) {
     throw Error(ErrorKind::Invalid, "the row has " + std::to_string(row.size()) +
                                         " values but the table has " +
                                         std::to_string(layout.slots.size()) + " columns");
   }
-  std::vector<EncodedValue> values(row.size());
+  values.resize(row.size());
   for (size_t i = 0; i < row.size(); ++i) {
     const Column& column = *layout.slots[i].column;
     EncodedValue& out = values[i];
+    out.null = true;
+    out.yesNo = false;
+    out.bytes.clear();
     if (isNull(row[i])) continue;
     out.null = false;
     if (column.kind == ColumnKind::YesNo && !column.unknownKind) {
       out.yesNo = yesNoValue(column, row[i]);
     } else if (layout.slots[i].fixed) {
-      out.bytes = encodeFixedValue(column, row[i]);
+      encodeFixedValueInto(column, row[i], out.bytes);
     } else {
-      out.bytes = encodeVariableValue(column, row[i], TextCoding{layout.format, layout.codePage});
+      encodeVariableValueInto(column, row[i], TextCoding{layout.format, layout.codePage}, out.bytes);
     }
   }
   size_t length = rowLengthWithoutLongValues(layout, values);
@@ -108,7 +116,6 @@ std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row) 
                                         " bytes; a row holds at most " +
                                         std::to_string(maxRowBytes(layout)));
   }
-  return values;
 }
 
 size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<EncodedValue>& values) {
@@ -133,10 +140,18 @@ std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& payload) {
 
 std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<EncodedValue>& values,
                                  const LongValueStore& store, size_t minLength) {
+  std::vector<uint8_t> row;
+  RowAssembly scratch;
+  assembleRowInto(layout, values, store, minLength, row, scratch);
+  return row;
+}
+
+void assembleRowInto(const RowLayout& layout, const std::vector<EncodedValue>& values, const LongValueStore& store,
+                     size_t minLength, std::vector<uint8_t>& row, RowAssembly& scratch) {
   size_t budget = rowLengthWithoutLongValues(layout, values);
   const size_t maxBytes = static_cast<size_t>(maxRowBytes(layout));
   const size_t fixedStart = countBytes(layout);
-  std::vector<uint8_t> row;
+  row.clear();
   // The whole row in one allocation (inline long values may add to it).
   row.reserve(std::max({budget, minLength, kMinRowBytes}) + 2 * kMaxInlineLongValue);
   row.resize(fixedStart + fixedAreaEnd(layout), 0);
@@ -148,7 +163,8 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
   } else {
     put16(row.data(), layout.columnCount);
   }
-  std::vector<uint8_t> nullMask(nullMaskBytes(layout), 0);
+  std::vector<uint8_t>& nullMask = scratch.nullMask;
+  nullMask.assign(nullMaskBytes(layout), 0);
   auto markPresent = [&](uint16_t columnId) {
     if (columnId / 8u < nullMask.size()) nullMask[columnId / 8u] |= static_cast<uint8_t>(1u << (columnId % 8u));
   };
@@ -167,9 +183,11 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
   }
 
   if (layout.varColumnCount > 0) {
-    std::vector<uint16_t> offsets(layout.varColumnCount, 0);
+    std::vector<uint16_t>& offsets = scratch.offsets;
+    offsets.assign(layout.varColumnCount, 0);
     size_t next = 0;  // next offset-table entry to fill
-    for (size_t i : varOrder(layout)) {
+    varOrder(layout, scratch.order);
+    for (size_t i : scratch.order) {
       const ColumnSlot& slot = layout.slots[i];
       const EncodedValue& v = values[i];
       uint16_t start = static_cast<uint16_t>(row.size());
@@ -197,7 +215,7 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
     if (isJet3(layout)) {
       jet3::finishRow(row, offsets, nullMask.size(), std::max(minLength, kMinRowBytes));
       std::copy(nullMask.begin(), nullMask.end(), row.end() - static_cast<std::ptrdiff_t>(nullMask.size()));
-      return row;
+      return;
     }
     uint16_t endOfData = static_cast<uint16_t>(row.size());
     size_t trailer = varTrailerBytes(layout) + nullMask.size();
@@ -217,7 +235,6 @@ std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<Enco
     if (row.size() + nullMask.size() < wanted) row.resize(wanted - nullMask.size(), 0);
   }
   row.insert(row.end(), nullMask.begin(), nullMask.end());
-  return row;
 }
 
 }  // namespace jet::write

@@ -61,6 +61,9 @@ struct EncodedValue {
 // Checks and encodes every value of a row (no page is touched). Throws Error(Invalid) on a
 // bad value, and when the row cannot fit a page even with its long values moved out.
 std::vector<EncodedValue> encodeValues(const RowLayout& layout, const Row& row);
+// The same into values (resized to the row; the storage of its byte vectors is reused, so a
+// writer encoding many rows allocates little). Throws the same; values is then unspecified.
+void encodeValuesInto(const RowLayout& layout, const Row& row, std::vector<EncodedValue>& values);
 
 // Stores a long value's payload outside the row and returns its 12-byte reference.
 using LongValueStore = std::function<std::vector<uint8_t>(const Column&, const std::vector<uint8_t>&)>;
@@ -69,6 +72,15 @@ using LongValueStore = std::function<std::vector<uint8_t>(const Column&, const s
 // go through store. minLength pads the row (an in-place update keeps the old length).
 std::vector<uint8_t> assembleRow(const RowLayout& layout, const std::vector<EncodedValue>& values,
                                  const LongValueStore& store, size_t minLength = 0);
+// Working storage of assembleRowInto, kept by a caller that assembles many rows.
+struct RowAssembly {
+  std::vector<uint8_t> nullMask;
+  std::vector<uint16_t> offsets;
+  std::vector<size_t> order;
+};
+// The same into row (replacing what it held; its storage and scratch's are reused).
+void assembleRowInto(const RowLayout& layout, const std::vector<EncodedValue>& values, const LongValueStore& store,
+                     size_t minLength, std::vector<uint8_t>& row, RowAssembly& scratch);
 
 // Length the assembled row will have when every long value moves out of the row.
 size_t rowLengthWithoutLongValues(const RowLayout& layout, const std::vector<EncodedValue>& values);

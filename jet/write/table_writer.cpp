@@ -209,7 +209,8 @@ RowId TableWriter::insert(Row& row) {
       usesCounter = true;
     }
   }
-  std::vector<EncodedValue> encoded = encodeValues(layout_, values);
+  encodeValuesInto(layout_, values, encoded_);
+  const std::vector<EncodedValue>& encoded = encoded_;
   if (indexes_) indexes_->checkInsert(values);
 
   const uint32_t oldCount = info_.def.rowCount, oldNext = info_.def.nextAutoNumber;
@@ -222,8 +223,11 @@ RowId TableWriter::insert(Row& row) {
         countersDirty_ = oldDirty;
         forgetPlacement();
       });
-      std::vector<uint8_t> bytes = assemble(encoded, 0);
-      RowId placed = place(bytes, 0);
+      assembleRowInto(
+          layout_, encoded,
+          [&](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); }, 0, rowBytes_,
+          assembly_);
+      RowId placed = place(rowBytes_, 0);
       if (indexes_) indexes_->onInsert(placed, values);
       setRowCount(info_.def.rowCount + 1);
       if (usesCounter) setLastAutoNumber(last + 1);
@@ -262,7 +266,8 @@ void TableWriter::update(RowId id, const Row& newRow) {
     }
   }
   const Row& values = filled.empty() ? newRow : filled;
-  std::vector<EncodedValue> encoded = encodeValues(layout_, values);
+  encodeValuesInto(layout_, values, encoded_);
+  const std::vector<EncodedValue>& encoded = encoded_;
   if (indexes_) indexes_->checkUpdate(id, old, values);
   try {
     inOperation(ctx_, [&] {

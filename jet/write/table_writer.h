@@ -98,6 +98,11 @@ class TableWriter {
   bool notedListed_ = false;
   bool countersDirty_ = false;
   std::vector<bool> keyColumns_;  // what decodeKeysAt decodes; built on first use
+  // The encoded values of the row being inserted or updated, kept so their buffers serve the
+  // next row (one operation at a time uses them).
+  std::vector<EncodedValue> encoded_;
+  std::vector<uint8_t> rowBytes_;  // the row being inserted, assembled
+  RowAssembly assembly_;
 };
 
 }  // namespace jet::write

@@ -117,25 +117,25 @@ void checkUtf16Length(const Column& column, size_t units, size_t maxUnits) {
   }
 }
 
-// Text of characters 1 to 127 only (most text) encoded straight from its bytes, as
-// encodeJet4Text would encode it; other text gives no value.
-std::optional<std::vector<uint8_t>> encodePlainText(const Column& column, const std::string& s) {
+// Text of characters 1 to 127 only (most text) encoded straight from its bytes into out, as
+// encodeJet4Text would encode it; other text is left to the caller (false, out untouched).
+bool encodePlainText(const Column& column, const std::string& s, std::vector<uint8_t>& out) {
   for (char c : s) {
     const auto u = static_cast<unsigned char>(c);
-    if (u == 0 || u >= 0x80) return std::nullopt;  // 0, or a byte of a multi-byte sequence
+    if (u == 0 || u >= 0x80) return false;  // 0, or a byte of a multi-byte sequence
   }
   checkUtf16Length(column, s.size(), column.size / 2u);
-  std::vector<uint8_t> out;
+  out.clear();
   if (column.compressedText && s.size() > 2) {
     out.reserve(s.size() + 2);
     out.push_back(0xFF);
     out.push_back(0xFE);
     out.insert(out.end(), s.begin(), s.end());
   } else {
-    out.resize(s.size() * 2);
+    out.assign(s.size() * 2, 0);
     for (size_t i = 0; i < s.size(); ++i) out[2 * i] = static_cast<uint8_t>(s[i]);
   }
-  return out;
+  return true;
 }
 
 double fixedDateTime = -1.0;
@@ -256,6 +256,12 @@ bool yesNoValue(const Column& column, const Value& value) {
 
 std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value) {
   std::vector<uint8_t> out;
+  encodeFixedValueInto(column, value, out);
+  return out;
+}
+
+void encodeFixedValueInto(const Column& column, const Value& value, std::vector<uint8_t>& out) {
+  out.clear();
   if (column.unknownKind) {
     auto* b = std::get_if<Bytes>(&value);
     if (!b) wrongKind(column, value);
@@ -263,7 +269,8 @@ std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value) 
       invalid(column, "needs exactly " + std::to_string(column.size) + " bytes, got " +
                           std::to_string(b->size()));
     }
-    return *b;
+    out.assign(b->begin(), b->end());
+    return;
   }
   switch (column.kind) {
     case ColumnKind::Byte:
@@ -328,10 +335,16 @@ std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value) 
     default:
       invalid(column, "is not a fixed-length column");
   }
-  return out;
 }
 
 std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value, const TextCoding& coding) {
+  std::vector<uint8_t> out;
+  encodeVariableValueInto(column, value, coding, out);
+  return out;
+}
+
+void encodeVariableValueInto(const Column& column, const Value& value, const TextCoding& coding,
+                             std::vector<uint8_t>& out) {
   const bool codePageText = coding.format == Format::Jet3;
   switch (column.unknownKind ? ColumnKind::Binary : column.kind) {
     case ColumnKind::Text: {
@@ -343,12 +356,14 @@ std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& valu
           invalid(column, "text of " + std::to_string(bytes.size()) + " characters (code page bytes) is longer than the column's " +
                               std::to_string(column.size));
         }
-        return bytes;
+        out = std::move(bytes);
+        return;
       }
-      if (auto plain = encodePlainText(column, *s)) return std::move(*plain);
+      if (encodePlainText(column, *s, out)) return;
       std::u16string text = utf8ToUtf16(*s);
       checkUtf16Length(column, text.size(), column.size / 2u);
-      return encodeJet4Text(text, column.compressedText);
+      out = encodeJet4Text(text, column.compressedText);
+      return;
     }
     case ColumnKind::Memo: {
       auto* s = std::get_if<std::string>(&value);
@@ -356,12 +371,14 @@ std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& valu
       if (codePageText) {
         std::vector<uint8_t> bytes = encodeCodePageText(column, *s, coding.codePage);
         if (bytes.size() > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
-        return bytes;
+        out = std::move(bytes);
+        return;
       }
       std::u16string text = utf8ToUtf16(*s);
       if (text.size() * 2 > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
       // Access compresses long texts only up to this many characters.
-      return encodeJet4Text(text, column.compressedText && text.size() <= 1024);
+      out = encodeJet4Text(text, column.compressedText && text.size() <= 1024);
+      return;
     }
     case ColumnKind::Binary: {
       auto* b = std::get_if<Bytes>(&value);
@@ -370,13 +387,15 @@ std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& valu
         invalid(column, std::to_string(b->size()) + " bytes are more than the column's " +
                             std::to_string(column.size));
       }
-      return *b;
+      out.assign(b->begin(), b->end());
+      return;
     }
     case ColumnKind::OLE: {
       auto* b = std::get_if<Bytes>(&value);
       if (!b) wrongKind(column, value);
       if (b->size() > kMaxLongValueBytes) invalid(column, "the value is too long for an OLE object");
-      return *b;
+      out.assign(b->begin(), b->end());
+      return;
     }
     default:
       invalid(column, "is not a variable-length column");

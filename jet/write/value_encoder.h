@@ -18,6 +18,8 @@ namespace jet::write {
 // Bytes of a fixed-length column (Byte ... Decimal, Replication ID). YesNo has none: its value
 // lives in the null mask. Throws Error(Invalid) naming the column when the value does not fit.
 std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value);
+// The same into out (replacing what it held; its storage is reused).
+void encodeFixedValueInto(const Column& column, const Value& value, std::vector<uint8_t>& out);
 
 // How a file stores text: Jet 4 as UTF-16 (compressed where the column allows), Jet 3 as
 // bytes of the database's code page (codePage; a column may name its own).
@@ -32,6 +34,9 @@ struct TextCoding {
 // page's bytes. Throws Error(Invalid) when the value is of the wrong kind or longer than the
 // column holds.
 std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value, const TextCoding& coding = {});
+// The same into out (replacing what it held; its storage is reused where the value allows).
+void encodeVariableValueInto(const Column& column, const Value& value, const TextCoding& coding,
+                             std::vector<uint8_t>& out);
 
 // The value a Yes/No column stores in the null mask (true = bit set).
 bool yesNoValue(const Column& column, const Value& value);

@@ -21,6 +21,29 @@ PairShape PairShape::scaled(double factor) const {
   return s;
 }
 
+std::optional<jet::Value> keyValue(const jet::Column& column, size_t c, int key, TransferStrategy strategy,
+                                   bool source) {
+  using jet::ColumnKind;
+  const bool oneKey = strategy == TransferStrategy::MergeOneKey && c == 0;
+  const bool twoKeys = strategy == TransferStrategy::MergeTwoKeys && c <= 1;
+  if (oneKey && column.kind == ColumnKind::Text) {
+    char buffer[16];  // a third of the source's keys differ from the destination's in letter case
+    std::snprintf(buffer, sizeof buffer, source && key % 3 == 0 ? "k%07d" : "K%07d", key);
+    return std::string(buffer);
+  }
+  if (oneKey) return int32_t(key);
+  if (twoKeys) {
+    const int part = c == 0 ? key / 8 : key % 8;
+    switch (column.kind) {
+      case ColumnKind::Integer: return int16_t(part);
+      case ColumnKind::Byte: return uint8_t(part);
+      case ColumnKind::Text: return std::to_string(part);
+      default: return int32_t(part);
+    }
+  }
+  return std::nullopt;
+}
+
 namespace {
 
 int recordsFor(const QString& table, const PairShape& shape) {
@@ -45,23 +68,7 @@ jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrat
                      int testColumn, bool source, bool jet4) {
   using jet::ColumnKind;
   if (column.autoNumber) return jet::Null{};
-  const bool oneKey = strategy == TransferStrategy::MergeOneKey && c == 0;
-  const bool twoKeys = strategy == TransferStrategy::MergeTwoKeys && c <= 1;
-  if (oneKey && column.kind == ColumnKind::Text) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, source && key % 3 == 0 ? "k%07d" : "K%07d", key);
-    return std::string(buffer);
-  }
-  if (oneKey) return int32_t(key);
-  if (twoKeys) {
-    const int part = c == 0 ? key / 8 : key % 8;
-    switch (column.kind) {
-      case ColumnKind::Integer: return int16_t(part);
-      case ColumnKind::Byte: return uint8_t(part);
-      case ColumnKind::Text: return std::to_string(part);
-      default: return int32_t(part);
-    }
-  }
+  if (std::optional<jet::Value> k = keyValue(column, c, key, strategy, source)) return *k;
   if (int(c) == testColumn && source && key % 4 == 3) return std::string("  ");
   const int n = key * 7 + int(c);
   switch (column.kind) {

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "engine/run_observer.h"
 #include "jet/database.h"
@@ -33,6 +34,12 @@ std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape
 // A table's columns (and, when asked, its indexes but no foreign keys) as a definition that
 // creates the same table in another database.
 jet::TableSpec tableSpecOf(const jet::TableDef& def, bool withIndexes);
+
+// The value of key column c (one-key merges: column 0; two-key merges: columns 0 and 1) in the
+// record numbered key, the same on both sides but for letter case in a third of the text keys;
+// nothing for the other columns.
+std::optional<jet::Value> keyValue(const jet::Column& column, size_t c, int key, TransferStrategy strategy,
+                                   bool source);
 
 // Copies source.mdb and destination.mdb of folder from into folder to (made when missing),
 // each writable by its owner, replacing what is there.

@@ -82,23 +82,7 @@ jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrat
   using jet::ColumnKind;
   if (column.autoNumber) return jet::Null{};
   const uint32_t seed = mix(uint32_t(key), tableSeed + (source ? 0 : 7919), uint32_t(c));
-  const bool oneKey = strategy == TransferStrategy::MergeOneKey && c == 0;
-  const bool twoKeys = strategy == TransferStrategy::MergeTwoKeys && c <= 1;
-  if (oneKey && column.kind == ColumnKind::Text) {
-    char buffer[16];  // a third of the source's keys differ from the destination's in letter case
-    std::snprintf(buffer, sizeof buffer, source && key % 3 == 0 ? "k%07d" : "K%07d", key);
-    return std::string(buffer);
-  }
-  if (oneKey) return int32_t(key);
-  if (twoKeys) {
-    const int part = c == 0 ? key / 8 : key % 8;
-    switch (column.kind) {
-      case ColumnKind::Integer: return int16_t(part);
-      case ColumnKind::Byte: return uint8_t(part);
-      case ColumnKind::Text: return std::to_string(part);
-      default: return int32_t(part);
-    }
-  }
+  if (std::optional<jet::Value> k = keyValue(column, c, key, strategy, source)) return *k;
   if (int(c) == testColumn && source) {
     if (key % 10 == 3) return std::string("  ");
     if (key % 10 == 7) return std::string();

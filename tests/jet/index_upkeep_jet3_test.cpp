@@ -21,15 +21,9 @@
 
 namespace {
 
-using Model = std::map<jet::RowId, jet::Row>;
+using jet::testing::jet3Fixtures;
 
-std::vector<std::filesystem::path> jet3Fixtures() {
-  std::vector<std::filesystem::path> out;
-  for (const auto& source : jet::testing::allFixtureDatabases()) {
-    if (source.string().find("jet3") != std::string::npos) out.push_back(source);
-  }
-  return out;
-}
+using Model = std::map<jet::RowId, jet::Row>;
 
 Model readAll(const jet::Table& t) {
   Model rows;

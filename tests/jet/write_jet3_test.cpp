@@ -22,16 +22,10 @@
 
 namespace {
 
+using jet::testing::jet3Fixtures;
+
 using jet::testing::mdbExport;
 using Model = std::map<jet::RowId, jet::Row>;
-
-std::vector<std::filesystem::path> jet3Fixtures() {
-  std::vector<std::filesystem::path> out;
-  for (const auto& source : jet::testing::allFixtureDatabases()) {
-    if (source.string().find("jet3") != std::string::npos) out.push_back(source);
-  }
-  return out;
-}
 
 bool indexed(const jet::Table& t) { return !t.def().indexes.empty(); }
 

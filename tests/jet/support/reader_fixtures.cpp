@@ -33,6 +33,14 @@ std::vector<fs::path> allFixtureDatabases() {
   return found;
 }
 
+std::vector<fs::path> jet3Fixtures() {
+  std::vector<fs::path> out;
+  for (const fs::path& source : allFixtureDatabases()) {
+    if (source.parent_path().filename() == "jet3") out.push_back(source);
+  }
+  return out;
+}
+
 fs::path fixture(const std::string& relative) {
   fs::path root = fixturesRoot();
   if (root.empty()) return {};

@@ -13,6 +13,8 @@ namespace jet::testing {
 std::filesystem::path fixturesRoot();
 // Every .mdb under fixtures/access and fixtures/qar26m, sorted.
 std::vector<std::filesystem::path> allFixtureDatabases();
+// The Access 97 (Jet 3) ones among them.
+std::vector<std::filesystem::path> jet3Fixtures();
 // A fixture by relative path ("access/jet4/testV2000.mdb"); empty path when absent.
 std::filesystem::path fixture(const std::string& relative);
 

@@ -211,7 +211,7 @@ std::vector<Column> columnsOf(const SystemTable& t) {
 void writeEmptyDatabaseFile(const std::string& path, Format format) {
   const double created = currentDateTime();
   const uint32_t pageSize = pageSizeOf(format);
-  const PageSpec spec{format, pageSize};
+  const PageSpec pageFormat{format, pageSize};
   const std::vector<SystemTable>& tables = systemTables(format);
   uint32_t indexPages = 0;
   for (const auto& t : tables) indexPages += static_cast<uint32_t>(t.indexes.size());
@@ -221,18 +221,18 @@ void writeEmptyDatabaseFile(const std::string& path, Format format) {
 
   // Page 1: the database's page map (set bits are free pages: all past the file's end), and a
   // second map row the engine keeps empty.
-  initDataPage(spec, pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
+  initDataPage(pageFormat, pages[fu::kDatabaseMapPage].data(), fu::kDatabaseMapPage);
   {
     std::vector<uint8_t> map = inlineMap(format, {});
     for (uint32_t p = pageCount; p < fu::tableMapSize(format) * 8; ++p) {
       codec::setBit(map.data() + fu::kInlineBitmap, p, true);
     }
-    addRow(spec, pages[fu::kDatabaseMapPage].data(), map);
-    addRow(spec, pages[fu::kDatabaseMapPage].data(), inlineMap(format, {}));
+    addRow(pageFormat, pages[fu::kDatabaseMapPage].data(), map);
+    addRow(pageFormat, pages[fu::kDatabaseMapPage].data(), inlineMap(format, {}));
   }
 
   // Page 6: the system tables' usage maps (owned pages, free space) and their indexes' maps.
-  initDataPage(spec, pages[kUsageMapPage].data(), 0);
+  initDataPage(pageFormat, pages[kUsageMapPage].data(), 0);
   uint8_t mapRow = 0;
   uint32_t nextIndexPage = kFirstIndexPage;
   std::vector<DefinitionLayout> layouts;
@@ -242,8 +242,8 @@ void writeEmptyDatabaseFile(const std::string& path, Format format) {
     layout.usageMapPage = kUsageMapPage;
     layout.ownedRow = mapRow++;
     layout.freeRow = mapRow++;
-    addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {}));
-    addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {}));
+    addRow(pageFormat, pages[kUsageMapPage].data(), inlineMap(format, {}));
+    addRow(pageFormat, pages[kUsageMapPage].data(), inlineMap(format, {}));
     layouts.push_back(layout);
   }
   for (size_t ti = 0; ti < tables.size(); ++ti) {
@@ -257,7 +257,7 @@ void writeEmptyDatabaseFile(const std::string& path, Format format) {
       def.usedPagesRow = mapRow++;
       def.usedPagesPage = kUsageMapPage;
       def.firstPage = nextIndexPage;
-      addRow(spec, pages[kUsageMapPage].data(), inlineMap(format, {nextIndexPage}));
+      addRow(pageFormat, pages[kUsageMapPage].data(), inlineMap(format, {nextIndexPage}));
       // An empty leaf: the whole entry area free.
       IndexPageHeader leaf;
       leaf.tableDefinitionPage = t.definitionPage;

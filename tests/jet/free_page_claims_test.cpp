@@ -25,11 +25,11 @@ namespace fu = jet::format::usagemap;
 constexpr uint32_t kPageSize = 4096;
 
 jet::TableSpec tableSpec(const std::string& name) {
-  jet::TableSpec spec;
-  spec.name = name;
-  spec.columns = {{"ID", jet::ColumnKind::Long}, {"Label", jet::ColumnKind::Text, 120}, {"Notes", jet::ColumnKind::Memo}};
-  spec.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
-  return spec;
+  jet::TableSpec blueprint;
+  blueprint.name = name;
+  blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"Label", jet::ColumnKind::Text, 120}, {"Notes", jet::ColumnKind::Memo}};
+  blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  return blueprint;
 }
 
 jet::Row makeRow(int32_t id) {

@@ -105,7 +105,7 @@ TEST(Jet3Create, TablesTakeCodePageNamesAndRefuseWhatAccess97CannotHold) {
   }
   const auto before = jet::testing::readWholeFile(path);
   struct Refused {
-    jet::TableSpec spec;
+    jet::TableSpec blueprint;
     const char* says;
   };
   const Refused refused[] = {
@@ -117,8 +117,8 @@ TEST(Jet3Create, TablesTakeCodePageNamesAndRefuseWhatAccess97CannotHold) {
   for (const Refused& r : refused) {
     auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
     try {
-      db->createTable(r.spec);
-      ADD_FAILURE() << r.spec.name << " was created";
+      db->createTable(r.blueprint);
+      ADD_FAILURE() << r.blueprint.name << " was created";
     } catch (const jet::Error& e) {
       EXPECT_NE(std::string(e.what()).find(r.says), std::string::npos) << e.what();
     }

@@ -44,6 +44,20 @@ std::optional<jet::Value> keyValue(const jet::Column& column, size_t c, int key,
   return std::nullopt;
 }
 
+std::optional<jet::Value> numberValue(jet::ColumnKind kind, int n) {
+  using jet::ColumnKind;
+  switch (kind) {
+    case ColumnKind::YesNo: return bool(n % 2);
+    case ColumnKind::Byte: return uint8_t(n % 250);
+    case ColumnKind::Integer: return int16_t(n % 30000);
+    case ColumnKind::Long: return int32_t(n);
+    case ColumnKind::Currency: return jet::Currency{int64_t(n) * 125};
+    case ColumnKind::Single: return float(n % 1000) / 4.0f;
+    case ColumnKind::Double: return double(n) / 8.0;
+    default: return std::nullopt;
+  }
+}
+
 namespace {
 
 int recordsFor(const QString& table, const PairShape& shape) {
@@ -71,14 +85,8 @@ jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrat
   if (std::optional<jet::Value> k = keyValue(column, c, key, strategy, source)) return *k;
   if (int(c) == testColumn && source && key % 4 == 3) return std::string("  ");
   const int n = key * 7 + int(c);
+  if (std::optional<jet::Value> v = numberValue(column.kind, n)) return *v;
   switch (column.kind) {
-    case ColumnKind::YesNo: return bool(n % 2);
-    case ColumnKind::Byte: return uint8_t(n % 250);
-    case ColumnKind::Integer: return int16_t(n % 30000);
-    case ColumnKind::Long: return int32_t(n);
-    case ColumnKind::Currency: return jet::Currency{int64_t(n) * 125};
-    case ColumnKind::Single: return float(n % 1000) / 4.0f;
-    case ColumnKind::Double: return double(n) / 8.0;
     case ColumnKind::DateTime: return jet::DateTime{45000.0 + double(key % 5000) / 4.0};
     case ColumnKind::Text:
       return fitted((source ? "S" : "D") + std::to_string(key) + "-" + std::to_string(c) + " text", column, jet4);

@@ -41,6 +41,10 @@ jet::TableSpec tableSpecOf(const jet::TableDef& def, bool withIndexes);
 std::optional<jet::Value> keyValue(const jet::Column& column, size_t c, int key, TransferStrategy strategy,
                                    bool source);
 
+// A value of a number or Yes/No column made from n (the same n, the same value); nothing for
+// other kinds.
+std::optional<jet::Value> numberValue(jet::ColumnKind kind, int n);
+
 // Copies source.mdb and destination.mdb of folder from into folder to (made when missing),
 // each writable by its owner, replacing what is there.
 void copyPair(const QString& from, const QString& to);

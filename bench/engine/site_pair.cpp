@@ -88,14 +88,8 @@ jet::Value generated(const jet::Column& column, size_t c, int key, TransferStrat
     if (key % 10 == 7) return std::string();
   }
   const int n = int(seed % 1000000);
+  if (std::optional<jet::Value> v = numberValue(column.kind, n)) return *v;
   switch (column.kind) {
-    case ColumnKind::YesNo: return bool(n % 2);
-    case ColumnKind::Byte: return uint8_t(n % 250);
-    case ColumnKind::Integer: return int16_t(n % 30000);
-    case ColumnKind::Long: return int32_t(n);
-    case ColumnKind::Currency: return jet::Currency{int64_t(n) * 125};
-    case ColumnKind::Single: return float(n % 1000) / 4.0f;
-    case ColumnKind::Double: return double(n) / 8.0;
     case ColumnKind::DateTime: return jet::DateTime{45000.0 + double(n % 20000) / 4.0};
     case ColumnKind::Text: {
       const int limit = column.textLength(true);

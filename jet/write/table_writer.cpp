@@ -51,7 +51,10 @@ Guid newGuid() {
 }  // namespace
 
 TableWriter::TableWriter(WriteContext& ctx, LongValueWriter& longValues, TableInfo& info, const RowDecoder& decoder)
-    : ctx_(ctx), longValues_(longValues), info_(info), decoder_(decoder), layout_(layoutOf(info, decoder.codePage())) {}
+    : ctx_(ctx), longValues_(longValues), info_(info), decoder_(decoder), layout_(layoutOf(info, decoder.codePage())) {
+  hasAutoNumber_ = std::any_of(info_.def.columns.begin(), info_.def.columns.end(),
+                               [](const Column& c) { return c.autoNumber; });
+}
 
 void TableWriter::requireWritable() {
   const bool indexed = !info_.realIndexes.empty() || !info_.logicalIndexes.empty();
@@ -185,8 +188,7 @@ RowId TableWriter::insert(Row& row) {
   }
   // The auto-numbers are filled into a copy, given back only once the row is written; a
   // table without them writes row itself.
-  const bool numbered = std::any_of(info_.def.columns.begin(), info_.def.columns.end(),
-                                    [](const Column& c) { return c.autoNumber; });
+  const bool numbered = hasAutoNumber_;
   Row numberedValues;
   if (numbered) numberedValues = row;
   Row& values = numbered ? numberedValues : row;

@@ -98,6 +98,7 @@ class TableWriter {
   bool notedListed_ = false;
   bool countersDirty_ = false;
   std::vector<bool> keyColumns_;  // what decodeKeysAt decodes; built on first use
+  bool hasAutoNumber_ = false;   // a column is an auto-number (insert fills it into a copy)
   // The encoded values of the row being inserted or updated, kept so their buffers serve the
   // next row (one operation at a time uses them).
   std::vector<EncodedValue> encoded_;

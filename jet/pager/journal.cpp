@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,25 +29,41 @@ void Journal::save(const File& file, uint32_t pageSize, const std::vector<uint32
   const uint64_t oldPages = oldSize / pageSize;
   uint32_t count = 0;
   for (uint32_t p : pages) count += p < oldPages ? 1 : 0;
-  std::vector<uint8_t> buf(fj::journalSize(pageSize, count));
-  put32(buf.data() + fj::kHeaderMagic, fj::kMagic);
-  put32(buf.data() + fj::kHeaderPageSize, pageSize);
-  put64(buf.data() + fj::kHeaderOldSize, oldSize);
-  put32(buf.data() + fj::kHeaderCount, count);
-  uint8_t* entry = buf.data() + fj::kHeaderSize;
-  for (uint32_t p : pages) {
-    if (p >= oldPages) continue;
-    put32(entry + fj::kEntryPage, p);
-    file.readAt(uint64_t{p} * pageSize, entry + fj::kEntryBytes, pageSize);
-    entry += fj::entrySize(pageSize);
-  }
-  put32(entry + fj::kTrailerMagic, fj::kMagic);
-  put32(entry + fj::kTrailerCount, count);
   // A journal from an earlier flush that was already rolled back may still be there.
   if (exists()) std::remove(path_.c_str());
   auto out = openFile(path_, FileAccess::Create);
   try {
-    out->writeAt(0, buf.data(), buf.size());
+    // The journal goes out through one buffer of a few hundred kilobytes, however many pages
+    // the flush saves. Until the trailer is written the journal counts as unfinished.
+    const uint64_t entryBytes = fj::entrySize(pageSize);
+    const size_t capacity = static_cast<size_t>(std::max<uint64_t>(kChunkBytes / entryBytes, 1) * entryBytes);
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity]);
+    size_t used = 0;
+    uint64_t written = 0;
+    auto spill = [&] {
+      out->writeAt(written, buffer.get(), used);
+      written += used;
+      used = 0;
+    };
+    std::memset(buffer.get(), 0, fj::kHeaderSize);
+    put32(buffer.get() + fj::kHeaderMagic, fj::kMagic);
+    put32(buffer.get() + fj::kHeaderPageSize, pageSize);
+    put64(buffer.get() + fj::kHeaderOldSize, oldSize);
+    put32(buffer.get() + fj::kHeaderCount, count);
+    used = fj::kHeaderSize;
+    for (uint32_t p : pages) {
+      if (p >= oldPages) continue;
+      if (used + entryBytes > capacity) spill();
+      uint8_t* entry = buffer.get() + used;
+      put32(entry + fj::kEntryPage, p);
+      file.readAt(uint64_t{p} * pageSize, entry + fj::kEntryBytes, pageSize);
+      used += static_cast<size_t>(entryBytes);
+    }
+    if (used + fj::kTrailerSize > capacity) spill();
+    put32(buffer.get() + used + fj::kTrailerMagic, fj::kMagic);
+    put32(buffer.get() + used + fj::kTrailerCount, count);
+    used += fj::kTrailerSize;
+    spill();
     out->sync();
   } catch (...) {
     // An unfinished journal guards nothing (the file is untouched yet); it must not make

@@ -34,6 +34,7 @@ class Journal {
   bool rollback(File& file) const;
 
  private:
+  static constexpr uint64_t kChunkBytes = 256 * 1024;  // journal bytes written at a time
   std::string path_;
 };
 

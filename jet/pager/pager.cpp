@@ -3,6 +3,7 @@
 #include "jet/pager/pager.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "jet/error.h"
@@ -130,10 +131,7 @@ void Pager::flush() {
       journal_.save(file_, pageSize_, pages);
       journalled = true;
     }
-    for (auto& [number, page] : dirty_) {
-      if (beforePageWrite) beforePageWrite(number);
-      file_.writeAt(static_cast<uint64_t>(number) * pageSize_, page->bytes.data(), pageSize_);
-    }
+    writeDirtyPages();
     if (cut) file_.truncate(static_cast<uint64_t>(pageCount_) * pageSize_);
     file_.sync();
     if (journalled) journal_.remove();
@@ -162,6 +160,31 @@ void Pager::flush() {
   dirty_.clear();
   filePages_ = pageCount_;
   evictClean();
+}
+
+void Pager::writeDirtyPages() {
+  // Runs of consecutive pages go out in one write through a buffer kept for the next flush.
+  const size_t runPages = std::max<size_t>(1, kWriteRunBytes / pageSize_);
+  if (dirty_.size() > 1 && runBuffer_.size() < runPages * pageSize_) runBuffer_.resize(runPages * pageSize_);
+  auto it = dirty_.begin();
+  while (it != dirty_.end()) {
+    const uint32_t first = it->first;
+    size_t count = 0;
+    auto end = it;
+    while (end != dirty_.end() && end->first == first + count && count < runPages) ++end, ++count;
+    for (auto p = it; p != end; ++p) {
+      if (beforePageWrite) beforePageWrite(p->first);
+    }
+    const uint64_t offset = static_cast<uint64_t>(first) * pageSize_;
+    if (count == 1) {
+      file_.writeAt(offset, it->second->bytes.data(), pageSize_);
+    } else {
+      uint8_t* at = runBuffer_.data();
+      for (auto p = it; p != end; ++p, at += pageSize_) std::memcpy(at, p->second->bytes.data(), pageSize_);
+      file_.writeAt(offset, runBuffer_.data(), count * pageSize_);
+    }
+    it = end;
+  }
 }
 
 void Pager::forgetFrom(uint32_t first) {

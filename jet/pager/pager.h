@@ -124,6 +124,8 @@ class Pager {
   void evictClean();
   // Forgets pages first.. (dirty or cached) and ends the page count there.
   void forgetFrom(uint32_t first);
+  // Writes the dirty pages in page order, each run of consecutive pages at once.
+  void writeDirtyPages();
 
   File& file_;
   uint32_t pageSize_;
@@ -138,6 +140,8 @@ class Pager {
   // Buffers of evicted pages nothing else held, used again for the next pages read.
   static constexpr size_t kSparePages = 16;
   std::vector<std::vector<uint8_t>> spare_;
+  static constexpr size_t kWriteRunBytes = 256 * 1024;  // the longest single write of a flush
+  std::vector<uint8_t> runBuffer_;
   std::vector<std::function<void()>> flushHooks_;
   Journal journal_;
   int lockWaitMs_ = 15000;

@@ -3,6 +3,7 @@
 // pages back and cuts the file shorter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "jet/database.h"
@@ -14,15 +15,24 @@
 
 namespace {
 
-// A memory file whose n-th write (counting from 1) fails once.
+// A memory file whose n-th write (counting from 1) fails once. A write of several pages counts
+// as one write per 2 KB: one failing part-way has written the parts before the failing one,
+// as a torn write on disk would.
 class FailingFile : public jet::File {
  public:
+  static constexpr size_t kPart = 2048;
   FailingFile(std::vector<uint8_t> bytes, int failAt) : inner_(std::move(bytes)), failAt_(failAt) {}
   uint64_t size() const override { return inner_.size(); }
   void readAt(uint64_t offset, void* buffer, size_t len) const override { inner_.readAt(offset, buffer, len); }
   void writeAt(uint64_t offset, const void* data, size_t len) override {
-    if (++writes_ == failAt_) throw jet::Error(jet::ErrorKind::Io, "simulated write failure");
-    inner_.writeAt(offset, data, len);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    for (size_t done = 0; done < len || len == 0;) {
+      const size_t part = std::min(kPart, len - done);
+      if (++writes_ == failAt_) throw jet::Error(jet::ErrorKind::Io, "simulated write failure");
+      inner_.writeAt(offset + done, bytes + done, part);
+      done += part;
+      if (len == 0) break;
+    }
   }
   void sync() override {}
   void truncate(uint64_t len) override {

@@ -3,6 +3,11 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -61,10 +66,11 @@ class Utf16Writer {
   }
   // Whether no surrogate pair is half read (bytes may then be written directly).
   bool between() const { return high_ == 0; }
-  // Writes n bytes of UTF-8 as they are; only between characters.
-  void bytes(const char* from, size_t n) {
-    std::memcpy(p_, from, n);
+  // Room for n bytes of UTF-8 the caller writes itself; only between characters.
+  char* reserve(size_t n) {
+    char* at = p_;
     p_ += n;
+    return at;
   }
   // Ends the text (a pending high surrogate becomes U+FFFD); returns the end of the output.
   char* finish() {
@@ -102,17 +108,36 @@ size_t utf8Length(const uint8_t* data, size_t units) {
   size_t n = 0;
   bool surrogates = false;
   size_t k = 0;
-  while (k < units) {
-    uint64_t four;
-    if (k + 4 <= units && (std::memcpy(&four, data + 2 * k, 8), (four & 0xFF80FF80FF80FF80ull) == 0)) {
-      n += 4;  // four ASCII characters
-      k += 4;
-      continue;
+#if defined(__SSE2__)
+  // Eight units at a time: one byte each, one more from U+0080 on, one more from U+0800 on.
+  // The lanes count the units below those bounds (as -1s) for a while, then are summed.
+  const __m128i below80 = _mm_set1_epi16(0x7F);
+  const __m128i below800 = _mm_set1_epi16(0x7FF);
+  const __m128i surrogateBits = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+  const __m128i zero = _mm_setzero_si128();
+  while (k + 8 <= units) {
+    __m128i shortUnits = zero;
+    __m128i seen = zero;
+    const size_t end = std::min(units & ~size_t{7}, k + 8 * 8192);  // no lane passes -16384
+    for (; k < end; k += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * k));
+      shortUnits = _mm_add_epi16(shortUnits, _mm_cmpeq_epi16(_mm_subs_epu16(v, below80), zero));
+      shortUnits = _mm_add_epi16(shortUnits, _mm_cmpeq_epi16(_mm_subs_epu16(v, below800), zero));
+      seen = _mm_or_si128(seen, _mm_cmpeq_epi16(_mm_and_si128(v, surrogateBits), surrogate));
+      n += 24;
     }
+    const __m128i sums = _mm_madd_epi16(shortUnits, _mm_set1_epi16(1));
+    alignas(16) int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), sums);
+    n -= static_cast<size_t>(-(int64_t{lanes[0]} + lanes[1] + lanes[2] + lanes[3]));
+    surrogates |= _mm_movemask_epi8(seen) != 0;
+  }
+#endif
+  for (; k < units; ++k) {
     const uint16_t u = static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8));
     n += 1 + (u >= 0x80) + (u >= 0x800);
     surrogates |= (u & 0xF800) == 0xD800;
-    ++k;
   }
   if (!surrogates) return n;
   // A pair gives four bytes, not the six its units count above; a lone surrogate gives three.
@@ -129,34 +154,36 @@ size_t utf8Length(const uint8_t* data, size_t units) {
 
 void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
   const size_t units = len / 2;
-  // Most text is ASCII: copy it straight; the rest is written into room measured first.
-  size_t ascii = 0;
-  while (ascii < units && data[2 * ascii] < 0x80 && data[2 * ascii + 1] == 0) ++ascii;
-  if (ascii == units) {
-    out.resize(ascii);
-    for (size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(data[2 * k]);
-    return;
-  }
-  out.resize(ascii + utf8Length(data + 2 * ascii, units - ascii));
+  out.resize(utf8Length(data, units));
   char* begin = out.data();
-  for (size_t k = 0; k < ascii; ++k) begin[k] = static_cast<char>(data[2 * k]);
-  Utf16Writer writer(begin + ascii);
-  size_t i = 2 * ascii;
-  while (i + 1 < len) {
-    // Four ASCII characters at a time (Latin words between other letters) are copied at once.
-    while (i + 8 <= len && writer.between()) {
-      uint64_t a;
-      std::memcpy(&a, data + i, 8);
-      if (a & 0xFF80FF80FF80FF80ull) break;
-      const char ascii4[4] = {static_cast<char>(data[i]), static_cast<char>(data[i + 2]), static_cast<char>(data[i + 4]),
-                              static_cast<char>(data[i + 6])};
-      writer.bytes(ascii4, 4);
-      i += 8;
+  Utf16Writer writer(begin);
+  size_t k = 0;
+#if defined(__SSE2__)
+  // Most text is ASCII, or Latin words between other letters: eight ASCII units are narrowed
+  // at once, and the ASCII ones before another character one by one.
+  const __m128i notAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  while (k + 8 <= units) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * k));
+    const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, notAscii), _mm_setzero_si128()));
+    if (ascii == 0xFFFF && writer.between()) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(writer.reserve(8)), _mm_packus_epi16(v, v));
+      k += 8;
+      continue;
     }
-    if (i + 1 >= len) break;
-    writer.unit(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
-    i += 2;
+    if (ascii != 0xFFFF && writer.between()) {
+      // The ASCII units before the first other one: all eight are narrowed, and the bytes
+      // past the run are written over next (the block's other units make at least as many).
+      const size_t run = static_cast<size_t>(__builtin_ctz(~ascii & 0xFFFF)) / 2;
+      char* at = writer.reserve(0);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packus_epi16(v, v));
+      writer.reserve(run);
+      k += run;
+    }
+    writer.unit(static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8)));
+    ++k;
   }
+#endif
+  for (; k < units; ++k) writer.unit(static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8)));
   out.resize(static_cast<size_t>(writer.finish() - begin));
 }
 

@@ -332,25 +332,38 @@ void TableWriter::remove(RowId id) {
 
 uint32_t TableWriter::removeAll() {
   requireWritable();
-  // Live rows are those listed on the table's own data pages that are neither deleted nor the
-  // moved bytes of another row.
-  std::vector<RowId> ids;
-  std::vector<uint32_t> pages = UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages();
-  for (uint32_t page : pages) {
-    if (!ownPage(page)) continue;
-    const uint8_t* p = ctx_.read(page);
-    uint16_t count = rowCount(ctx_.blueprint(), p);
-    for (uint16_t r = 0; r < count; ++r) {
-      uint16_t flags = rowSpan(ctx_.blueprint(), p, page, r).flags;
-      if (!(flags & fd::kDeletedRow)) ids.push_back(RowId{page, r});
-    }
-  }
   const uint32_t oldCount = info_.def.rowCount;
   const bool oldDirty = countersDirty_;
+  uint32_t removed = 0;
   try {
     inOperation(ctx_, [&] {
-      for (RowId id : ids) remove(id);
-      // Pages left without rows by earlier writers go back to the database as well.
+      ctx_.onRollback([this, oldCount, oldDirty] {
+        info_.def.rowCount = oldCount;
+        countersDirty_ = oldDirty;
+        forgetPlacement();
+      });
+      // Live rows are those listed on the table's own data pages that are neither deleted nor
+      // the moved bytes of another row. Each is marked deleted where it is listed and where its
+      // bytes are, its long values given back; the pages go back once all are done.
+      const PageSpec& bp = ctx_.blueprint();
+      const std::vector<uint32_t> pages = UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages();
+      for (uint32_t page : pages) {
+        if (!ownPage(page)) continue;
+        const uint16_t count = rowCount(bp, ctx_.read(page));
+        for (uint16_t r = 0; r < count; ++r) {
+          if (rowSpan(bp, ctx_.read(page), page, r).flags & fd::kDeletedRow) continue;
+          const Located loc = locate(RowId{page, r});
+          releaseLongValues(loc);
+          setRowFlags(bp, ctx_.modify(page), r, fd::kDeletedRow | fd::kOverflowRow);
+          if (!(loc.data == loc.header)) {
+            setRowFlags(bp, ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
+          }
+          ++removed;
+        }
+      }
+      // The indexes are written anew from no rows; their key sets are read again when wanted.
+      if (indexes_) indexes_->onRowsReplaced();
+      // Every page is now without live rows (those left so by earlier writers too).
       for (uint32_t page : UsageMapWriter(ctx_, info_.ownedPages.page, info_.ownedPages.row).pages()) {
         afterRowsGone(page);
       }
@@ -359,9 +372,10 @@ uint32_t TableWriter::removeAll() {
   } catch (...) {
     info_.def.rowCount = oldCount;
     countersDirty_ = oldDirty;
+    longValues_.reset();
     throw;
   }
-  return static_cast<uint32_t>(ids.size());
+  return removed;
 }
 
 }  // namespace jet::write

@@ -123,8 +123,14 @@ int main(int argc, char** argv) {
       keep = arg.mid(7);
     else if (arg.startsWith("--runs="))
       runs = std::max(1, arg.mid(7).toInt());
-    else
-      scales.push_back(std::atof(argv[i]));
+    else if (bool ok = false; arg.toDouble(&ok) > 0 && ok)
+      scales.push_back(arg.toDouble());
+    else {
+      std::fprintf(stderr,
+                   "usage: engine_site_bench [--keep=FOLDER] [--runs=N] [SCALE...]   (SCALE > 0; default 1 10)\n"
+                   "       engine_site_bench --convert FOLDER\n");
+      return arg == "--help" ? 0 : 2;
+    }
   }
   if (scales.empty()) scales = {1.0, 10.0};
 

@@ -49,6 +49,7 @@ void Pager::evictClean() {
       continue;
     }
     auto cached = cache_.find(victim);
+    if (last_ == cached->second) forgetLast();
     // A page no reader holds any more leaves its buffer to the next page read.
     if (cached->second.use_count() == 1 && spare_.size() < kSparePages) {
       spare_.push_back(std::move(cached->second->bytes));
@@ -60,15 +61,19 @@ void Pager::evictClean() {
   }
 }
 
-std::shared_ptr<Page> Pager::load(uint32_t pageNumber) {
+const std::shared_ptr<Page>& Pager::load(uint32_t pageNumber) {
   if (pageNumber >= pageCount_) {
     throw Error(ErrorKind::Corrupt, "page " + std::to_string(pageNumber) + " is past the end of the file (" +
                                         std::to_string(pageCount_) + " pages)");
   }
+  // The page asked for last is the front of the recently-used list already.
+  if (last_ && last_->number == pageNumber) return last_;
+  lastDirty_ = false;
   auto it = cache_.find(pageNumber);
   if (it != cache_.end()) {
     touch(pageNumber);
-    return it->second;
+    last_ = it->second;
+    return last_;
   }
   auto page = std::make_shared<Page>();
   if (!spare_.empty()) {
@@ -86,17 +91,23 @@ std::shared_ptr<Page> Pager::load(uint32_t pageNumber) {
   }
   cache_[pageNumber] = page;
   touch(pageNumber);
+  last_ = std::move(page);
   evictClean();
-  return page;
+  return last_;
 }
 
 PageRef Pager::read(uint32_t pageNumber) { return load(pageNumber); }
 
+const uint8_t* Pager::peek(uint32_t pageNumber) { return load(pageNumber)->data(); }
+
 uint8_t* Pager::modify(uint32_t pageNumber) {
   if (!file_.writable()) throw Error(ErrorKind::ReadOnly, file_.name() + " is open for reading only");
-  auto page = load(pageNumber);
+  const std::shared_ptr<Page>& page = load(pageNumber);
   ++version_;
-  dirty_.try_emplace(pageNumber, page);  // a page already dirty is the same page
+  if (!lastDirty_) {
+    dirty_.try_emplace(pageNumber, page);  // a page already dirty is the same page
+    lastDirty_ = true;
+  }
   return page->bytes.data();
 }
 
@@ -111,6 +122,8 @@ uint32_t Pager::append() {
   cache_[number] = page;
   touch(number);
   dirty_[number] = page;
+  last_ = std::move(page);
+  lastDirty_ = true;
   return number;
 }
 
@@ -158,6 +171,7 @@ void Pager::flush() {
     }
   }
   dirty_.clear();
+  lastDirty_ = false;
   filePages_ = pageCount_;
   evictClean();
 }
@@ -189,6 +203,7 @@ void Pager::writeDirtyPages() {
 
 void Pager::forgetFrom(uint32_t first) {
   ++version_;
+  forgetLast();
   for (uint32_t number = first; number < pageCount_; ++number) {
     dirty_.erase(number);
     cache_.erase(number);
@@ -209,6 +224,7 @@ void Pager::cutTo(uint32_t pages) {
 
 void Pager::discard() {
   ++version_;
+  forgetLast();
   for (auto& [number, page] : dirty_) {
     cache_.erase(number);
     auto pos = lruPos_.find(number);

@@ -60,6 +60,9 @@ class Pager {
 
   // The page's bytes. A page number past the end is ErrorKind::Corrupt naming the page.
   PageRef read(uint32_t pageNumber);
+  // The same bytes without a reference: valid until the next read, modify or append (for a
+  // caller that is done with them before it asks for another page).
+  const uint8_t* peek(uint32_t pageNumber);
 
   // Writable bytes of a page; the page becomes dirty and stays in the cache until flush().
   uint8_t* modify(uint32_t pageNumber);
@@ -117,7 +120,11 @@ class Pager {
   void addFlushHook(std::function<void()> hook) { flushHooks_.push_back(std::move(hook)); }
 
  private:
-  std::shared_ptr<Page> load(uint32_t pageNumber);
+  const std::shared_ptr<Page>& load(uint32_t pageNumber);
+  void forgetLast() {
+    last_.reset();
+    lastDirty_ = false;
+  }
   // Takes the shared flush lock for the read scopes open, before a page is read from the file.
   void lockForReading();
   void touch(uint32_t pageNumber);
@@ -137,6 +144,10 @@ class Pager {
   std::list<uint32_t> lru_;  // most recently used at the front
   std::unordered_map<uint32_t, std::list<uint32_t>::iterator> lruPos_;
   std::map<uint32_t, std::shared_ptr<Page>> dirty_;
+  // The page loaded last (the front of lru_): asking for it again skips the look-ups;
+  // lastDirty_ when it is among the dirty pages as well.
+  std::shared_ptr<Page> last_;
+  bool lastDirty_ = false;
   // Buffers of evicted pages nothing else held, used again for the next pages read.
   static constexpr size_t kSparePages = 16;
   std::vector<std::vector<uint8_t>> spare_;

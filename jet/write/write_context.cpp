@@ -16,7 +16,7 @@ namespace fu = format::usagemap;
 
 WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{format, pager.pageSize()} {}
 
-const uint8_t* WriteContext::read(uint32_t page) { return pager_.read(page)->data(); }
+const uint8_t* WriteContext::read(uint32_t page) { return pager_.peek(page); }
 
 uint8_t* WriteContext::modify(uint32_t page) {
   if (inOperation_ && keepUndo_ && page < opStartPages_ && !hasUndo(page)) {

@@ -18,15 +18,20 @@ namespace {
 // Pages 0 (the header) and 1 (the map itself) are never free.
 constexpr uint32_t kFirstUsablePage = 2;
 
-// The lowest set bit at or past `from` among `bits` bits, or bits when none.
+// The lowest set bit at or past `from` among `bits` bits, or bits when none. Bit i is bit
+// i % 8 of byte i / 8; zero bytes are passed over eight at a time.
 uint32_t lowestSetBit(const uint8_t* bitmap, uint32_t bits, uint32_t from) {
-  for (uint32_t bit = from; bit < bits;) {
-    if (bit % 8 == 0 && bits - bit >= 8 && bitmap[bit / 8] == 0) {
-      bit += 8;
-      continue;
-    }
+  uint32_t bit = from;
+  while (bit < bits && bit % 8 != 0) {
     if (codec::testBit(bitmap, bit)) return bit;
     ++bit;
+  }
+  for (; bits - bit >= 64 && bit < bits; bit += 64) {
+    const uint64_t word = le64(bitmap + bit / 8);
+    if (word != 0) return bit + static_cast<uint32_t>(__builtin_ctzll(word));
+  }
+  for (; bit < bits; ++bit) {
+    if (codec::testBit(bitmap, bit)) return bit;
   }
   return bits;
 }
@@ -99,8 +104,10 @@ uint32_t WriteContext::takeFreePage() {
       const uint8_t* bits = read(bitmapPage);
       if (!codec::isMapPage(bits)) continue;
       const uint32_t first = from > base ? static_cast<uint32_t>(from - base) : 0;
-      const uint32_t bit = lowestSetBit(bits + fu::kMapPageBitmap, map.perMapPage(), first);
-      if (bit < map.perMapPage() && base + bit < pageCount) return static_cast<uint32_t>(base + bit);
+      // Bits past the last page name no page.
+      const uint32_t reach = static_cast<uint32_t>(std::min<uint64_t>(map.perMapPage(), pageCount - base));
+      const uint32_t bit = lowestSetBit(bits + fu::kMapPageBitmap, reach, first);
+      if (bit < reach) return static_cast<uint32_t>(base + bit);
     }
     return 0;
   };

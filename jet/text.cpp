@@ -206,9 +206,29 @@ void decodeJet4TextInto(const uint8_t* data, size_t len, std::string& out) {
     utf16ToUtf8Into(data, len, out);
     return;
   }
-  // One input byte gives at most two output bytes (one-byte runs hold characters below
-  // U+0100), two give at most three.
-  out.resize(2 * len);
+  // Measured first, so the output is neither cleared nor grown beyond the text; text with
+  // surrogates takes the bound instead: one input byte gives at most two output bytes
+  // (one-byte runs hold characters below U+0100), two give at most three.
+  size_t length = 0;
+  for (size_t i = 2, oneByte = 1; i < len;) {
+    if (data[i] == 0x00) {
+      oneByte ^= 1;
+      ++i;
+    } else if (oneByte) {
+      length += 1 + (data[i] >= 0x80);
+      ++i;
+    } else {
+      if (i + 1 >= len) break;
+      const uint16_t u = static_cast<uint16_t>(data[i] | (data[i + 1] << 8));
+      if ((u & 0xF800) == 0xD800) {
+        length = 2 * len;
+        break;
+      }
+      length += 1 + (u >= 0x80) + (u >= 0x800);
+      i += 2;
+    }
+  }
+  out.resize(length);
   char* begin = out.data();
   Utf16Writer writer(begin);
   bool oneByte = true;

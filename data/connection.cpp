@@ -164,6 +164,15 @@ int TADOConnection::deleteAll(const QString& table) {
   }
 }
 
+void TADOConnection::requireTable(const QString& table) {
+  setConnected(true);
+  try {
+    if (!readDatabase().hasTable(table.toStdString())) msg::raise(msg::tableNotFound(table));
+  } catch (const jet::Error& e) {
+    msg::raiseProvider(e.what());
+  }
+}
+
 void TADOConnection::attach(TADOQuery* query) {
   if (std::find(queries_.begin(), queries_.end(), query) == queries_.end()) queries_.push_back(query);
 }

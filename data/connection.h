@@ -86,6 +86,9 @@ class TADOConnection {
   void flush();
   // Runs a "Delete From" on a table; returns the number of rows removed.
   int deleteAll(const QString& table);
+  // Connects when not connected and raises, as opening "Select * From <table>" would, when
+  // the table is not in the database; reads none of its rows.
+  void requireTable(const QString& table);
 
   void attach(TADOQuery* query);
   void detach(TADOQuery* query);

@@ -162,7 +162,11 @@ bool CopyRun::runTable(RunOutcome& outcome, int slot, const QString& destination
   try {
     SelectQuery(*adqFrom_, name);
     side = "destination";
-    SelectQuery(*adqTo_, name);
+    // A table about to be emptied is only looked for: its records would be read for nothing.
+    if (tableRule(name).strategy == TransferStrategy::ReplaceAll)
+      RequireTable(*adqTo_, name);
+    else
+      SelectQuery(*adqTo_, name);
     side = "source";
     sourceRecords = adqFrom_->RecordCount();
   } catch (const std::exception& e) {

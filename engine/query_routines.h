@@ -17,5 +17,9 @@ void SelectQuery(data::TADOQuery& query, const QString& table);
 // Close query, make its statement "Delete From <table>" and execute it; returns the number
 // of records deleted.
 int DeleteQuery(data::TADOQuery& query, const QString& table);
+// Close query and make sure its connection's database has the table, failing as SelectQuery
+// would when it has not, without reading the table's records (for a table about to be
+// emptied).
+void RequireTable(data::TADOQuery& query, const QString& table);
 
 }  // namespace qar

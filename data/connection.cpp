@@ -96,6 +96,7 @@ void TADOConnection::setConnected(bool connected) {
 }
 
 void TADOConnection::dropDatabase(bool reportErrors) {
+  readAhead_.reset();
   if (!db_) return;
   std::unique_ptr<jet::Database> db = std::move(db_);
   try {
@@ -171,6 +172,32 @@ void TADOConnection::requireTable(const QString& table) {
   } catch (const jet::Error& e) {
     msg::raiseProvider(e.what());
   }
+}
+
+void TADOConnection::readAhead(const QStringList& tables) {
+  readAhead_.reset();
+  if (!db_ || db_->writable() || tables.isEmpty()) return;
+  std::vector<std::string> names;
+  for (const QString& table : tables) names.push_back(table.toStdString());
+  readAhead_ = std::make_unique<ResultPrefetch>(connectionString_.toStdString(), std::move(names));
+}
+
+std::optional<ResultStore> TADOConnection::takeReadAhead(const QString& table, const jet::TableDef& def) {
+  if (!readAhead_) return std::nullopt;
+  // What this connection writes is not in the file until it is flushed.
+  if (!db_ || db_->writable()) {
+    readAhead_.reset();
+    return std::nullopt;
+  }
+  if (!readAhead_->isNext(table.toStdString())) {
+    readAhead_.reset();
+    return std::nullopt;
+  }
+  std::vector<jet::ColumnKind> kinds;
+  for (const jet::Column& c : def.columns) kinds.push_back(c.kind);
+  std::optional<ResultStore> result = readAhead_->takeNext(def.definitionPage, kinds);
+  if (result) ++readAheadTaken_;
+  return result;
 }
 
 void TADOConnection::attach(TADOQuery* query) {

@@ -6,11 +6,16 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <filesystem>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "data/result_prefetch.h"
+#include "data/resultstore.h"
 #include "jet/database.h"
 
 namespace qar::data {
@@ -89,6 +94,16 @@ class TADOConnection {
   // Connects when not connected and raises, as opening "Select * From <table>" would, when
   // the table is not in the database; reads none of its rows.
   void requireTable(const QString& table);
+  // Reads these tables ahead, in this order, on a worker thread of its own (see
+  // data/result_prefetch.h): a query opening "Select * From" the next of them then takes its
+  // records from there. Nothing on a database open for writing; dropped on disconnecting.
+  void readAhead(const QStringList& tables);
+  // For queries: the records of a table read ahead, when it is the next in line and the file
+  // is as it was read; otherwise nothing (and reading ahead stops when it was not next in
+  // line).
+  std::optional<ResultStore> takeReadAhead(const QString& table, const jet::TableDef& def);
+  // How many opens took their records from reading ahead.
+  int readAheadTaken() const { return readAheadTaken_; }
 
   void attach(TADOQuery* query);
   void detach(TADOQuery* query);
@@ -115,6 +130,8 @@ class TADOConnection {
   std::filesystem::file_time_type openedModified_{};
   std::uintmax_t openedSize_ = 0;
   std::vector<TADOQuery*> queries_;
+  std::unique_ptr<ResultPrefetch> readAhead_;
+  int readAheadTaken_ = 0;
 };
 
 }  // namespace qar::data

@@ -102,14 +102,20 @@ void TADOQuery::Open() {
     jet::Table table = db.table(tableName);
     const jet::TableDef& def = table.def();
     std::vector<FieldDef> defs = makeFieldDefs(def.columns, db.format() == jet::Format::Jet4);
-    std::vector<jet::ColumnKind> kinds;
-    for (const auto& c : def.columns) kinds.push_back(c.kind);
-    store_ = ResultStore(std::move(kinds));
-    // The stored count only sizes the first allocation; a damaged one must not make it huge.
-    store_.reserve(std::min<size_t>(table.rowCount(), size_t{1} << 22));
-    jet::RowCursor cursor = table.scan();
-    while ((maxRecords_ == 0 || store_.rowCount() < static_cast<size_t>(maxRecords_)) && cursor.next())
-      store_.appendRow(cursor.values(), cursor.id());
+    std::optional<ResultStore> readAhead;
+    if (maxRecords_ == 0) readAhead = connection_->takeReadAhead(st.table, def);
+    if (readAhead) {
+      store_ = std::move(*readAhead);
+    } else {
+      std::vector<jet::ColumnKind> kinds;
+      for (const auto& c : def.columns) kinds.push_back(c.kind);
+      store_ = ResultStore(std::move(kinds));
+      // The stored count only sizes the first allocation; a damaged one must not make it huge.
+      store_.reserve(std::min<size_t>(table.rowCount(), size_t{1} << 22));
+      jet::RowCursor cursor = table.scan();
+      while ((maxRecords_ == 0 || store_.rowCount() < static_cast<size_t>(maxRecords_)) && cursor.next())
+        store_.appendRow(cursor.values(), cursor.id());
+    }
     for (size_t i = 0; i < defs.size(); ++i)
       fields_.push_back(TField::create(this, static_cast<int>(i), std::move(defs[i])));
     table_ = QString::fromStdString(def.name);

@@ -100,6 +100,10 @@ RunOutcome CopyRun::run(const QString& sourcePath, const QString& destinationPat
          QStringLiteral("Source database \"%1\": %2").arg(sourcePath, messageOf(e)));
     return outcome;
   }
+  // The source tables are read ahead, each while the one before it is carried over.
+  QStringList selected;
+  for (int slot = 1; slot <= SelectedCount; ++slot) selected << SelectedTables[size_t(slot)];
+  adcFrom_->readAhead(selected);
   try {
     adcTo_->setConnected(true);
   } catch (const std::exception& e) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 
 namespace jet {
@@ -255,8 +256,9 @@ namespace {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-// One converter per code page, opened on first use and closed at exit. Not thread-safe,
-// like the engine.
+// One converter per code page, opened on first use and closed at exit. A database is used
+// by one thread at a time, but two threads may read two databases: converterMutex() guards
+// the converters and each conversion through one.
 class Converters {
  public:
   ~Converters() {
@@ -277,6 +279,12 @@ class Converters {
   std::map<uint16_t, iconv_t> converters_;
 };
 
+std::mutex& converterMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Under converterMutex().
 iconv_t converterFor(uint16_t codePage) {
   static Converters converters;
   return converters.get(codePage);
@@ -308,6 +316,7 @@ std::string decodeCodePage(const uint8_t* data, size_t len, uint16_t codePage) {
   if (ascii) return std::string(reinterpret_cast<const char*>(data), len);
 
   if (codePage == 1252) return decodeCp1252(data, len);
+  std::lock_guard<std::mutex> lock(converterMutex());
   iconv_t cd = converterFor(codePage);
   if (cd == kNoConverter) return decodeCp1252(data, len);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);

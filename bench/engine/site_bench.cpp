@@ -5,7 +5,8 @@
 // the time of copying both files, and how the time grows with the scale.
 // Usage: engine_site_bench [--keep=FOLDER] [--runs=N] [SCALE...]   (default: 1 10, 3 runs)
 // engine_site_bench --convert FOLDER converts FOLDER/source.mdb into FOLDER/destination.mdb
-// and prints its figures as lines for the parent (the form used for profiling one run).
+// and prints its figures as lines for the parent (the form used for profiling one run): a
+// line per table, then "run WALL CPU PEAK_MB READ_AHEAD".
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,6 +24,7 @@
 
 #include <sys/resource.h>
 
+#include "data/connection.h"
 #include "engine/catalogue.h"
 #include "engine/copy_run.h"
 #include "engine/selection.h"
@@ -50,7 +52,7 @@ double peakMegabytes() {
 }
 
 // The child: one conversion of folder, figures on stdout ("table NAME STRATEGY READ SECONDS",
-// then "run WALL CPU PEAK_MB").
+// then "run WALL CPU PEAK_MB READ_AHEAD").
 int convertOnce(const QString& folder) {
   clearSelection();
   for (const CatalogueEntry& e : TableCatalogue) addSelectedTable(e.name);
@@ -62,6 +64,7 @@ int convertOnce(const QString& folder) {
   clock.start();
   CopyRun run(observer, RunOptions{false});
   const RunOutcome outcome = run.run(folder + "/source.mdb", folder + "/destination.mdb");
+  const int readAhead = run.adcFrom().readAheadTaken();
   run.release();
   const double wall = double(clock.nsecsElapsed()) / 1e9;
   if (!outcome.completed()) {
@@ -70,12 +73,13 @@ int convertOnce(const QString& folder) {
   }
   for (const TableSummary& t : outcome.tables)
     std::printf("table %s %d %d %.6f\n", qPrintable(t.name), int(t.strategy), t.recordsRead, t.seconds);
-  std::printf("run %.6f %.6f %.1f\n", wall, cpuSeconds() - cpuBefore, peakMegabytes());
+  std::printf("run %.6f %.6f %.1f %d\n", wall, cpuSeconds() - cpuBefore, peakMegabytes(), readAhead);
   return 0;
 }
 
 struct RunFigures {
   double wall = -1, cpu = 0, peak = 0;
+  int readAhead = 0;  // source tables read ahead while the one before was carried over
   std::map<QString, double> tableSeconds;
 };
 
@@ -89,10 +93,11 @@ RunFigures convertInChild(const QString& program, const QString& folder) {
   for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
     const QList<QByteArray> w = line.split(' ');
     if (w.size() == 5 && w[0] == "table") f.tableSeconds[QString::fromUtf8(w[1])] = w[4].toDouble();
-    if (w.size() == 4 && w[0] == "run") {
+    if (w.size() == 5 && w[0] == "run") {
       f.wall = w[1].toDouble();
       f.cpu = w[2].toDouble();
       f.peak = w[3].toDouble();
+      f.readAhead = w[4].toInt();
     }
   }
   return f;
@@ -167,7 +172,8 @@ int main(int argc, char** argv) {
       const double copy = copySeconds(pristine, work);
       RunFigures f = convertInChild(program, work);
       if (f.wall < 0) return 1;
-      std::printf("  run %d: %.3f s wall, %.3f s CPU, %.1f MB peak\n", r + 1, f.wall, f.cpu, f.peak);
+      std::printf("  run %d: %.3f s wall, %.3f s CPU, %.1f MB peak, %d source tables read ahead\n", r + 1, f.wall,
+                  f.cpu, f.peak, f.readAhead);
       done.push_back({f, copy});
     }
     std::sort(done.begin(), done.end(), [](const auto& a, const auto& b) { return a.first.wall < b.first.wall; });

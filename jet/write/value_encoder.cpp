@@ -1,6 +1,7 @@
 // Checking and encoding of single column values for rows of Jet 3 and Jet 4 files.
 #include "jet/write/value_encoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cmath>
@@ -173,20 +174,31 @@ bool isVariableKind(ColumnKind kind) {
 
 bool isLongValueKind(ColumnKind kind) { return kind == ColumnKind::Memo || kind == ColumnKind::OLE; }
 
-std::u16string utf8ToUtf16(std::string_view s) {
-  // At most one unit per byte: the result is sized once and shrunk to what was written.
-  std::u16string out(s.size(), u'\0');
-  char16_t* o = out.data();
+namespace {
+
+// Calls unit(u) for each UTF-16 code unit of the UTF-8 text s, in order; refuses text that is
+// not UTF-8 (overlong forms and surrogates included) naming the first bad byte.
+template <typename Unit>
+void forEachUtf16Unit(std::string_view s, Unit&& unit) {
   size_t i = 0;
   auto bad = [&]() -> void {
     throw Error(ErrorKind::Invalid, "text is not valid UTF-8 (byte " + std::to_string(i) + ")");
   };
   while (i < s.size()) {
+    // Eight ASCII bytes at a time, as most text is.
+    while (i + 8 <= s.size()) {
+      uint64_t eight;
+      std::memcpy(&eight, s.data() + i, 8);
+      if (eight & 0x8080808080808080ull) break;
+      for (size_t k = 0; k < 8; ++k) unit(static_cast<char16_t>(s[i + k]));
+      i += 8;
+    }
+    if (i >= s.size()) break;
     uint8_t c = static_cast<uint8_t>(s[i]);
     uint32_t cp;
     int extra;
     if (c < 0x80) {
-      *o++ = c;
+      unit(static_cast<char16_t>(c));
       ++i;
       continue;
     } else if ((c & 0xE0) == 0xC0) {
@@ -200,7 +212,7 @@ std::u16string utf8ToUtf16(std::string_view s) {
       extra = 3;
     } else {
       bad();
-      return out;
+      return;
     }
     if (i + static_cast<size_t>(extra) >= s.size()) bad();
     for (int k = 1; k <= extra; ++k) {
@@ -212,14 +224,54 @@ std::u16string utf8ToUtf16(std::string_view s) {
     if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) bad();
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      unit(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      unit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-      *o++ = static_cast<char16_t>(cp);
+      unit(static_cast<char16_t>(cp));
     }
     i += extra + 1;
   }
-  out.resize(static_cast<size_t>(o - out.data()));
+}
+
+// How many UTF-16 units the UTF-8 text makes, and whether all are U+0001 to U+00FF (the
+// characters Unicode compression stores in one byte).
+size_t utf16Units(std::string_view s, bool& narrow) {
+  size_t units = 0;
+  char16_t widest = 0, lowest = 0xFFFF;
+  forEachUtf16Unit(s, [&](char16_t u) {
+    ++units;
+    widest = std::max(widest, u);
+    lowest = std::min(lowest, u);
+  });
+  narrow = units == 0 || (lowest >= 0x01 && widest <= 0xFF);
+  return units;
+}
+
+// The text's bytes as a Jet 4 Text or Memo value: compressed (0xFF 0xFE, a byte a character)
+// when compress, else UTF-16LE; `units` as utf16Units counted them.
+void putJet4Text(std::string_view s, size_t units, bool compress, std::vector<uint8_t>& out) {
+  if (compress) {
+    out.resize(units + 2);
+    out[0] = 0xFF;
+    out[1] = 0xFE;
+    uint8_t* o = out.data() + 2;
+    forEachUtf16Unit(s, [&](char16_t u) { *o++ = static_cast<uint8_t>(u); });
+    return;
+  }
+  out.resize(units * 2);
+  uint8_t* o = out.data();
+  forEachUtf16Unit(s, [&](char16_t u) {
+    *o++ = static_cast<uint8_t>(u & 0xFF);
+    *o++ = static_cast<uint8_t>(u >> 8);
+  });
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());  // at most one unit per byte
+  forEachUtf16Unit(s, [&](char16_t u) { out.push_back(u); });
   return out;
 }
 
@@ -360,9 +412,10 @@ void encodeVariableValueInto(const Column& column, const Value& value, const Tex
         return;
       }
       if (encodePlainText(column, *s, out)) return;
-      std::u16string text = utf8ToUtf16(*s);
-      checkUtf16Length(column, text.size(), column.size / 2u);
-      out = encodeJet4Text(text, column.compressedText);
+      bool narrow = false;
+      const size_t units = utf16Units(*s, narrow);
+      checkUtf16Length(column, units, column.size / 2u);
+      putJet4Text(*s, units, column.compressedText && narrow && units > 2, out);
       return;
     }
     case ColumnKind::Memo: {
@@ -374,10 +427,11 @@ void encodeVariableValueInto(const Column& column, const Value& value, const Tex
         out = std::move(bytes);
         return;
       }
-      std::u16string text = utf8ToUtf16(*s);
-      if (text.size() * 2 > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
+      bool narrow = false;
+      const size_t units = utf16Units(*s, narrow);
+      if (units * 2 > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
       // Access compresses long texts only up to this many characters.
-      out = encodeJet4Text(text, column.compressedText && text.size() <= 1024);
+      putJet4Text(*s, units, column.compressedText && units <= 1024 && narrow && units > 2, out);
       return;
     }
     case ColumnKind::Binary: {

@@ -164,6 +164,21 @@ TEST(Text, RandomTextAgreesWithTheModel) {
       const std::u16string back = write::utf8ToUtf16(expected);
       EXPECT_EQ(std::vector<uint16_t>(back.begin(), back.end()), units);
       EXPECT_EQ(write::encodeJet4Text(back, false), plain);
+      // Text and Memo values are written straight from their UTF-8: UTF-16LE, or one byte a
+      // character where every character is U+0001 to U+00FF and compression is allowed.
+      const bool narrow = std::all_of(units.begin(), units.end(), [](uint16_t u) { return u >= 0x01 && u <= 0xFF; });
+      std::vector<uint8_t> oneByte = {0xFF, 0xFE};
+      for (uint16_t u : units) oneByte.push_back(uint8_t(u));
+      for (ColumnKind kind : {ColumnKind::Text, ColumnKind::Memo}) {
+        for (bool compressed : {true, false}) {
+          Column column;
+          column.kind = kind;
+          column.size = kind == ColumnKind::Text ? 510 : 0;
+          column.compressedText = compressed;
+          const bool stored1 = compressed && narrow && units.size() > 2;
+          EXPECT_EQ(write::encodeVariableValue(column, Value(expected)), stored1 ? oneByte : plain);
+        }
+      }
     }
   }
 }

@@ -9,6 +9,10 @@
 #include <limits>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "jet/error.h"
 #include "jet/write/code_page_text.h"
 
@@ -176,102 +180,144 @@ bool isLongValueKind(ColumnKind kind) { return kind == ColumnKind::Memo || kind 
 
 namespace {
 
-// Calls unit(u) for each UTF-16 code unit of the UTF-8 text s, in order; refuses text that is
-// not UTF-8 (overlong forms and surrogates included) naming the first bad byte.
-template <typename Unit>
-void forEachUtf16Unit(std::string_view s, Unit&& unit) {
-  size_t i = 0;
-  auto bad = [&]() -> void {
-    throw Error(ErrorKind::Invalid, "text is not valid UTF-8 (byte " + std::to_string(i) + ")");
-  };
-  while (i < s.size()) {
-    // Eight ASCII bytes at a time, as most text is.
-    while (i + 8 <= s.size()) {
-      uint64_t eight;
-      std::memcpy(&eight, s.data() + i, 8);
-      if (eight & 0x8080808080808080ull) break;
-      for (size_t k = 0; k < 8; ++k) unit(static_cast<char16_t>(s[i + k]));
-      i += 8;
-    }
-    if (i >= s.size()) break;
-    uint8_t c = static_cast<uint8_t>(s[i]);
-    uint32_t cp;
-    int extra;
-    if (c < 0x80) {
-      unit(static_cast<char16_t>(c));
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    } else {
-      bad();
-      return;
-    }
-    if (i + static_cast<size_t>(extra) >= s.size()) bad();
-    for (int k = 1; k <= extra; ++k) {
-      uint8_t cc = static_cast<uint8_t>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) bad();
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) bad();
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      unit(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      unit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      unit(static_cast<char16_t>(cp));
-    }
-    i += extra + 1;
+// The code point of the multi-byte UTF-8 sequence at s[i] (s[i] >= 0x80) and its length;
+// 0 when the bytes there are not UTF-8 (overlong forms and surrogates included).
+inline size_t decodeSequence(std::string_view s, size_t i, uint32_t& cp) {
+  const auto c = static_cast<uint8_t>(s[i]);
+  size_t extra;
+  if ((c & 0xE0) == 0xC0) {
+    cp = c & 0x1F;
+    extra = 1;
+  } else if ((c & 0xF0) == 0xE0) {
+    cp = c & 0x0F;
+    extra = 2;
+  } else if ((c & 0xF8) == 0xF0) {
+    cp = c & 0x07;
+    extra = 3;
+  } else {
+    return 0;
   }
+  if (i + extra >= s.size()) return 0;
+  for (size_t k = 1; k <= extra; ++k) {
+    const auto cc = static_cast<uint8_t>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return extra + 1;
+}
+
+[[noreturn]] void notUtf8(size_t at) {
+  throw Error(ErrorKind::Invalid, "text is not valid UTF-8 (byte " + std::to_string(at) + ")");
+}
+
+// Eight bytes of s from i, when they are all ASCII.
+inline bool asciiEight(std::string_view s, size_t i, uint64_t& eight) {
+  if (i + 8 > s.size()) return false;
+  std::memcpy(&eight, s.data() + i, 8);
+  return (eight & 0x8080808080808080ull) == 0;
+}
+
+// Whether one of eight bytes is 0.
+inline bool hasZeroByte(uint64_t eight) {
+  return ((eight - 0x0101010101010101ull) & ~eight & 0x8080808080808080ull) != 0;
 }
 
 // How many UTF-16 units the UTF-8 text makes, and whether all are U+0001 to U+00FF (the
-// characters Unicode compression stores in one byte).
+// characters Unicode compression stores in one byte). Refuses text that is not UTF-8, naming
+// its first bad byte.
 size_t utf16Units(std::string_view s, bool& narrow) {
   size_t units = 0;
-  char16_t widest = 0, lowest = 0xFFFF;
-  forEachUtf16Unit(s, [&](char16_t u) {
-    ++units;
-    widest = std::max(widest, u);
-    lowest = std::min(lowest, u);
-  });
-  narrow = units == 0 || (lowest >= 0x01 && widest <= 0xFF);
+  narrow = true;
+  for (size_t i = 0; i < s.size();) {
+    uint64_t eight;
+    if (asciiEight(s, i, eight)) {
+      units += 8;
+      narrow = narrow && !hasZeroByte(eight);
+      i += 8;
+    } else if (static_cast<uint8_t>(s[i]) < 0x80) {
+      ++units;
+      narrow = narrow && s[i] != 0;
+      ++i;
+    } else {
+      uint32_t cp = 0;
+      const size_t length = decodeSequence(s, i, cp);
+      if (length == 0) notUtf8(i);
+      units += cp >= 0x10000 ? 2 : 1;
+      narrow = narrow && cp <= 0xFF;
+      i += length;
+    }
+  }
   return units;
 }
 
-// The text's bytes as a Jet 4 Text or Memo value: compressed (0xFF 0xFE, a byte a character)
-// when compress, else UTF-16LE; `units` as utf16Units counted them.
+// The UTF-8 text's bytes as a Jet 4 Text or Memo value: compressed (0xFF 0xFE, a byte a
+// character) when compress, else UTF-16LE; `units` as utf16Units counted them.
 void putJet4Text(std::string_view s, size_t units, bool compress, std::vector<uint8_t>& out) {
-  if (compress) {
-    out.resize(units + 2);
-    out[0] = 0xFF;
-    out[1] = 0xFE;
-    uint8_t* o = out.data() + 2;
-    forEachUtf16Unit(s, [&](char16_t u) { *o++ = static_cast<uint8_t>(u); });
-    return;
-  }
-  out.resize(units * 2);
+  out.resize(compress ? units + 2 : units * 2);
   uint8_t* o = out.data();
-  forEachUtf16Unit(s, [&](char16_t u) {
+  if (compress) {
+    *o++ = 0xFF;
+    *o++ = 0xFE;
+  }
+  auto put = [&](uint32_t u) {
     *o++ = static_cast<uint8_t>(u & 0xFF);
-    *o++ = static_cast<uint8_t>(u >> 8);
-  });
+    if (!compress) *o++ = static_cast<uint8_t>(u >> 8);
+  };
+  for (size_t i = 0; i < s.size();) {
+    uint64_t eight;
+    if (asciiEight(s, i, eight)) {
+      if (compress) {
+        std::memcpy(o, &eight, 8);
+        o += 8;
+      } else {
+#if defined(__SSE2__)
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s.data() + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
+        o += 16;
+#else
+        for (size_t k = 0; k < 8; ++k) put(static_cast<uint8_t>(s[i + k]));
+#endif
+      }
+      i += 8;
+    } else if (static_cast<uint8_t>(s[i]) < 0x80) {
+      put(static_cast<uint8_t>(s[i]));
+      ++i;
+    } else {
+      uint32_t cp = 0;
+      const size_t length = decodeSequence(s, i, cp);
+      if (length == 0) notUtf8(i);  // utf16Units refused it already
+      if (cp >= 0x10000) {
+        cp -= 0x10000;
+        put(0xD800 + (cp >> 10));
+        put(0xDC00 + (cp & 0x3FF));
+      } else {
+        put(cp);
+      }
+      i += length;
+    }
+  }
 }
 
 }  // namespace
 
 std::u16string utf8ToUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());  // at most one unit per byte
-  forEachUtf16Unit(s, [&](char16_t u) { out.push_back(u); });
+  bool narrow = false;
+  std::u16string out(utf16Units(s, narrow), u'\0');
+  char16_t* o = out.data();
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp = static_cast<uint8_t>(s[i]);
+    const size_t length = cp < 0x80 ? 1 : decodeSequence(s, i, cp);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *o++ = static_cast<char16_t>(cp);
+    }
+    i += length;
+  }
   return out;
 }
 

@@ -185,3 +185,32 @@ TEST(Text, RandomTextAgreesWithTheModel) {
 
 }  // namespace
 }  // namespace jet
+
+namespace jet {
+namespace {
+
+// Text that is not UTF-8 is refused on every road, naming the same first bad byte.
+TEST(Text, BrokenUtf8IsRefusedNamingItsFirstBadByte) {
+  const std::pair<std::string, int> cases[] = {
+      {"abcdefgh\xff", 8},         {"ab\xc3", 2},          {"ab\xe7\xa0" "A", 2}, {"\xc3\xa9\xa9xyz", 2},
+      {"abcdefghij\xc0\xaf", 10}, {"x\xed\xa0\x80", 1},   {"\x80", 0},           {"abc\xf4\x90\x80\x80", 3}};
+  for (const auto& [text, at] : cases) {
+    SCOPED_TRACE(text);
+    const std::string expected = "byte " + std::to_string(at) + ")";
+    for (ColumnKind kind : {ColumnKind::Text, ColumnKind::Memo}) {
+      Column column;
+      column.kind = kind;
+      column.size = kind == ColumnKind::Text ? 510 : 0;
+      try {
+        write::encodeVariableValue(column, Value(text));
+        ADD_FAILURE() << "accepted";
+      } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+      }
+    }
+    EXPECT_THROW(write::utf8ToUtf16(text), Error);
+  }
+}
+
+}  // namespace
+}  // namespace jet

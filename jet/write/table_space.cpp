@@ -66,7 +66,7 @@ void TableWriter::noteRoom(uint32_t page, const uint8_t* bytes) {
     if (listed) {
       freeMap.add(page);
     } else {
-      freeMap.remove(page);
+      freeMap.remove(page, /*keepForm=*/true);  // a full page; pages come and go here
     }
   }
   notedPage_ = page;

@@ -96,10 +96,10 @@ void UsageMapWriter::add(uint32_t page) {
   }
 }
 
-void UsageMapWriter::remove(uint32_t page) {
+void UsageMapWriter::remove(uint32_t page, bool keepForm) {
   Row row = locate();
   setCovered(row, page, false);  // a page the map does not cover is already absent
-  if (row.type == fu::kReferenceType) demoteIfSmall(row);
+  if (row.type == fu::kReferenceType && !keepForm) demoteIfSmall(row);
 }
 
 void UsageMapWriter::clear() {

@@ -19,7 +19,11 @@ class UsageMapWriter {
 
   bool contains(uint32_t page);
   void add(uint32_t page);
-  void remove(uint32_t page);
+  // keepForm: a referenced map stays referenced even when its pages would fit an inline one
+  // (for a page that leaves a map it will soon come back to, such as the free-space map as
+  // pages fill and empty: turning the map back and forth costs a walk of its bitmaps and a
+  // bitmap page each time).
+  void remove(uint32_t page, bool keepForm = false);
   // Empties the map at once: it becomes an empty inline map and its bitmap pages go back to
   // the database (the pages it listed are the caller's to release).
   void clear();

@@ -20,6 +20,7 @@ int slotWidth(const ColumnSlot& slot) {
 }
 
 size_t fixedAreaEnd(const RowLayout& layout) {
+  if (layout.fixedEnd >= 0) return static_cast<size_t>(layout.fixedEnd);
   size_t end = 0;
   for (const auto& slot : layout.slots) {
     if (slot.fixed) end = std::max(end, static_cast<size_t>(slot.fixedOffset + slotWidth(slot)));
@@ -52,6 +53,11 @@ void varOrder(const RowLayout& layout, std::vector<size_t>& order) {
 constexpr size_t kMinRowBytes = 4;
 
 }  // namespace
+
+void finishLayout(RowLayout& layout) {
+  layout.fixedEnd = -1;
+  layout.fixedEnd = static_cast<int32_t>(fixedAreaEnd(layout));
+}
 
 RowLayout layoutForNewTable(const std::vector<Column>& columns) {
   RowLayout layout;

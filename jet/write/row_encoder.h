@@ -38,7 +38,14 @@ struct RowLayout {
   uint16_t columnCount = 0;     // the table's maximum column count (null mask width)
   uint16_t varColumnCount = 0;  // entries of the variable offset table
   std::vector<ColumnSlot> slots;  // in TableDef::columns order
+  // Where the fixed columns end, once the slots are final (finishLayout); -1: worked out from
+  // the slots each time it is wanted.
+  int32_t fixedEnd = -1;
 };
+
+// Notes what every row of the layout shares (the end of the fixed columns), once its slots
+// are final.
+void finishLayout(RowLayout& layout);
 
 // Builds the layout of a table from its columns, as a table definition stores them.
 // varIndex and fixedOffset come from the definition; this helper computes them for a new

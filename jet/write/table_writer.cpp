@@ -33,6 +33,7 @@ RowLayout layoutOf(const TableInfo& info, uint16_t codePage) {
     slot.fixedOffset = info.storage[i].fixedOffset;
     slot.varIndex = info.storage[i].varIndex;
   }
+  finishLayout(layout);
   return layout;
 }
 

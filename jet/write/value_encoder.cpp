@@ -219,105 +219,75 @@ inline bool asciiEight(std::string_view s, size_t i, uint64_t& eight) {
   return (eight & 0x8080808080808080ull) == 0;
 }
 
-// Whether one of eight bytes is 0.
-inline bool hasZeroByte(uint64_t eight) {
-  return ((eight - 0x0101010101010101ull) & ~eight & 0x8080808080808080ull) != 0;
-}
-
-// How many UTF-16 units the UTF-8 text makes, and whether all are U+0001 to U+00FF (the
-// characters Unicode compression stores in one byte). Refuses text that is not UTF-8, naming
-// its first bad byte.
-size_t utf16Units(std::string_view s, bool& narrow) {
-  size_t units = 0;
-  narrow = true;
+// Writes the UTF-8 text s into out as UTF-16LE, refusing text that is not UTF-8 (naming its
+// first bad byte); returns the number of units. narrow: whether every unit is U+0001 to
+// U+00FF (the characters Unicode compression stores in one byte).
+size_t putUtf16(std::string_view s, std::vector<uint8_t>& out, bool& narrow) {
+  out.resize(2 * s.size() + 16);  // at most one unit (two bytes) per byte; room for a block
+  uint8_t* const begin = out.data();
+  uint8_t* o = begin;
+  bool zero = false;
+  uint32_t high = 0;  // the units' high bytes, or-ed
   for (size_t i = 0; i < s.size();) {
     uint64_t eight;
     if (asciiEight(s, i, eight)) {
-      units += 8;
-      narrow = narrow && !hasZeroByte(eight);
-      i += 8;
-    } else if (static_cast<uint8_t>(s[i]) < 0x80) {
-      ++units;
-      narrow = narrow && s[i] != 0;
-      ++i;
-    } else {
-      uint32_t cp = 0;
-      const size_t length = decodeSequence(s, i, cp);
-      if (length == 0) notUtf8(i);
-      units += cp >= 0x10000 ? 2 : 1;
-      narrow = narrow && cp <= 0xFF;
-      i += length;
-    }
-  }
-  return units;
-}
-
-// The UTF-8 text's bytes as a Jet 4 Text or Memo value: compressed (0xFF 0xFE, a byte a
-// character) when compress, else UTF-16LE; `units` as utf16Units counted them.
-void putJet4Text(std::string_view s, size_t units, bool compress, std::vector<uint8_t>& out) {
-  out.resize(compress ? units + 2 : units * 2);
-  uint8_t* o = out.data();
-  if (compress) {
-    *o++ = 0xFF;
-    *o++ = 0xFE;
-  }
-  auto put = [&](uint32_t u) {
-    *o++ = static_cast<uint8_t>(u & 0xFF);
-    if (!compress) *o++ = static_cast<uint8_t>(u >> 8);
-  };
-  for (size_t i = 0; i < s.size();) {
-    uint64_t eight;
-    if (asciiEight(s, i, eight)) {
-      if (compress) {
-        std::memcpy(o, &eight, 8);
-        o += 8;
-      } else {
 #if defined(__SSE2__)
-        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s.data() + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
-        o += 16;
+      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s.data() + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
 #else
-        for (size_t k = 0; k < 8; ++k) put(static_cast<uint8_t>(s[i + k]));
+      for (size_t k = 0; k < 8; ++k) o[2 * k] = static_cast<uint8_t>(s[i + k]), o[2 * k + 1] = 0;
 #endif
-      }
+      o += 16;
+      zero = zero || ((eight - 0x0101010101010101ull) & ~eight & 0x8080808080808080ull) != 0;
       i += 8;
-    } else if (static_cast<uint8_t>(s[i]) < 0x80) {
-      put(static_cast<uint8_t>(s[i]));
-      ++i;
-    } else {
-      uint32_t cp = 0;
-      const size_t length = decodeSequence(s, i, cp);
-      if (length == 0) notUtf8(i);  // utf16Units refused it already
-      if (cp >= 0x10000) {
-        cp -= 0x10000;
-        put(0xD800 + (cp >> 10));
-        put(0xDC00 + (cp & 0x3FF));
-      } else {
-        put(cp);
-      }
-      i += length;
+      continue;
     }
+    uint32_t cp = static_cast<uint8_t>(s[i]);
+    size_t length = 1;
+    if (cp >= 0x80) {
+      length = decodeSequence(s, i, cp);
+      if (length == 0) notUtf8(i);
+    }
+    zero = zero || cp == 0;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      const uint32_t lead = 0xD800 + (cp >> 10), trail = 0xDC00 + (cp & 0x3FF);
+      *o++ = static_cast<uint8_t>(lead), *o++ = static_cast<uint8_t>(lead >> 8);
+      *o++ = static_cast<uint8_t>(trail), *o++ = static_cast<uint8_t>(trail >> 8);
+      high = 0xFF;
+    } else {
+      *o++ = static_cast<uint8_t>(cp), *o++ = static_cast<uint8_t>(cp >> 8);
+      high |= cp >> 8;
+    }
+    i += length;
   }
+  out.resize(static_cast<size_t>(o - begin));
+  narrow = !zero && high == 0;
+  return out.size() / 2;
+}
+
+// Turns the UTF-16LE units in out (more than two, all U+0001 to U+00FF) into Unicode
+// compression's form: 0xFF 0xFE, then a byte a character. In place: from the third unit on,
+// each unit's byte moves down to a place already read.
+void compressInPlace(std::vector<uint8_t>& out) {
+  const size_t units = out.size() / 2;
+  const uint8_t first = out[0], second = out[2];
+  for (size_t k = 2; k < units; ++k) out[2 + k] = out[2 * k];
+  out[0] = 0xFF;
+  out[1] = 0xFE;
+  out[2] = first;
+  out[3] = second;
+  out.resize(units + 2);
 }
 
 }  // namespace
 
 std::u16string utf8ToUtf16(std::string_view s) {
+  std::vector<uint8_t> bytes;
   bool narrow = false;
-  std::u16string out(utf16Units(s, narrow), u'\0');
-  char16_t* o = out.data();
-  for (size_t i = 0; i < s.size();) {
-    uint32_t cp = static_cast<uint8_t>(s[i]);
-    const size_t length = cp < 0x80 ? 1 : decodeSequence(s, i, cp);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      *o++ = static_cast<char16_t>(cp);
-    }
-    i += length;
-  }
+  const size_t units = putUtf16(s, bytes, narrow);
+  std::u16string out(units, u'\0');
+  for (size_t k = 0; k < units; ++k) out[k] = static_cast<char16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
   return out;
 }
 
@@ -459,9 +429,9 @@ void encodeVariableValueInto(const Column& column, const Value& value, const Tex
       }
       if (encodePlainText(column, *s, out)) return;
       bool narrow = false;
-      const size_t units = utf16Units(*s, narrow);
+      const size_t units = putUtf16(*s, out, narrow);
       checkUtf16Length(column, units, column.size / 2u);
-      putJet4Text(*s, units, column.compressedText && narrow && units > 2, out);
+      if (column.compressedText && narrow && units > 2) compressInPlace(out);
       return;
     }
     case ColumnKind::Memo: {
@@ -474,10 +444,10 @@ void encodeVariableValueInto(const Column& column, const Value& value, const Tex
         return;
       }
       bool narrow = false;
-      const size_t units = utf16Units(*s, narrow);
+      const size_t units = putUtf16(*s, out, narrow);
       if (units * 2 > kMaxLongValueBytes) invalid(column, "the text is too long for a Memo");
       // Access compresses long texts only up to this many characters.
-      putJet4Text(*s, units, column.compressedText && units <= 1024 && narrow && units > 2, out);
+      if (column.compressedText && units <= 1024 && narrow && units > 2) compressInPlace(out);
       return;
     }
     case ColumnKind::Binary: {

@@ -48,6 +48,7 @@ void ResultPrefetch::work() {
   std::unique_ptr<jet::Database> db;
   try {
     db = jet::Database::open(path_, jet::OpenMode::ReadOnly, 0);
+    db->setPageCacheLimit(kCachedPages);
   } catch (...) {
     // Nothing can be read ahead: every query reads its table itself.
   }

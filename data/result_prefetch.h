@@ -53,6 +53,7 @@ class ResultPrefetch {
     uint64_t size = 0;
   };
   static constexpr int64_t kSettledNs = 50'000'000;  // how long ago the file must have changed
+  static constexpr size_t kCachedPages = 256;         // each table is read once, page by page
   void work();
   // The file's modification time and length; false when they cannot be had.
   bool fileStamp(int64_t& modifiedNs, uint64_t& size) const;

@@ -200,4 +200,6 @@ bool Database::hasTable(std::string_view name) const { return impl_->findTable(n
 
 const std::vector<std::string>& Database::warnings() const { return impl_->warnings; }
 
+void Database::setPageCacheLimit(size_t pages) { impl_->pager().setCacheLimit(pages); }
+
 }  // namespace jet

@@ -139,6 +139,10 @@ class Database {
   // Things read but not understood (an unknown column kind, say), one line each.
   const std::vector<std::string>& warnings() const;
 
+  // How many clean pages the database keeps in memory (at least 8; 4,096 at open). A reader
+  // that passes over each table once gains nothing from many.
+  void setPageCacheLimit(size_t pages);
+
  private:
   explicit Database(std::unique_ptr<DatabaseImpl> impl);
   std::unique_ptr<DatabaseImpl> impl_;

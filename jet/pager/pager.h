@@ -40,7 +40,7 @@ using PageRef = std::shared_ptr<const Page>;
 class Pager {
  public:
   // cacheLimit: how many clean pages to keep; dirty pages are kept until flush or discard.
-  Pager(File& file, uint32_t pageSize, size_t cacheLimit = 1024);
+  Pager(File& file, uint32_t pageSize, size_t cacheLimit = 4096);
   ~Pager();
   Pager(const Pager&) = delete;
   Pager& operator=(const Pager&) = delete;

@@ -179,7 +179,11 @@ void TADOConnection::readAhead(const QStringList& tables) {
   if (!db_ || db_->writable() || tables.isEmpty()) return;
   std::vector<std::string> names;
   for (const QString& table : tables) names.push_back(table.toStdString());
-  readAhead_ = std::make_unique<ResultPrefetch>(connectionString_.toStdString(), std::move(names));
+  try {
+    readAhead_ = std::make_unique<ResultPrefetch>(connectionString_.toStdString(), std::move(names));
+  } catch (const std::exception&) {
+    // No thread (or no memory) to spare: every query reads its table itself.
+  }
 }
 
 std::optional<ResultStore> TADOConnection::takeReadAhead(const QString& table, const jet::TableDef& def) {

@@ -131,10 +131,9 @@ jet::TableSpec tableSpecOf(const jet::TableDef& def, bool withIndexes) {
   return blueprint;
 }
 
-std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
-                                   jet::Format format) {
+void makePairFiles(const QString& folder, jet::Format format, bool withIndexes,
+                   const std::function<void(jet::Database& db, const QString& table, bool source)>& fill) {
   const QString fixtures = QStringLiteral(QAR_FIXTURES_DIR) + "/qar26m/basic/";
-  std::map<QString, int> counts;
   for (const char* side : {"source", "destination"}) {
     const QString target = QDir(folder).filePath(QString(side) + ".mdb");
     QFile::remove(target);
@@ -144,25 +143,32 @@ std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape
     auto db = jet::Database::create(target.toStdString(), format);
     const bool source = std::string(side) == "source";
     for (const CatalogueEntry& entry : TableCatalogue) {
-      const QString table = entry.name;
       db->createTable(tableSpecOf(shapes->table(entry.name).def(), withIndexes));
-      const int n = recordsFor(table, shape);
-      switch (strategyFor(table)) {
-        case TransferStrategy::MergeOneKey:
-        case TransferStrategy::MergeTwoKeys:
-          fill(*db, table, n, source ? 0 : n / 2, source);  // half of the keys shared
-          break;
-        case TransferStrategy::PositionalRefresh:
-          fill(*db, table, n, 0, source);
-          break;
-        case TransferStrategy::ReplaceAll:
-          fill(*db, table, source ? n : n / 2, 0, source);
-          break;
-      }
-      if (source) counts[table] = n;
+      fill(*db, QString::fromLatin1(entry.name), source);
     }
     db->close();
   }
+}
+
+std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
+                                   jet::Format format) {
+  std::map<QString, int> counts;
+  makePairFiles(folder, format, withIndexes, [&](jet::Database& db, const QString& table, bool source) {
+    const int n = recordsFor(table, shape);
+    switch (strategyFor(table)) {
+      case TransferStrategy::MergeOneKey:
+      case TransferStrategy::MergeTwoKeys:
+        fill(db, table, n, source ? 0 : n / 2, source);  // half of the keys shared
+        break;
+      case TransferStrategy::PositionalRefresh:
+        fill(db, table, n, 0, source);
+        break;
+      case TransferStrategy::ReplaceAll:
+        fill(db, table, source ? n : n / 2, 0, source);
+        break;
+    }
+    if (source) counts[table] = n;
+  });
   return counts;
 }
 

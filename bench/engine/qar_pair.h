@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -30,6 +31,13 @@ struct PairShape {
 // count per table. Raises std::exception (jet::Error included) on failure.
 std::map<QString, int> makeQarPair(const QString& folder, const PairShape& shape, bool withIndexes,
                                    jet::Format format = jet::Format::Jet4);
+
+// Makes new source.mdb and destination.mdb files in folder, in format, the source first. Each
+// gets the eighteen tables of the shared fixture file of its side (columns, and indexes when
+// asked), then fill(db, table, source) for each table in catalogue order. Raises
+// std::exception when the fixture pair is absent or a write fails.
+void makePairFiles(const QString& folder, jet::Format format, bool withIndexes,
+                   const std::function<void(jet::Database& db, const QString& table, bool source)>& fill);
 
 // A table's columns (and, when asked, its indexes but no foreign keys) as a definition that
 // creates the same table in another database.

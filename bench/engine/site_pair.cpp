@@ -1,10 +1,6 @@
 // The site-shaped pair of the site benchmark (see site_pair.h).
 #include "site_pair.h"
 
-#include <QDir>
-#include <QFile>
-
-#include <stdexcept>
 #include <string>
 
 #include "engine/catalogue.h"
@@ -140,37 +136,24 @@ SiteTableFigures fill(jet::Database& db, const QString& table, int count, int fi
 }  // namespace
 
 std::map<QString, SiteTableFigures> makeSitePair(const QString& folder, const SiteShape& shape) {
-  const QString fixtures = QStringLiteral(QAR_FIXTURES_DIR) + "/qar26m/basic/";
   std::map<QString, SiteTableFigures> figures;
-  for (const char* side : {"source", "destination"}) {
-    const QString target = QDir(folder).filePath(QString(side) + ".mdb");
-    QFile::remove(target);
-    const QString model = fixtures + side + ".mdb";
-    if (!QFile::exists(model)) throw std::runtime_error("the shared fixture pair is absent: " + model.toStdString());
-    auto shapes = jet::Database::open(model.toStdString(), jet::OpenMode::ReadOnly);
-    auto db = jet::Database::create(target.toStdString());
-    const bool source = std::string(side) == "source";
-    for (const CatalogueEntry& entry : TableCatalogue) {
-      const QString table = entry.name;
-      db->createTable(tableSpecOf(shapes->table(entry.name).def(), true));
-      const int n = table == "CRFlowData" ? shape.flowRecords : shape.tableRecords;
-      SiteTableFigures made;
-      switch (strategyFor(table)) {
-        case TransferStrategy::MergeOneKey:
-        case TransferStrategy::MergeTwoKeys:
-          made = fill(*db, table, n, source ? 0 : n / 2, source);  // half of the keys shared, half their own
-          break;
-        case TransferStrategy::PositionalRefresh:
-          made = fill(*db, table, n, 0, source);
-          break;
-        case TransferStrategy::ReplaceAll:
-          made = fill(*db, table, source ? n : n * 4 / 5, 0, source);
-          break;
-      }
-      if (source) figures[table] = made;
+  makePairFiles(folder, jet::Format::Jet4, true, [&](jet::Database& db, const QString& table, bool source) {
+    const int n = table == "CRFlowData" ? shape.flowRecords : shape.tableRecords;
+    SiteTableFigures made;
+    switch (strategyFor(table)) {
+      case TransferStrategy::MergeOneKey:
+      case TransferStrategy::MergeTwoKeys:
+        made = fill(db, table, n, source ? 0 : n / 2, source);  // half of the keys shared, half their own
+        break;
+      case TransferStrategy::PositionalRefresh:
+        made = fill(db, table, n, 0, source);
+        break;
+      case TransferStrategy::ReplaceAll:
+        made = fill(db, table, source ? n : n * 4 / 5, 0, source);
+        break;
     }
-    db->close();
-  }
+    if (source) figures[table] = made;
+  });
   return figures;
 }
 

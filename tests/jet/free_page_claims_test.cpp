@@ -45,6 +45,17 @@ std::vector<uint32_t> ownedPages(const std::filesystem::path& path, const std::s
   return jet::readUsageMap(db->pager(), db->header.format, info.ownedPages).pages;
 }
 
+// Sets bit `bit` of the bitmap starting at byte `at` of the file.
+void setBitInFile(const std::filesystem::path& path, uint64_t at, uint32_t bit) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekg(static_cast<std::streamoff>(at + bit / 8));
+  char byte = 0;
+  file.read(&byte, 1);
+  byte = static_cast<char>(byte | (1 << (bit % 8)));
+  file.seekp(static_cast<std::streamoff>(at + bit / 8));
+  file.write(&byte, 1);
+}
+
 // Marks the page free in the database's page map, as another writer might have left it.
 void markFreeInPageMap(const std::filesystem::path& path, uint32_t page) {
   uint64_t at = 0;
@@ -65,13 +76,7 @@ void markFreeInPageMap(const std::filesystem::path& path, uint32_t page) {
       bit = page % perMapPage;
     }
   }
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  file.seekg(static_cast<std::streamoff>(at + bit / 8));
-  char byte = 0;
-  file.read(&byte, 1);
-  byte = static_cast<char>(byte | (1 << (bit % 8)));
-  file.seekp(static_cast<std::streamoff>(at + bit / 8));
-  file.write(&byte, 1);
+  setBitInFile(path, at, bit);
 }
 
 // Lists the page in the table's owned-pages map too (the map must be inline and reach it).
@@ -89,13 +94,7 @@ void addToOwnedMap(const std::filesystem::path& path, const std::string& table, 
     at = uint64_t(ref.page) * kPageSize + slot.start + fu::kInlineBitmap;
     bit = page - map.inlineStart;
   }
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  file.seekg(static_cast<std::streamoff>(at + bit / 8));
-  char byte = 0;
-  file.read(&byte, 1);
-  byte = static_cast<char>(byte | (1 << (bit % 8)));
-  file.seekp(static_cast<std::streamoff>(at + bit / 8));
-  file.write(&byte, 1);
+  setBitInFile(path, at, bit);
 }
 
 std::map<int32_t, jet::Row> rowsOf(const std::filesystem::path& path, const std::string& table) {

@@ -16,22 +16,34 @@
 
 namespace jet {
 
-void appendUtf8(std::string& out, uint32_t cp) {
+namespace {
+
+// Writes the UTF-8 bytes of code point cp at p (one to four of them) and moves p past them.
+inline void putUtf8(char*& p, uint32_t cp) {
   if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
+    *p++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *p++ = static_cast<char>(0xF0 | (cp >> 18));
+    *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  char bytes[4];
+  char* end = bytes;
+  putUtf8(end, cp);
+  out.append(bytes, static_cast<size_t>(end - bytes));
 }
 
 namespace {
@@ -81,23 +93,7 @@ class Utf16Writer {
   }
 
  private:
-  void put(uint32_t cp) {
-    if (cp < 0x80) {
-      *p_++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      *p_++ = static_cast<char>(0xC0 | (cp >> 6));
-      *p_++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      *p_++ = static_cast<char>(0xE0 | (cp >> 12));
-      *p_++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *p_++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      *p_++ = static_cast<char>(0xF0 | (cp >> 18));
-      *p_++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      *p_++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      *p_++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
+  void put(uint32_t cp) { putUtf8(p_, cp); }
 
   char* p_;
   uint16_t high_ = 0;
@@ -175,9 +171,7 @@ void utf16ToUtf8Into(const uint8_t* data, size_t len, std::string& out) {
       // The ASCII units before the first other one: all eight are narrowed, and the bytes
       // past the run are written over next (the block's other units make at least as many).
       const size_t run = static_cast<size_t>(__builtin_ctz(~ascii & 0xFFFF)) / 2;
-      char* at = writer.reserve(0);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packus_epi16(v, v));
-      writer.reserve(run);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(writer.reserve(run)), _mm_packus_epi16(v, v));
       k += run;
     }
     writer.unit(static_cast<uint16_t>(data[2 * k] | (data[2 * k + 1] << 8)));

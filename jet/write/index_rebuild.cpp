@@ -58,6 +58,10 @@ size_t longestKey(const TableDef& def, const Index& index, Format format) {
   return total;
 }
 
+// The most bytes a key may take: every key must fit an intermediate entry (key, row id,
+// child page) on a page of its own.
+size_t keyRoom(Format format) { return indexPageLayout(format).entryRoom() - kEntryRowIdSize - kEntryChildSize; }
+
 }  // namespace
 
 IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder& decoder)
@@ -66,11 +70,9 @@ IndexRebuild::IndexRebuild(WriteContext& ctx, TableInfo& info, const RowDecoder&
     const Index* index = describing(info_, r);
     if (!index) continue;
     const uint8_t flags = info_.realIndexes[r].flags;
-    // Every key must fit an intermediate entry (key, row id, child page) on a page of its own.
-    const size_t room = indexPageLayout(info_.format).entryRoom() - kEntryRowIdSize - kEntryChildSize;
     states_.push_back(IndexState{r, index, KeyEncoder(info_.def, *index, info_.format), (flags & td::kUnique) != 0,
                                  (flags & td::kIgnoreNulls) != 0, std::nullopt, std::nullopt,
-                                 longestKey(info_.def, *index, info_.format) > room});
+                                 longestKey(info_.def, *index, info_.format) > keyRoom(info_.format)});
   }
   keyColumns_.assign(info_.def.columns.size(), false);
   for (const IndexState& s : states_) {
@@ -156,7 +158,7 @@ void IndexRebuild::refuseDuplicate(const IndexState& state) const {
 }
 
 void IndexRebuild::requireKeysFitPages(const Row& row, const Row* oldRow) {
-  const size_t room = indexPageLayout(info_.format).entryRoom() - kEntryRowIdSize - kEntryChildSize;
+  const size_t room = keyRoom(info_.format);
   for (IndexState& s : states_) {
     if (!s.mayOutgrowPage || (oldRow && !keyChanged(s, *oldRow, row))) continue;
     if (s.ignoreNulls && s.encoder.allNull(row)) continue;

@@ -57,6 +57,7 @@ constexpr size_t kMinRowBytes = 4;
 void finishLayout(RowLayout& layout) {
   layout.fixedEnd = -1;
   layout.fixedEnd = static_cast<int32_t>(fixedAreaEnd(layout));
+  varOrder(layout, layout.varSlots);
 }
 
 RowLayout layoutForNewTable(const std::vector<Column>& columns) {
@@ -192,8 +193,8 @@ void assembleRowInto(const RowLayout& layout, const std::vector<EncodedValue>& v
     std::vector<uint16_t>& offsets = scratch.offsets;
     offsets.assign(layout.varColumnCount, 0);
     size_t next = 0;  // next offset-table entry to fill
-    varOrder(layout, scratch.order);
-    for (size_t i : scratch.order) {
+    if (layout.fixedEnd < 0) varOrder(layout, scratch.order);  // a layout not finished
+    for (size_t i : layout.fixedEnd < 0 ? scratch.order : layout.varSlots) {
       const ColumnSlot& slot = layout.slots[i];
       const EncodedValue& v = values[i];
       uint16_t start = static_cast<uint16_t>(row.size());

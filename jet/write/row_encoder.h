@@ -38,13 +38,14 @@ struct RowLayout {
   uint16_t columnCount = 0;     // the table's maximum column count (null mask width)
   uint16_t varColumnCount = 0;  // entries of the variable offset table
   std::vector<ColumnSlot> slots;  // in TableDef::columns order
-  // Where the fixed columns end, once the slots are final (finishLayout); -1: worked out from
-  // the slots each time it is wanted.
+  // What every row of the layout shares, noted by finishLayout once the slots are final:
+  // where the fixed columns end (-1: not noted, worked out from the slots when wanted) and
+  // the variable slots in offset-table order.
   int32_t fixedEnd = -1;
+  std::vector<size_t> varSlots;
 };
 
-// Notes what every row of the layout shares (the end of the fixed columns), once its slots
-// are final.
+// Notes what every row of the layout shares (see RowLayout), once its slots are final.
 void finishLayout(RowLayout& layout);
 
 // Builds the layout of a table from its columns, as a table definition stores them.

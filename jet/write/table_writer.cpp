@@ -168,6 +168,14 @@ std::vector<uint8_t> TableWriter::assemble(const std::vector<EncodedValue>& valu
       minLength);
 }
 
+void TableWriter::eraseRow(const Located& where) {
+  releaseLongValues(where);
+  setRowFlags(ctx_.blueprint(), ctx_.modify(where.header.page), where.header.row, fd::kDeletedRow | fd::kOverflowRow);
+  if (!(where.data == where.header)) {
+    setRowFlags(ctx_.blueprint(), ctx_.modify(where.data.page), where.data.row, fd::kDeletedRow | fd::kOverflowRow);
+  }
+}
+
 void TableWriter::releaseLongValues(const Located& where) {
   const uint8_t* row = ctx_.read(where.data.page) + where.span.start;
   for (size_t i = 0; i < layout_.slots.size(); ++i) {
@@ -313,12 +321,8 @@ void TableWriter::remove(RowId id) {
         countersDirty_ = oldDirty;
         forgetPlacement();
       });
-      releaseLongValues(loc);
-      setRowFlags(ctx_.blueprint(), ctx_.modify(loc.header.page), loc.header.row, fd::kDeletedRow | fd::kOverflowRow);
-      if (!(loc.data == loc.header)) {
-        setRowFlags(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
-        afterRowsGone(loc.data.page);
-      }
+      eraseRow(loc);
+      if (!(loc.data == loc.header)) afterRowsGone(loc.data.page);
       afterRowsGone(loc.header.page);
       if (indexes_) indexes_->onRemove(id, old);
       setRowCount(info_.def.rowCount > 0 ? info_.def.rowCount - 1 : 0);
@@ -353,12 +357,7 @@ uint32_t TableWriter::removeAll() {
         const uint16_t count = rowCount(bp, ctx_.read(page));
         for (uint16_t r = 0; r < count; ++r) {
           if (rowSpan(bp, ctx_.read(page), page, r).flags & fd::kDeletedRow) continue;
-          const Located loc = locate(RowId{page, r});
-          releaseLongValues(loc);
-          setRowFlags(bp, ctx_.modify(page), r, fd::kDeletedRow | fd::kOverflowRow);
-          if (!(loc.data == loc.header)) {
-            setRowFlags(bp, ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
-          }
+          eraseRow(locate(RowId{page, r}));
           ++removed;
         }
       }

@@ -78,6 +78,9 @@ class TableWriter {
   void forgetPlacement();
   std::vector<uint8_t> assemble(const std::vector<EncodedValue>& values, size_t minLength);
   void releaseLongValues(const Located& where);
+  // Gives the row's long values back and marks it gone where it is listed and where its bytes
+  // are (its pages' room and maps are the caller's to note).
+  void eraseRow(const Located& where);
   uint32_t lastAutoNumber() const;
   void setLastAutoNumber(uint32_t value);
   void setRowCount(uint32_t value);

@@ -122,27 +122,6 @@ void checkUtf16Length(const Column& column, size_t units, size_t maxUnits) {
   }
 }
 
-// Text of characters 1 to 127 only (most text) encoded straight from its bytes into out, as
-// encodeJet4Text would encode it; other text is left to the caller (false, out untouched).
-bool encodePlainText(const Column& column, const std::string& s, std::vector<uint8_t>& out) {
-  for (char c : s) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u == 0 || u >= 0x80) return false;  // 0, or a byte of a multi-byte sequence
-  }
-  checkUtf16Length(column, s.size(), column.size / 2u);
-  out.clear();
-  if (column.compressedText && s.size() > 2) {
-    out.reserve(s.size() + 2);
-    out.push_back(0xFF);
-    out.push_back(0xFE);
-    out.insert(out.end(), s.begin(), s.end());
-  } else {
-    out.assign(s.size() * 2, 0);
-    for (size_t i = 0; i < s.size(); ++i) out[2 * i] = static_cast<uint8_t>(s[i]);
-  }
-  return true;
-}
-
 double fixedDateTime = -1.0;
 
 }  // namespace
@@ -427,7 +406,6 @@ void encodeVariableValueInto(const Column& column, const Value& value, const Tex
         out = std::move(bytes);
         return;
       }
-      if (encodePlainText(column, *s, out)) return;
       bool narrow = false;
       const size_t units = putUtf16(*s, out, narrow);
       checkUtf16Length(column, units, column.size / 2u);

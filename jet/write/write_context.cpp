@@ -20,11 +20,11 @@ const uint8_t* WriteContext::read(uint32_t page) { return pager_.peek(page); }
 
 uint8_t* WriteContext::modify(uint32_t page) {
   if (inOperation_ && keepUndo_ && page < opStartPages_ && !hasUndo(page)) {
-    const auto ref = pager_.read(page);
+    const uint8_t* old = pager_.peek(page);
     if (undoCount_ == undo_.size()) undo_.emplace_back();
     UndoImage& image = undo_[undoCount_++];
     image.page = page;
-    image.bytes.assign(ref->bytes.begin(), ref->bytes.end());
+    image.bytes.assign(old, old + spec_.pageSize);
     if (undoStamp_.size() < opStartPages_) undoStamp_.resize(opStartPages_, 0);
     undoStamp_[page] = opSerial_;
   }

@@ -53,8 +53,8 @@ TEST(Text, CodePages) {
 
 namespace jet {
 
-// Writing text: plain 7-bit text takes a shorter road than other text; both must give the
-// bytes Unicode compression rules give, and refuse the same over-long text.
+// Writing text: plain 7-bit text and other text both give the bytes Unicode compression
+// rules give, and refuse the same over-long text.
 TEST(Text, WritingPlainAndOtherTextAgree) {
   for (bool compressed : {true, false}) {
     Column column;

@@ -32,6 +32,12 @@ void TADOConnection::setConnectionString(const QString& path) {
   connectionString_ = path;
 }
 
+void TADOConnection::setCommandTimeout(int seconds) {
+  commandTimeout_ = seconds < 0 ? 0 : seconds;
+  // The open for writing took the time-out of the moment it was made for its flushes too.
+  if (db_ && db_->writable()) db_->setLockWait(commandTimeout_ * 1000);
+}
+
 void TADOConnection::setMode(TConnectMode mode) {
   if (Connected()) msg::raise(msg::kOpenObject);
   mode_ = mode;

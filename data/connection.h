@@ -60,8 +60,9 @@ class TADOConnection {
   // modes take the lock then) and at the first write of a command or post.
   int ConnectionTimeout() const { return connectionTimeout_; }
   void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds < 0 ? 0 : seconds; }
+  // Also bounds how long a flush waits for other programs reading the file.
   int CommandTimeout() const { return commandTimeout_; }
-  void setCommandTimeout(int seconds) { commandTimeout_ = seconds < 0 ? 0 : seconds; }
+  void setCommandTimeout(int seconds);
   // No dialog is ever shown: the engine asks for no user name or password.
   bool LoginPrompt() const { return loginPrompt_; }
   void setLoginPrompt(bool prompt) { loginPrompt_ = prompt; }

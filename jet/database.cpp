@@ -202,4 +202,6 @@ const std::vector<std::string>& Database::warnings() const { return impl_->warni
 
 void Database::setPageCacheLimit(size_t pages) { impl_->pager().setCacheLimit(pages); }
 
+void Database::setLockWait(int ms) { impl_->pager().setLockWait(ms < 0 ? 0 : ms); }
+
 }  // namespace jet

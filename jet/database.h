@@ -142,6 +142,9 @@ class Database {
   // How many clean pages the database keeps in memory (at least 8; 4,096 at open). A reader
   // that passes over each table once gains nothing from many.
   void setPageCacheLimit(size_t pages);
+  // Bounds each later wait for another open's flush (or, for a flush, its readers), as
+  // lockWaitMs does at the open.
+  void setLockWait(int ms);
 
  private:
   explicit Database(std::unique_ptr<DatabaseImpl> impl);

@@ -5,6 +5,11 @@
 
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <future>
+#include <optional>
+#include <thread>
+
 #include "base/exception.h"
 #include "data/connection.h"
 #include "data/query.h"
@@ -267,6 +272,36 @@ TEST_F(QueryWrite, ASecondWriterOnTheFileIsRefusedWithTheEnginesMessage) {
   // Reading still works on the refused connection.
   run(oq, QStringLiteral("Select * From CardData"));
   EXPECT_TRUE(oq.Active());
+}
+
+// A writer's lock taken without waiting ("refused at once") still lets a later flush wait,
+// as long as the command time-out then allows, for another program reading the file.
+TEST_F(QueryWrite, AFlushWaitsForAReaderOnceTheTimeOutIsBackAfterALockTakenAtOnce) {
+  conn.setCommandTimeout(0);
+  run(q, QStringLiteral("Select * From EmergencyDoorData"));
+  q.Edit();
+  q.Fields(2).setValue(Variant("written while read"));
+  q.Post();  // opens the file for writing, not waiting for anyone
+  conn.setCommandTimeout(5);
+
+  std::promise<void> reading;
+  std::thread reader([&] {
+    auto db = jet::Database::open(path.toStdString());
+    std::optional<jet::RowCursor> cursor = db->table("CardData").scan();
+    cursor->next();  // the scan holds the file's flush lock from here to its end
+    reading.set_value();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cursor.reset();
+  });
+  reading.get_future().wait();
+  EXPECT_EQ(messageOf([&] { q.Close(); }), "(no error)");
+  reader.join();
+  TADOConnection c;
+  connect(c, path, cmShareDenyNone);
+  TADOQuery r;
+  r.setConnection(&c);
+  run(r, QStringLiteral("Select * From EmergencyDoorData"));
+  EXPECT_EQ(r.Fields(2).AsString(), QStringLiteral("written while read"));
 }
 
 // Copying a field from another dataset's field gives exactly what assigning its Value()

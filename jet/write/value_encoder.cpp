@@ -191,11 +191,18 @@ inline size_t decodeSequence(std::string_view s, size_t i, uint32_t& cp) {
   throw Error(ErrorKind::Invalid, "text is not valid UTF-8 (byte " + std::to_string(at) + ")");
 }
 
-// Eight bytes of s from i, when they are all ASCII.
-inline bool asciiEight(std::string_view s, size_t i, uint64_t& eight) {
-  if (i + 8 > s.size()) return false;
+// How many of the eight bytes of s from i (when there are eight) lead as ASCII, and whether
+// one of those is zero.
+inline size_t asciiRun(std::string_view s, size_t i, bool& zero) {
+  if (i + 8 > s.size()) return 0;
+  uint64_t eight;
   std::memcpy(&eight, s.data() + i, 8);
-  return (eight & 0x8080808080808080ull) == 0;
+  const uint64_t high = eight & 0x8080808080808080ull;
+  const size_t run = high ? static_cast<size_t>(std::countr_zero(high)) / 8 : 8;
+  // The lowest flagged byte is the first zero byte (flags above it may be false).
+  const uint64_t zeros = (eight - 0x0101010101010101ull) & ~eight & 0x8080808080808080ull;
+  if (zeros && static_cast<size_t>(std::countr_zero(zeros)) / 8 < run) zero = true;
+  return run;
 }
 
 // Writes the UTF-8 text s into out as UTF-16LE, refusing text that is not UTF-8 (naming its
@@ -208,17 +215,17 @@ size_t putUtf16(std::string_view s, std::vector<uint8_t>& out, bool& narrow) {
   bool zero = false;
   uint32_t high = 0;  // the units' high bytes, or-ed
   for (size_t i = 0; i < s.size();) {
-    uint64_t eight;
-    if (asciiEight(s, i, eight)) {
+    // ASCII leading the next eight bytes widens as a block: all eight are written, the run
+    // is kept (out has room past its end).
+    if (const size_t run = asciiRun(s, i, zero)) {
 #if defined(__SSE2__)
       const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s.data() + i));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
 #else
       for (size_t k = 0; k < 8; ++k) o[2 * k] = static_cast<uint8_t>(s[i + k]), o[2 * k + 1] = 0;
 #endif
-      o += 16;
-      zero = zero || ((eight - 0x0101010101010101ull) & ~eight & 0x8080808080808080ull) != 0;
-      i += 8;
+      o += 2 * run;
+      i += run;
       continue;
     }
     uint32_t cp = static_cast<uint8_t>(s[i]);

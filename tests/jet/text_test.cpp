@@ -96,9 +96,9 @@ std::vector<uint16_t> randomUnits(std::mt19937& random, bool loneSurrogates) {
   std::vector<uint16_t> units(random() % 80);
   for (size_t i = 0; i < units.size(); ++i) {
     switch (random() % (loneSurrogates ? 6 : 5)) {
-      case 0:  // a run of plain ASCII, as Latin words are
+      case 0:  // a run of plain ASCII, as Latin words are (now and then with a U+0000)
         for (size_t end = std::min(units.size(), i + 4 + random() % 20); i < end; ++i)
-          units[i] = uint16_t(0x20 + random() % 0x5F);
+          units[i] = random() % 60 == 0 ? 0 : uint16_t(0x20 + random() % 0x5F);
         --i;
         break;
       case 1: units[i] = uint16_t(0x20 + random() % 0x5F); break;

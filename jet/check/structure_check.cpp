@@ -1,7 +1,11 @@
 // The structural check: who owns which page, and whether maps, counts and references agree.
 #include "jet/check/structure_check.h"
 
+#include <atomic>
+#include <exception>
 #include <map>
+#include <system_error>
+#include <thread>
 #include <optional>
 #include <set>
 
@@ -50,8 +54,13 @@ struct Checker {
   void defect(const std::string& s) { report.defects.push_back(s); }
   void drift(const std::string& s) { report.warnings.push_back(s); }
 
+  // When set, each page's first claim is also noted here (tables checked apart, whose
+  // claims are put together afterwards).
+  std::vector<std::pair<uint32_t, std::string>>* claimLog = nullptr;
+
   void claim(uint32_t page, const std::string& who) {
     auto [it, fresh] = owner.emplace(page, who);
+    if (fresh && claimLog) claimLog->emplace_back(page, who);
     if (!fresh && it->second != who) defect("page " + std::to_string(page) + " is claimed by " + it->second + " and by " + who);
   }
 
@@ -510,7 +519,32 @@ StructureReport checkStructure(DatabaseImpl& db, CheckDepth depth) {
   return c.report;
 }
 
-StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& tables) {
+namespace {
+
+// One table of checkTables, checked on its own: what it found and the pages it claims.
+struct TableFindings {
+  std::string defect;  // the table could not be checked at all (not in the catalog, say)
+  std::string name;
+  uint32_t definitionPage = 0;
+  StructureReport report;
+  std::vector<std::pair<uint32_t, std::string>> claims;
+  std::set<uint32_t> liveLongValuePages;
+};
+
+void checkApart(Checker& c, TableFindings& table) {
+  c.report = StructureReport{};
+  c.owner.clear();
+  c.liveLongValuePages.clear();
+  c.claimLog = &table.claims;
+  c.checkTable(table.name, table.definitionPage);
+  c.claimLog = nullptr;
+  table.report = std::move(c.report);
+  table.liveLongValuePages = std::move(c.liveLongValuePages);
+}
+
+}  // namespace
+
+StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& tables, DatabaseImpl* helper) {
   Pager::ReadScope reading(db.pager());
   Checker c{db, db.pager(), db.header.format, {}, {}, {}, {}};
   c.report.pages = c.pager.pageCount();
@@ -522,21 +556,85 @@ StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& ta
   if (c.pager.file().size() % c.pager.pageSize() != 0) {
     c.defect("the file ends in a partial page: it was cut short");
   }
+  const FileStamp stamp = c.pager.file().stamp();
   c.readGlobalMap();
-  // The catalog too: every write names its table through it.
-  c.checkTable("MSysObjects", kCatalogPage);
-  for (const std::string& name : tables) {
-    const CatalogEntry* entry = db.findTable(name);
+
+  // The catalog too (every write names its table through it), then the tables asked for.
+  std::vector<TableFindings> found(tables.size() + 1);
+  found[0].name = "MSysObjects";
+  found[0].definitionPage = kCatalogPage;
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableFindings& t = found[i + 1];
+    const CatalogEntry* entry = db.findTable(tables[i]);
     if (!entry) {
-      c.defect("table " + name + " is not in the catalog");
+      t.defect = "table " + tables[i] + " is not in the catalog";
+    } else if (entry->definitionPage == 0 || entry->definitionPage >= c.pager.pageCount()) {
+      t.defect = "table " + entry->name + " has its definition on page " + std::to_string(entry->definitionPage) +
+                 ", outside the file";
+    } else {
+      t.name = entry->name;
+      t.definitionPage = entry->definitionPage;
+    }
+  }
+
+  // Each table is checked apart, on this thread and, with a helper, a second one taking
+  // tables as they come; what they find is put together in the tables' order below, so the
+  // report is the same either way.
+  std::atomic<size_t> next{0};
+  Checker mine{db, db.pager(), db.header.format, {}, {}, c.freePages, {}};
+  mine.pastEndAllowed = false;
+  auto work = [&](Checker& k) {
+    for (size_t i; (i = next.fetch_add(1)) < found.size();)
+      if (found[i].defect.empty()) checkApart(k, found[i]);
+  };
+  std::exception_ptr helperFailed;
+  std::optional<std::thread> second;
+  std::optional<Pager::ReadScope> helperReading;
+  std::optional<Checker> other;
+  if (helper && helper->pager().file().stamp() == stamp && helper->pager().pageCount() == c.pager.pageCount()) {
+    helperReading.emplace(helper->pager());
+    other.emplace(Checker{*helper, helper->pager(), helper->header.format, {}, {}, c.freePages, {}});
+    other->pastEndAllowed = false;
+    try {
+      second.emplace([&] {
+        try {
+          work(*other);
+        } catch (...) {
+          helperFailed = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to spare: this one checks every table.
+    }
+  }
+  try {
+    work(mine);
+  } catch (...) {
+    if (second) second->join();
+    throw;
+  }
+  if (second) {
+    second->join();
+    if (helperFailed) std::rethrow_exception(helperFailed);
+    // Both opens must have read one state of the file.
+    if (!(helper->pager().file().stamp() == stamp) || !(c.pager.file().stamp() == stamp)) {
+      helperReading.reset();
+      return checkTables(db, tables, nullptr);
+    }
+  }
+
+  for (TableFindings& t : found) {
+    if (!t.defect.empty()) {
+      c.defect(t.defect);
       continue;
     }
-    if (entry->definitionPage == 0 || entry->definitionPage >= c.pager.pageCount()) {
-      c.defect("table " + entry->name + " has its definition on page " + std::to_string(entry->definitionPage) +
-               ", outside the file");
-      continue;
-    }
-    c.checkTable(entry->name, entry->definitionPage);
+    for (std::string& d : t.report.defects) c.defect(std::move(d));
+    for (std::string& w : t.report.warnings) c.drift(std::move(w));
+    c.report.tables += t.report.tables;
+    c.report.rows += t.report.rows;
+    c.report.unverifiedEntries += t.report.unverifiedEntries;
+    for (const auto& [page, who] : t.claims) c.claim(page, who);
+    c.liveLongValuePages.insert(t.liveLongValuePages.begin(), t.liveLongValuePages.end());
   }
   c.checkLiveLongValuesUsed();
   c.checkPageTypes();

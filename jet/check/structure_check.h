@@ -44,6 +44,9 @@ StructureReport checkStructure(DatabaseImpl& db, CheckDepth depth = CheckDepth::
 // ignored): their definitions, page maps, rows, long values and index trees, and that none
 // of their pages is free in the database's page map or claimed twice among them. A name the
 // catalog lacks is a defect. Costs what reading those tables costs.
-StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& tables);
+// helper: another read-only open of the same file. When given, a second thread checks some of
+// the tables through it (the report is the same as without); when the file changes between the
+// two opens or during the check, the check runs again on db alone.
+StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& tables, DatabaseImpl* helper = nullptr);
 
 }  // namespace jet

@@ -8,6 +8,7 @@
 
 #include <random>
 
+#include "jet/check/structure_check.h"
 #include "jet/check/write_fitness.h"
 #include "jet/database_impl.h"
 #include "support/engine_test_support.h"
@@ -39,6 +40,31 @@ std::string fitness(const QString& path, const QStringList& tables) {
   } catch (const std::exception& e) {
     return e.what();
   }
+}
+
+// The table check with a second thread (through a second open) reports what one thread
+// reports, defect for defect and in the same order; "" when they agree.
+std::string helperDisagrees(const QString& path, const QStringList& tables) {
+  auto outcome = [&](bool helped) {
+    std::string text;
+    try {
+      auto db = jet::openDatabaseFile(path.toStdString(), jet::OpenMode::ReadOnly);
+      auto helper = helped ? jet::openDatabaseFile(path.toStdString(), jet::OpenMode::ReadOnly) : nullptr;
+      std::vector<std::string> present;
+      for (const auto& t : names(tables)) present.push_back(t);
+      present.push_back("NoSuchTable");
+      const jet::StructureReport r = jet::checkTables(*db, present, helper.get());
+      for (const auto& d : r.defects) text += "defect: " + d + "\n";
+      for (const auto& w : r.warnings) text += "warning: " + w + "\n";
+      text += "tables " + std::to_string(r.tables) + " rows " + std::to_string(r.rows) + " unverified " +
+              std::to_string(r.unverifiedEntries);
+    } catch (const std::exception& e) {
+      text = std::string("error: ") + e.what();
+    }
+    return text;
+  };
+  const std::string alone = outcome(false), helped = outcome(true);
+  return alone == helped ? "" : "alone:\n" + alone + "\nhelped:\n" + helped;
 }
 
 class Preflight : public PairFolderTest {
@@ -84,6 +110,7 @@ TEST_F(Preflight, DamagedDestinationsAreRefusedUntouchedOrConvertedSound) {
     }
     writeBytes(destination_, bytes);
     dropBackups();
+    EXPECT_EQ(helperDisagrees(destination_, kAllTables), "") << how;
     const std::string verdict = fitness(destination_, kAllTables);
     RecordingObserver observer;
     const RunOutcome outcome = convert(source_, destination_, kAllTables, observer);

@@ -53,7 +53,7 @@ QStringList formatWritten(PreflightTarget& target) { return lines(jet::formatWri
 
 QStringList tablesSound(PreflightTarget& target) {
   jet::DatabaseImpl& examined = target.examined();
-  // A second open lets a second thread check some of the tables (none other writes the
+  // A second open lets a second thread check some of the tables (nothing else writes the
   // file now: this run holds its writer's lock).
   std::unique_ptr<jet::DatabaseImpl> helper;
   try {

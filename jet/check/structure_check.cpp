@@ -4,10 +4,10 @@
 #include <atomic>
 #include <exception>
 #include <map>
-#include <system_error>
-#include <thread>
 #include <optional>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "jet/codec/data_page_room.h"
 #include "jet/codec/data_page_view.h"
@@ -610,6 +610,7 @@ StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& ta
   try {
     work(mine);
   } catch (...) {
+    next = found.size();  // the helper stops after its table
     if (second) second->join();
     throw;
   }

@@ -50,8 +50,18 @@ RowId TableWriter::place(std::span<const uint8_t> bytes, uint16_t flags, uint32_
   const PageSpec& bp = ctx_.blueprint();
   uint32_t page = pageWithRoom(bytes.size());
   if (page == 0) page = insertPage_ = newDataPage();
-  uint8_t* p = ctx_.modify(page);
-  if (!rowFits(bp, p, bytes.size())) packRows(bp, p, page);
+  uint8_t* p = nullptr;
+  const uint8_t* now = ctx_.read(page);
+  if (rowFits(bp, now, bytes.size())) {
+    // The row goes below the lowest row; the header and the offsets table gain its entry.
+    const codec::DataPageView view(now, bp.pageSize, bp.format);
+    const uint32_t tableEnd = view.entryOffset(view.rowCount() + 1u);
+    const auto length = static_cast<uint32_t>(bytes.size());
+    p = ctx_.modifyWithin(page, {{0, tableEnd}, {view.lowestRowStart() - length, length}});
+  } else {
+    p = ctx_.modify(page);
+    packRows(bp, p, page);
+  }
   uint16_t row = addRow(bp, p, bytes, flags);
   noteRoom(page, p);
   return RowId{page, row};

@@ -18,16 +18,69 @@ WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{f
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.peek(page); }
 
-uint8_t* WriteContext::modify(uint32_t page) {
-  if (inOperation_ && keepUndo_ && page < opStartPages_ && !hasUndo(page)) {
-    const uint8_t* old = pager_.peek(page);
-    if (undoCount_ == undo_.size()) undo_.emplace_back();
-    UndoImage& image = undo_[undoCount_++];
-    image.page = page;
-    image.bytes.assign(old, old + spec_.pageSize);
-    if (undoStamp_.size() < opStartPages_) undoStamp_.resize(opStartPages_, 0);
-    undoStamp_[page] = opSerial_;
+WriteContext::UndoImage& WriteContext::newImage(uint32_t page) {
+  if (undoCount_ == undo_.size()) undo_.emplace_back();
+  UndoImage& image = undo_[undoCount_++];
+  image.page = page;
+  image.ranges.clear();
+  if (undoStamp_.size() < opStartPages_) undoStamp_.resize(opStartPages_, 0);
+  undoStamp_[page] = opSerial_;
+  return image;
+}
+
+void WriteContext::keepOldBytes(uint32_t page, std::initializer_list<ByteRange> ranges) {
+  if (!inOperation_ || !keepUndo_ || page >= opStartPages_) return;
+  const uint8_t* old = pager_.peek(page);
+  if (!hasUndo(page)) {
+    UndoImage& image = newImage(page);
+    if (ranges.size() == 0) {
+      image.bytes.assign(old, old + spec_.pageSize);
+      return;
+    }
+    image.bytes.clear();
+    for (const ByteRange& r : ranges) {
+      image.ranges.push_back(r);
+      image.bytes.insert(image.bytes.end(), old + r.offset, old + r.offset + r.length);
+    }
+    ++partialImages_;
+    return;
   }
+  if (partialImages_ == 0) return;
+  for (size_t i = 0; i < undoCount_; ++i) {
+    UndoImage& image = undo_[i];
+    if (image.page != page || image.ranges.empty()) continue;
+    // Changed only within its ranges so far: the page as it stands, with their old bytes put
+    // back, is the page as it was.
+    std::vector<uint8_t> whole(old, old + spec_.pageSize);
+    size_t at = 0;
+    for (const ByteRange& r : image.ranges) {
+      std::memcpy(whole.data() + r.offset, image.bytes.data() + at, r.length);
+      at += r.length;
+    }
+    image.bytes = std::move(whole);
+    image.ranges.clear();
+    --partialImages_;
+    return;
+  }
+}
+
+uint8_t* WriteContext::modifyWithin(uint32_t page, std::initializer_list<ByteRange> ranges) {
+  for (const ByteRange& r : ranges) {
+    if (r.offset > spec_.pageSize || r.length > spec_.pageSize - r.offset) {
+      throw Error(ErrorKind::Invalid, "page " + std::to_string(page) + ": a change of bytes " + std::to_string(r.offset) +
+                                          ".." + std::to_string(r.offset + r.length) + " runs past the page");
+    }
+  }
+  keepOldBytes(page, ranges);
+  if (!changedSet_.count(page)) {
+    changedSet_.emplace(page, true);
+    changed_.push_back(page);
+  }
+  return pager_.modify(page);
+}
+
+uint8_t* WriteContext::modify(uint32_t page) {
+  keepOldBytes(page, {});
   if (!changedSet_.count(page)) {
     changedSet_.emplace(page, true);
     changed_.push_back(page);
@@ -113,6 +166,7 @@ void WriteContext::begin() {
   inOperation_ = true;
   opStartPages_ = pager_.pageCount();
   undoCount_ = 0;
+  partialImages_ = 0;
   if (++opSerial_ == 0) {  // the serial wrapped: no stamp may look current
     std::fill(undoStamp_.begin(), undoStamp_.end(), 0);
     opSerial_ = 1;
@@ -123,6 +177,7 @@ void WriteContext::commit() {
   if (depth_ == 0 || --depth_ > 0) return;
   inOperation_ = false;
   undoCount_ = 0;
+  partialImages_ = 0;
   rollbackHooks_.clear();
 }
 
@@ -132,9 +187,20 @@ void WriteContext::rollback() {
   inOperation_ = false;
   if (!keepUndo_) undoneWithoutUndo_ = true;
   for (size_t i = 0; i < undoCount_; ++i) {
-    std::memcpy(pager_.modify(undo_[i].page), undo_[i].bytes.data(), undo_[i].bytes.size());
+    const UndoImage& image = undo_[i];
+    uint8_t* bytes = pager_.modify(image.page);
+    if (image.ranges.empty()) {
+      std::memcpy(bytes, image.bytes.data(), image.bytes.size());
+      continue;
+    }
+    size_t at = 0;
+    for (const ByteRange& r : image.ranges) {
+      std::memcpy(bytes + r.offset, image.bytes.data() + at, r.length);
+      at += r.length;
+    }
   }
   undoCount_ = 0;
+  partialImages_ = 0;
   freeSearchFrom_ = 0;
   claimedLoaded_ = false;  // pages released in the operation are their owners' again
   pager_.dropAppendedFrom(opStartPages_);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -28,6 +29,13 @@ class WriteContext {
   const uint8_t* read(uint32_t page);
   // Writable bytes of a page; its old bytes are kept until the operation ends.
   uint8_t* modify(uint32_t page);
+  // The same for a change the caller confines to these byte ranges (offset, length) of the
+  // page: only their old bytes are kept, unless the operation changes the page more widely
+  // later (through modify, which then keeps the rest as well).
+  struct ByteRange {
+    uint32_t offset, length;
+  };
+  uint8_t* modifyWithin(uint32_t page, std::initializer_list<ByteRange> ranges);
   // A new zero-filled page, marked used in the page map: the lowest page the map lists as
   // free, else a new page at the end of the file.
   uint32_t allocate();
@@ -98,10 +106,16 @@ class WriteContext {
   // their buffers are kept for the next operation (most operations touch one or two pages).
   struct UndoImage {
     uint32_t page = 0;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes;    // the whole page, or the old bytes of ranges, one after another
+    std::vector<ByteRange> ranges;  // empty: bytes is the whole page
   };
   std::vector<UndoImage> undo_;
   size_t undoCount_ = 0;
+  size_t partialImages_ = 0;  // images of this operation that keep some ranges only
+  UndoImage& newImage(uint32_t page);
+  // Keeps the page's old bytes (all of them, or those of ranges) before its first change in
+  // the operation; a page kept in part is widened to the whole.
+  void keepOldBytes(uint32_t page, std::initializer_list<ByteRange> ranges);
   // undoStamp_[page] == opSerial_ when this operation already keeps the page's old bytes (one
   // look-up however many pages an operation touches; a new serial forgets them all at once).
   std::vector<uint32_t> undoStamp_;

@@ -13,6 +13,9 @@ namespace qar {
 
 namespace {
 
+// The checks read each table once: a few hundred cached pages serve them.
+constexpr size_t kCheckedPages = 512;
+
 QStringList lines(const std::vector<std::string>& defects) {
   QStringList out;
   for (const auto& d : defects) out << QString::fromStdString(d);
@@ -58,6 +61,7 @@ QStringList tablesSound(PreflightTarget& target) {
   std::unique_ptr<jet::DatabaseImpl> helper;
   try {
     helper = jet::openDatabaseFile(target.destinationPath.toStdString(), jet::OpenMode::ReadOnly);
+    helper->pager().setCacheLimit(kCheckedPages);
   } catch (const std::exception&) {
     // One thread checks them all.
   }
@@ -81,7 +85,10 @@ QStringList sourceKeysBuildable(PreflightTarget& target) {
 }  // namespace
 
 jet::DatabaseImpl& PreflightTarget::examined() {
-  if (!examined_) examined_ = jet::openDatabaseFile(destinationPath.toStdString(), jet::OpenMode::ReadOnly);
+  if (!examined_) {
+    examined_ = jet::openDatabaseFile(destinationPath.toStdString(), jet::OpenMode::ReadOnly);
+    examined_->pager().setCacheLimit(kCheckedPages);
+  }
   return *examined_;
 }
 

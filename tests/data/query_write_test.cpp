@@ -219,6 +219,25 @@ TEST_F(QueryWrite, AFailedPostKeepsThePendingRecord) {
   EXPECT_EQ(q.State(), TDataSetState::dsInsert);
   q.Cancel();
   EXPECT_EQ(q.RecordCount(), before);
+  // The same for an edit: the assigned value stays, the other fields read as stored, and
+  // cancelling leaves the record as it was.
+  ASSERT_GT(before, 1);
+  q.setRecNo(2);
+  const QString second = q.Fields(0).AsString();
+  const QString secondName = q.Fields(1).AsString();
+  q.First();
+  const QString firstName = q.Fields(1).AsString();
+  q.Edit();
+  q.Fields(0).setValue(Variant(second));
+  m = messageOf([&] { q.Post(); });
+  EXPECT_NE(m, "(no error)");
+  EXPECT_EQ(q.State(), TDataSetState::dsEdit);
+  EXPECT_EQ(q.Fields(0).AsString(), second);
+  EXPECT_EQ(q.Fields(1).AsString(), firstName);
+  q.Cancel();
+  EXPECT_EQ(q.Fields(0).AsString(), existing);
+  q.setRecNo(2);
+  EXPECT_EQ(q.Fields(1).AsString(), secondName);
   // Appended records of an indexed table are found by the key search.
   q.Append();
   q.Fields(0).setValue(Variant("o'new"));

@@ -13,8 +13,13 @@ namespace qar {
 
 namespace {
 
-// The checks read each table once: a few hundred cached pages serve them.
-constexpr size_t kCheckedPages = 512;
+// The destination opened for reading by the checks, which read each table once: a few
+// hundred cached pages serve them.
+std::unique_ptr<jet::DatabaseImpl> openExamined(const QString& path) {
+  auto db = jet::openDatabaseFile(path.toStdString(), jet::OpenMode::ReadOnly);
+  db->pager().setCacheLimit(512);
+  return db;
+}
 
 QStringList lines(const std::vector<std::string>& defects) {
   QStringList out;
@@ -60,8 +65,7 @@ QStringList tablesSound(PreflightTarget& target) {
   // file now: this run holds its writer's lock).
   std::unique_ptr<jet::DatabaseImpl> helper;
   try {
-    helper = jet::openDatabaseFile(target.destinationPath.toStdString(), jet::OpenMode::ReadOnly);
-    helper->pager().setCacheLimit(kCheckedPages);
+    helper = openExamined(target.destinationPath);
   } catch (const std::exception&) {
     // One thread checks them all.
   }
@@ -85,10 +89,7 @@ QStringList sourceKeysBuildable(PreflightTarget& target) {
 }  // namespace
 
 jet::DatabaseImpl& PreflightTarget::examined() {
-  if (!examined_) {
-    examined_ = jet::openDatabaseFile(destinationPath.toStdString(), jet::OpenMode::ReadOnly);
-    examined_->pager().setCacheLimit(kCheckedPages);
-  }
+  if (!examined_) examined_ = openExamined(destinationPath);
   return *examined_;
 }
 

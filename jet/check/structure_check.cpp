@@ -581,8 +581,13 @@ StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& ta
   // tables as they come; what they find is put together in the tables' order below, so the
   // report is the same either way.
   std::atomic<size_t> next{0};
-  Checker mine{db, db.pager(), db.header.format, {}, {}, c.freePages, {}};
-  mine.pastEndAllowed = false;
+  // A checker of tables through an open, knowing the free pages read above.
+  auto tableChecker = [&](DatabaseImpl& open) {
+    Checker k{open, open.pager(), open.header.format, {}, {}, c.freePages, {}};
+    k.pastEndAllowed = false;
+    return k;
+  };
+  Checker mine = tableChecker(db);
   auto work = [&](Checker& k) {
     for (size_t i; (i = next.fetch_add(1)) < found.size();)
       if (found[i].defect.empty()) checkApart(k, found[i]);
@@ -593,8 +598,7 @@ StructureReport checkTables(DatabaseImpl& db, const std::vector<std::string>& ta
   std::optional<Checker> other;
   if (helper && helper->pager().file().stamp() == stamp && helper->pager().pageCount() == c.pager.pageCount()) {
     helperReading.emplace(helper->pager());
-    other.emplace(Checker{*helper, helper->pager(), helper->header.format, {}, {}, c.freePages, {}});
-    other->pastEndAllowed = false;
+    other.emplace(tableChecker(*helper));
     try {
       second.emplace([&] {
         try {

@@ -18,6 +18,10 @@ WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{f
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.peek(page); }
 
+void WriteContext::noteChanged(uint32_t page) {
+  if (changedSet_.try_emplace(page, true).second) changed_.push_back(page);
+}
+
 WriteContext::UndoImage& WriteContext::newImage(uint32_t page) {
   if (undoCount_ == undo_.size()) undo_.emplace_back();
   UndoImage& image = undo_[undoCount_++];
@@ -72,29 +76,20 @@ uint8_t* WriteContext::modifyWithin(uint32_t page, std::initializer_list<ByteRan
     }
   }
   keepOldBytes(page, ranges);
-  if (!changedSet_.count(page)) {
-    changedSet_.emplace(page, true);
-    changed_.push_back(page);
-  }
+  noteChanged(page);
   return pager_.modify(page);
 }
 
 uint8_t* WriteContext::modify(uint32_t page) {
   keepOldBytes(page, {});
-  if (!changedSet_.count(page)) {
-    changedSet_.emplace(page, true);
-    changed_.push_back(page);
-  }
+  noteChanged(page);
   return pager_.modify(page);
 }
 
 uint32_t WriteContext::allocate() {
   if (uint32_t reused = takeFreePage()) return reused;
   uint32_t page = pager_.append();
-  if (!changedSet_.count(page)) {
-    changedSet_.emplace(page, true);
-    changed_.push_back(page);
-  }
+  noteChanged(page);
   globalMapSet(page, false);
   return page;
 }

@@ -123,6 +123,7 @@ class WriteContext {
   bool hasUndo(uint32_t page) const { return page < undoStamp_.size() && undoStamp_[page] == opSerial_; }
   std::vector<uint32_t> changed_;                             // pages dirty since the last flush
   std::unordered_map<uint32_t, bool> changedSet_;
+  void noteChanged(uint32_t page);  // into changed_, once
   std::vector<uint32_t> allocatedInOp_;
   uint32_t freeSearchFrom_ = 0;  // no page below this one is free in the map
   std::function<std::vector<uint32_t>()> claimedSource_;

@@ -138,9 +138,14 @@ void Pager::flush() {
     if (journal_.enabled()) {
       std::vector<uint32_t> pages;
       pages.reserve(dirty_.size() + (cut ? filePages_ - pageCount_ : 0));
-      for (auto& entry : dirty_) pages.push_back(entry.first);
+      auto needed = [&](uint32_t p) { return p >= unneeded_.size() || !unneeded_[p]; };
+      for (auto& entry : dirty_) {
+        if (needed(entry.first)) pages.push_back(entry.first);
+      }
       // Pages cut off the end keep their old bytes in the journal like any other change.
-      for (uint32_t p = pageCount_; p < filePages_; ++p) pages.push_back(p);
+      for (uint32_t p = pageCount_; p < filePages_; ++p) {
+        if (needed(p)) pages.push_back(p);
+      }
       journal_.save(file_, pageSize_, pages);
       journalled = true;
     }
@@ -171,6 +176,7 @@ void Pager::flush() {
     }
   }
   dirty_.clear();
+  unneeded_.clear();
   lastDirty_ = false;
   filePages_ = pageCount_;
   evictClean();
@@ -234,6 +240,7 @@ void Pager::discard() {
     }
   }
   dirty_.clear();
+  unneeded_.clear();
   pageCount_ = filePages_;
 }
 

@@ -76,6 +76,15 @@ class Pager {
 
   // Where flushes save the old bytes of the pages they overwrite (none by default).
   void setJournal(Journal journal) { journal_ = std::move(journal); }
+  // The page was free in the file's page map at the last flush (the caller knows the map):
+  // what it held then matters to no one, so the next flush saves none of its old bytes. A
+  // flush cut short leaves such a page free again with whatever it holds. Forgotten at every
+  // flush and discard.
+  void oldBytesUnneeded(uint32_t pageNumber) {
+    if (pageNumber >= filePages_) return;
+    if (unneeded_.size() < filePages_) unneeded_.resize(filePages_, false);
+    unneeded_[pageNumber] = true;
+  }
   const Journal& journal() const { return journal_; }
   // How long a flush or a read waits for another open's flush lock before giving up.
   void setLockWait(int ms) { lockWaitMs_ = ms; }
@@ -155,6 +164,7 @@ class Pager {
   std::vector<uint8_t> runBuffer_;
   std::vector<std::function<void()>> flushHooks_;
   Journal journal_;
+  std::vector<bool> unneeded_;  // by page: no old bytes to save (see oldBytesUnneeded)
   int lockWaitMs_ = 15000;
   // The shared flush lock of readers; read scopes share it, so one that outlives the pager
   // (a cursor kept past its database) finds the file gone and has nothing to let go.

@@ -119,6 +119,10 @@ uint32_t WriteContext::takeFreePage() {
     return 0;
   }
   freeSearchFrom_ = found + 1;
+  // Free when the file was last flushed, and named by no object: its old bytes guard nothing.
+  // (Without a claims source a page some object still names could be taken: keep them.)
+  const bool freeInFile = found >= freedSinceFlush_.size() || !freedSinceFlush_[found];
+  if (freeInFile && claimedSource_) pager_.oldBytesUnneeded(found);
   std::memset(modify(found), 0, spec_.pageSize);
   globalMapSet(found, false);
   return found;

@@ -102,7 +102,11 @@ void WriteContext::release(uint32_t page) {
 }
 
 void WriteContext::globalMapSet(uint32_t page, bool freePage) {
-  if (freePage) freeSearchFrom_ = std::min(freeSearchFrom_, page);
+  if (freePage) {
+    freeSearchFrom_ = std::min(freeSearchFrom_, page);
+    if (freedSinceFlush_.size() <= page) freedSinceFlush_.resize(std::max<size_t>(page + 1, pager_.pageCount()), false);
+    freedSinceFlush_[page] = true;
+  }
   const uint8_t* mapPage = read(fu::kDatabaseMapPage);
   RowSpan span = rowSpan(spec_, mapPage, fu::kDatabaseMapPage, fu::kDatabaseMapRow);
   if (span.length < fu::kInlineBitmap) {
@@ -225,8 +229,7 @@ void WriteContext::flush() {
     // The flush lock was not to be had: nothing was written and the changes are kept.
     if (pager_.hasDirtyPages()) throw;
     // The pager put the file back and dropped the changes.
-    changed_.clear();
-    changedSet_.clear();
+    forgetFlushedState();
     freeSearchFrom_ = 0;
     claimedLoaded_ = false;
     for (auto& hook : afterDiscard_) {
@@ -238,8 +241,13 @@ void WriteContext::flush() {
     }
     throw;
   }
+  forgetFlushedState();
+}
+
+void WriteContext::forgetFlushedState() {
   changed_.clear();
   changedSet_.clear();
+  freedSinceFlush_.clear();
 }
 
 }  // namespace jet::write

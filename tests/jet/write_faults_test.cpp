@@ -1,6 +1,7 @@
 // A flush that fails at any page write leaves the file exactly as it was: the writes go to a
 // file that refuses its n-th write, for every n a flush makes; also when the flush gives
-// pages back and cuts the file shorter.
+// pages back and cuts the file shorter, and when it reuses free pages (those free at the
+// last flush may keep what the failed flush wrote into them; nothing else may change).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,9 @@
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/io/file.h"
+#include "jet/check/structure_check.h"
+#include "jet/table_scan.h"
+#include <cstring>
 #include "jet/write/write_session.h"
 #include "reader_fixtures.h"
 
@@ -163,6 +167,109 @@ TEST(WriteFaults, AFlushThatShrinksTheFileFailingAtAnyWriteLeavesItAsItWas) {
     db->writer().flush();
     EXPECT_LT(raw->bytes().size(), original.size());
   }
+  EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+}
+
+// Free pages of both kinds in one flush: pages free when the file was last flushed (their old
+// bytes need no saving) and pages a row gave back since (their old bytes must come back).
+TEST(WriteFaults, AFlushReusingFreePagesFailingAtAnyWriteLeavesEveryPageInUseAsItWas) {
+  jet::testing::TempDir dir;
+  const auto built = dir.path() / "holes.mdb";
+  auto makeRow = [](int32_t i, size_t memo) {
+    return jet::Row{i, std::string(60 + i % 50, char('a' + i % 26)), std::string(memo, char('A' + i % 26))};
+  };
+  {
+    auto db = jet::Database::create(built.string());
+    for (const char* name : {"Gone", "Kept"}) {
+      jet::TableSpec blueprint;
+      blueprint.name = name;
+      blueprint.columns = {{"ID", jet::ColumnKind::Long}, {"Text", jet::ColumnKind::Text, 200}, {"Notes", jet::ColumnKind::Memo}};
+      blueprint.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+      auto t = db->createTable(blueprint);
+      for (int32_t i = 0; i < 160; ++i) {
+        jet::Row r = makeRow(i, i % 4 == 0 ? 3000 : 20);
+        t.insert(r);
+      }
+    }
+    db->close();
+  }
+  {
+    // Emptying the first table leaves its pages free between the catalog and the second's.
+    auto db = jet::Database::open(built.string(), jet::OpenMode::ReadWrite);
+    EXPECT_EQ(db->table("Gone").removeAll(), 160u);
+    db->close();
+  }
+  const auto original = jet::testing::readWholeFile(built);
+  const uint32_t pageSize = 4096;
+  const uint32_t pages = static_cast<uint32_t>(original.size() / pageSize);
+  std::vector<bool> freeBefore(pages, false);
+  {
+    auto db = jet::openDatabaseImpl(std::make_unique<jet::MemoryFile>(original), built.string() + ".probe",
+                                    jet::OpenMode::ReadWrite);
+    uint32_t free = 0;
+    for (uint32_t p = 0; p < pages; ++p) free += (freeBefore[p] = db->writer().context().isFreeInMap(p)) ? 1 : 0;
+    ASSERT_GT(free, 20u) << "the emptied table left free pages";
+  }
+  const std::string path = (dir.path() / "faulty.mdb").string();
+  // Replaced long values give their pages back and new ones take them again; new rows take
+  // the pages free since the start.
+  auto writeSome = [&](jet::DatabaseImpl& db) {
+    jet::TableImpl& table = db.table(*db.findTable("Kept"));
+    jet::write::TableWriter& w = db.writer().writer(table);
+    std::vector<jet::RowId> ids;
+    jet::TableScanner scanner(db.pager(), table.info);
+    for (jet::RowBytes row; scanner.next(row);) ids.push_back(scanner.current());
+    for (size_t k = 0; k < ids.size(); k += 4) {
+      jet::Row r = makeRow(int32_t(k), 2500 + k % 700);
+      w.update(ids[k], r);
+    }
+    for (int32_t i = 1000; i < 1080; ++i) {
+      jet::Row r = makeRow(i, i % 3 == 0 ? 5000 : 30);
+      w.insert(r);
+    }
+  };
+  int total = 0;
+  std::vector<uint8_t> done;
+  {
+    auto file = std::make_unique<FailingFile>(original, -1);
+    FailingFile* raw = file.get();
+    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    writeSome(*db);
+    db->writer().flush();
+    total = raw->writes();
+    done = raw->bytes();
+  }
+  uint32_t reusedFree = 0;
+  for (uint32_t p = 0; p < pages; ++p) {
+    if (freeBefore[p] && std::memcmp(done.data() + size_t(p) * pageSize, original.data() + size_t(p) * pageSize, pageSize) != 0) ++reusedFree;
+  }
+  ASSERT_GT(reusedFree, 10u) << "the flush took pages that were free";
+  bool freePageKeptNewBytes = false;
+  for (int failAt = 1; failAt <= total; ++failAt) {
+    auto file = std::make_unique<FailingFile>(original, failAt);
+    FailingFile* raw = file.get();
+    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    writeSome(*db);
+    EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
+    const std::vector<uint8_t>& after = raw->bytes();
+    ASSERT_EQ(after.size(), original.size()) << "write " << failAt;
+    for (uint32_t p = 0; p < pages; ++p) {
+      const bool same = std::memcmp(after.data() + size_t(p) * pageSize, original.data() + size_t(p) * pageSize, pageSize) == 0;
+      if (freeBefore[p]) {
+        freePageKeptNewBytes |= !same;
+        continue;
+      }
+      ASSERT_TRUE(same) << "page " << p << " (in use) changed; write " << failAt << " of " << total;
+    }
+    // The file as it was reads and checks as before, and the open database goes on writing.
+    auto reread = jet::openDatabaseImpl(std::make_unique<jet::MemoryFile>(after), built.string() + ".reread",
+                                        jet::OpenMode::ReadWrite);
+    EXPECT_TRUE(jet::checkStructure(*reread).ok()) << "write " << failAt;
+    writeSome(*db);
+    db->writer().flush();
+    EXPECT_TRUE(jet::checkStructure(*db).ok()) << "write " << failAt;
+  }
+  EXPECT_TRUE(freePageKeptNewBytes) << "no failed flush left new bytes in a page that was free";
   EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }
 

@@ -163,9 +163,9 @@ int TADOConnection::deleteAll(const QString& table) {
   const std::string name = table.toStdString();
   if (!db.hasTable(name)) msg::raise(msg::tableNotFound(table));
   try {
-    uint32_t n = db.table(name).removeAll();
-    db.flush();
-    return static_cast<int>(n);
+    // Written with what follows (the records a run appends next, say) at the next flush, so
+    // a crash in between leaves the table as it was rather than empty.
+    return static_cast<int>(db.table(name).removeAll());
   } catch (const jet::Error& e) {
     msg::raiseProvider(e.what());
   }

@@ -90,7 +90,8 @@ class TADOConnection {
   uint64_t generation() const { return generation_; }
   // Writes what is pending when the database is open for writing.
   void flush();
-  // Runs a "Delete From" on a table; returns the number of rows removed.
+  // Runs a "Delete From" on a table; returns the number of rows removed. Like a post, the
+  // removal reaches the file at the next flush (a query closing, the connection closing).
   int deleteAll(const QString& table);
   // Connects when not connected and raises, as opening "Select * From <table>" would, when
   // the table is not in the database; reads none of its rows.

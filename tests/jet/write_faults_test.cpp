@@ -55,6 +55,18 @@ class FailingFile : public jet::File {
   int writes_ = 0;
 };
 
+// A database on a copy of `bytes` whose failAt-th write fails (-1: none), its journal beside
+// `path` on disk.
+struct FailingOpen {
+  std::unique_ptr<jet::DatabaseImpl> db;
+  FailingFile* file = nullptr;
+};
+FailingOpen openFailing(const std::vector<uint8_t>& bytes, int failAt, const std::string& path) {
+  auto file = std::make_unique<FailingFile>(bytes, failAt);
+  FailingFile* raw = file.get();
+  return {jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite), raw};
+}
+
 // Inserts rows made by makeRow into table of a copy of the fixture `relative` (enough for new
 // pages and a promoted map), then fails the flush at each of its writes in turn.
 void failAtEveryWrite(const std::string& relative, const std::string& tableName,
@@ -79,9 +91,7 @@ void failAtEveryWrite(const std::string& relative, const std::string& tableName,
   // How many writes a successful flush makes.
   int total = 0;
   {
-    auto file = std::make_unique<FailingFile>(original, -1);
-    FailingFile* raw = file.get();
-    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    auto [db, raw] = openFailing(original, -1, path);
     writeSome(*db);
     db->writer().flush();
     total = raw->writes();
@@ -89,9 +99,7 @@ void failAtEveryWrite(const std::string& relative, const std::string& tableName,
   }
   ASSERT_GT(total, 3);
   for (int failAt = 1; failAt <= total; ++failAt) {
-    auto file = std::make_unique<FailingFile>(original, failAt);
-    FailingFile* raw = file.get();
-    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    auto [db, raw] = openFailing(original, failAt, path);
     writeSome(*db);
     EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
     EXPECT_EQ(raw->bytes(), original) << "write " << failAt << " of " << total;
@@ -147,18 +155,14 @@ TEST(WriteFaults, AFlushThatShrinksTheFileFailingAtAnyWriteLeavesItAsItWas) {
   };
   int total = 0;
   {
-    auto file = std::make_unique<FailingFile>(original, -1);
-    FailingFile* raw = file.get();
-    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    auto [db, raw] = openFailing(original, -1, path);
     emptyIt(*db);
     db->writer().flush();
     total = raw->writes();
     ASSERT_LT(raw->bytes().size() * 4, original.size()) << "the emptied file is cut short";
   }
   for (int failAt = 1; failAt <= total; ++failAt) {
-    auto file = std::make_unique<FailingFile>(original, failAt);
-    FailingFile* raw = file.get();
-    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    auto [db, raw] = openFailing(original, failAt, path);
     emptyIt(*db);
     EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
     EXPECT_EQ(raw->bytes(), original) << "write " << failAt << " of " << total;
@@ -231,9 +235,7 @@ TEST(WriteFaults, AFlushReusingFreePagesFailingAtAnyWriteLeavesEveryPageInUseAsI
   int total = 0;
   std::vector<uint8_t> done;
   {
-    auto file = std::make_unique<FailingFile>(original, -1);
-    FailingFile* raw = file.get();
-    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    auto [db, raw] = openFailing(original, -1, path);
     writeSome(*db);
     db->writer().flush();
     total = raw->writes();
@@ -246,9 +248,7 @@ TEST(WriteFaults, AFlushReusingFreePagesFailingAtAnyWriteLeavesEveryPageInUseAsI
   ASSERT_GT(reusedFree, 10u) << "the flush took pages that were free";
   bool freePageKeptNewBytes = false;
   for (int failAt = 1; failAt <= total; ++failAt) {
-    auto file = std::make_unique<FailingFile>(original, failAt);
-    FailingFile* raw = file.get();
-    auto db = jet::openDatabaseImpl(std::move(file), path, jet::OpenMode::ReadWrite);
+    auto [db, raw] = openFailing(original, failAt, path);
     writeSome(*db);
     EXPECT_THROW(db->writer().flush(), jet::Error) << "write " << failAt;
     const std::vector<uint8_t>& after = raw->bytes();

@@ -162,10 +162,10 @@ uint32_t TableWriter::newDataPage() {
   return page;
 }
 
-std::vector<uint8_t> TableWriter::assemble(const std::vector<EncodedValue>& values, size_t minLength) {
-  return assembleRow(
-      layout_, values, [&](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); },
-      minLength);
+void TableWriter::assembleInto(const std::vector<EncodedValue>& values) {
+  assembleRowInto(
+      layout_, values, [this](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); },
+      0, rowBytes_, assembly_);
 }
 
 void TableWriter::eraseRow(const Located& where) {
@@ -234,10 +234,7 @@ RowId TableWriter::insert(Row& row) {
         countersDirty_ = oldDirty;
         forgetPlacement();
       });
-      assembleRowInto(
-          layout_, encoded,
-          [&](const Column&, const std::vector<uint8_t>& payload) { return longValues_.store(payload); }, 0, rowBytes_,
-          assembly_);
+      assembleInto(encoded);
       RowId placed = place(rowBytes_, 0);
       if (indexes_) indexes_->onInsert(placed, values);
       setRowCount(info_.def.rowCount + 1);
@@ -284,12 +281,12 @@ void TableWriter::update(RowId id, const Row& newRow) {
     inOperation(ctx_, [&] {
       ctx_.onRollback([this] { forgetPlacement(); });
       releaseLongValues(loc);
-      std::vector<uint8_t> bytes = assemble(encoded, 0);
-      if (bytes.size() <= loc.span.length) bytes = padRow(layout_, std::move(bytes), loc.span.length);
-      if (bytes.size() == loc.span.length) {
-        overwriteRow(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.page, loc.data.row, bytes);
+      assembleInto(encoded);
+      if (rowBytes_.size() <= loc.span.length) rowBytes_ = padRow(layout_, std::move(rowBytes_), loc.span.length);
+      if (rowBytes_.size() == loc.span.length) {
+        overwriteRow(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.page, loc.data.row, rowBytes_);
       } else {
-        RowId moved = place(bytes, fd::kDeletedRow);
+        RowId moved = place(rowBytes_, fd::kDeletedRow);
         if (!(loc.data == loc.header)) {
           setRowFlags(ctx_.blueprint(), ctx_.modify(loc.data.page), loc.data.row, fd::kDeletedRow | fd::kOverflowRow);
         }

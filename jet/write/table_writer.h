@@ -76,7 +76,8 @@ class TableWriter {
   void afterRowsGone(uint32_t page);
   void releaseDataPage(uint32_t page);
   void forgetPlacement();
-  std::vector<uint8_t> assemble(const std::vector<EncodedValue>& values, size_t minLength);
+  // The row of these values into rowBytes_ (its long values stored as needed).
+  void assembleInto(const std::vector<EncodedValue>& values);
   void releaseLongValues(const Located& where);
   // Gives the row's long values back and marks it gone where it is listed and where its bytes
   // are (its pages' room and maps are the caller's to note).
@@ -105,7 +106,7 @@ class TableWriter {
   // The encoded values of the row being inserted or updated, kept so their buffers serve the
   // next row (one operation at a time uses them).
   std::vector<EncodedValue> encoded_;
-  std::vector<uint8_t> rowBytes_;  // the row being inserted, assembled
+  std::vector<uint8_t> rowBytes_;  // the row being inserted or updated, assembled
   RowAssembly assembly_;
 };
 

@@ -106,11 +106,14 @@ void encodeValuesInto(const RowLayout& layout, const Row& row, std::vector<Encod
     EncodedValue& out = values[i];
     out.null = true;
     out.yesNo = false;
+    out.fixedSize = 0;
     out.bytes.clear();
     if (isNull(row[i])) continue;
     out.null = false;
     if (column.kind == ColumnKind::YesNo && !column.unknownKind) {
       out.yesNo = yesNoValue(column, row[i]);
+    } else if (layout.slots[i].fixed && !column.unknownKind) {
+      out.fixedSize = static_cast<uint8_t>(encodeKnownFixedValue(column, row[i], out.fixed.data()));
     } else if (layout.slots[i].fixed) {
       encodeFixedValueInto(column, row[i], out.bytes);
     } else {
@@ -186,7 +189,12 @@ void assembleRowInto(const RowLayout& layout, const std::vector<EncodedValue>& v
     }
     if (v.null) continue;
     markPresent(slot.columnId);
-    std::copy(v.bytes.begin(), v.bytes.end(), row.begin() + static_cast<std::ptrdiff_t>(fixedStart + slot.fixedOffset));
+    uint8_t* at = row.data() + fixedStart + slot.fixedOffset;
+    if (v.fixedSize > 0) {
+      for (uint8_t k = 0; k < v.fixedSize; ++k) at[k] = v.fixed[k];
+    } else {
+      std::copy(v.bytes.begin(), v.bytes.end(), at);
+    }
   }
 
   if (layout.varColumnCount > 0) {

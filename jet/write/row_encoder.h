@@ -10,6 +10,7 @@
 // a LongValueStore the caller supplies.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -63,7 +64,10 @@ inline constexpr int kMaxInlineLongValue = static_cast<int>(format::longvalue::k
 struct EncodedValue {
   bool null = true;
   bool yesNo = false;             // the null-mask bit of a Yes/No column
-  std::vector<uint8_t> bytes;     // fixed or variable bytes; a long value's payload
+  uint8_t fixedSize = 0;          // bytes in `fixed`: a fixed column of a known kind
+  std::array<uint8_t, kMaxKnownFixedBytes> fixed;
+  std::vector<uint8_t> bytes;     // variable bytes; a long value's payload; the bytes of a
+                                  // fixed column of unknown kind
 };
 
 // Checks and encodes every value of a row (no page is touched). Throws Error(Invalid) on a

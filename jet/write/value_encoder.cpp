@@ -59,12 +59,6 @@ std::optional<double> asReal(const Value& value) {
   return std::nullopt;
 }
 
-void putLE(std::vector<uint8_t>& out, uint64_t v, int width) {
-  size_t at = out.size();
-  out.resize(at + static_cast<size_t>(width));
-  for (int i = 0; i < width; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 using U128 = unsigned __int128;
 
 U128 pow10(int n) {
@@ -314,8 +308,69 @@ std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value) 
   return out;
 }
 
+size_t encodeKnownFixedValue(const Column& column, const Value& value, uint8_t* out) {
+  auto put = [&](uint64_t v, int width, size_t at = 0) {
+    for (int i = 0; i < width; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    return at + static_cast<size_t>(width);
+  };
+  switch (column.kind) {
+    case ColumnKind::Byte:
+      return put(static_cast<uint64_t>(integerInRange(column, value, 0, 255)), 1);
+    case ColumnKind::Integer:
+      return put(static_cast<uint64_t>(integerInRange(column, value, -32768, 32767)), 2);
+    case ColumnKind::Long:
+      return put(static_cast<uint64_t>(integerInRange(column, value, INT32_MIN, INT32_MAX)), 4);
+    case ColumnKind::Currency: {
+      int64_t scaled;
+      if (auto* c = std::get_if<Currency>(&value)) {
+        scaled = c->scaled;
+      } else if (auto i = asInteger(value)) {
+        scaled = *i * 10000;
+      } else {
+        wrongKind(column, value);
+      }
+      return put(static_cast<uint64_t>(scaled), 8);
+    }
+    case ColumnKind::Single: {
+      auto r = asReal(value);
+      if (!r) wrongKind(column, value);
+      if (std::isfinite(*r) && std::fabs(*r) > std::numeric_limits<float>::max()) {
+        invalid(column, "the value is out of the range of a Single");
+      }
+      return put(std::bit_cast<uint32_t>(static_cast<float>(*r)), 4);
+    }
+    case ColumnKind::Double: {
+      auto r = asReal(value);
+      if (!r) wrongKind(column, value);
+      return put(std::bit_cast<uint64_t>(*r), 8);
+    }
+    case ColumnKind::DateTime: {
+      auto* d = std::get_if<DateTime>(&value);
+      if (!d) wrongKind(column, value);
+      if (!std::isfinite(d->days)) invalid(column, "the date is not a finite number");
+      return put(std::bit_cast<uint64_t>(d->days), 8);
+    }
+    case ColumnKind::ReplicationID: {
+      auto* g = std::get_if<Guid>(&value);
+      if (!g) wrongKind(column, value);
+      std::copy(g->bytes.begin(), g->bytes.end(), out);
+      return g->bytes.size();
+    }
+    case ColumnKind::Decimal: {
+      Decimal d = asDecimal(column, value);
+      U128 m = decimalMagnitude(column, d);
+      out[0] = d.negative && m != 0 ? 0x80 : 0x00;
+      // Four 32-bit groups, most significant first, each little-endian.
+      size_t at = 1;
+      for (int group = 3; group >= 0; --group) at = put(static_cast<uint32_t>(m >> (32 * group)), 4, at);
+      return at;
+    }
+    default:
+      invalid(column, "is not a fixed-length column");
+  }
+}
+
 void encodeFixedValueInto(const Column& column, const Value& value, std::vector<uint8_t>& out) {
-  out.clear();
   if (column.unknownKind) {
     auto* b = std::get_if<Bytes>(&value);
     if (!b) wrongKind(column, value);
@@ -326,69 +381,8 @@ void encodeFixedValueInto(const Column& column, const Value& value, std::vector<
     out.assign(b->begin(), b->end());
     return;
   }
-  switch (column.kind) {
-    case ColumnKind::Byte:
-      putLE(out, static_cast<uint64_t>(integerInRange(column, value, 0, 255)), 1);
-      break;
-    case ColumnKind::Integer:
-      putLE(out, static_cast<uint64_t>(integerInRange(column, value, -32768, 32767)), 2);
-      break;
-    case ColumnKind::Long:
-      putLE(out, static_cast<uint64_t>(integerInRange(column, value, INT32_MIN, INT32_MAX)), 4);
-      break;
-    case ColumnKind::Currency: {
-      int64_t scaled;
-      if (auto* c = std::get_if<Currency>(&value)) {
-        scaled = c->scaled;
-      } else if (auto i = asInteger(value)) {
-        scaled = *i * 10000;
-      } else {
-        wrongKind(column, value);
-      }
-      putLE(out, static_cast<uint64_t>(scaled), 8);
-      break;
-    }
-    case ColumnKind::Single: {
-      auto r = asReal(value);
-      if (!r) wrongKind(column, value);
-      if (std::isfinite(*r) && std::fabs(*r) > std::numeric_limits<float>::max()) {
-        invalid(column, "the value is out of the range of a Single");
-      }
-      putLE(out, std::bit_cast<uint32_t>(static_cast<float>(*r)), 4);
-      break;
-    }
-    case ColumnKind::Double: {
-      auto r = asReal(value);
-      if (!r) wrongKind(column, value);
-      putLE(out, std::bit_cast<uint64_t>(*r), 8);
-      break;
-    }
-    case ColumnKind::DateTime: {
-      auto* d = std::get_if<DateTime>(&value);
-      if (!d) wrongKind(column, value);
-      if (!std::isfinite(d->days)) invalid(column, "the date is not a finite number");
-      putLE(out, std::bit_cast<uint64_t>(d->days), 8);
-      break;
-    }
-    case ColumnKind::ReplicationID: {
-      auto* g = std::get_if<Guid>(&value);
-      if (!g) wrongKind(column, value);
-      out.assign(g->bytes.begin(), g->bytes.end());
-      break;
-    }
-    case ColumnKind::Decimal: {
-      Decimal d = asDecimal(column, value);
-      U128 m = decimalMagnitude(column, d);
-      out.push_back(d.negative && m != 0 ? 0x80 : 0x00);
-      // Four 32-bit groups, most significant first, each little-endian.
-      for (int group = 3; group >= 0; --group) {
-        putLE(out, static_cast<uint32_t>(m >> (32 * group)), 4);
-      }
-      break;
-    }
-    default:
-      invalid(column, "is not a fixed-length column");
-  }
+  uint8_t bytes[kMaxKnownFixedBytes];
+  out.assign(bytes, bytes + encodeKnownFixedValue(column, value, bytes));
 }
 
 std::vector<uint8_t> encodeVariableValue(const Column& column, const Value& value, const TextCoding& coding) {

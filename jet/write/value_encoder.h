@@ -20,6 +20,10 @@ namespace jet::write {
 std::vector<uint8_t> encodeFixedValue(const Column& column, const Value& value);
 // The same into out (replacing what it held; its storage is reused).
 void encodeFixedValueInto(const Column& column, const Value& value, std::vector<uint8_t>& out);
+// The same for a column of a known kind (not unknownKind) into out, which has room for
+// kMaxKnownFixedBytes; returns how many bytes it wrote. No allocation.
+inline constexpr size_t kMaxKnownFixedBytes = 17;  // a Decimal: sign and four 32-bit groups
+size_t encodeKnownFixedValue(const Column& column, const Value& value, uint8_t* out);
 
 // How a file stores text: Jet 4 as UTF-16 (compressed where the column allows), Jet 3 as
 // bytes of the database's code page (codePage; a column may name its own).

@@ -153,7 +153,7 @@ class TADOQuery {
   size_t current_ = 0;
   bool eof_ = true;
   jet::Row pending_;
-  std::vector<bool> assigned_;
+  std::vector<uint8_t> assigned_;  // by field: 1 once a value was assigned to the pending record
   std::map<std::string, std::unique_ptr<KeyIndex>> indexes_;
 
   // The last search's key fields resolved, so a loop of searches on the same fields does

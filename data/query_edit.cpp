@@ -21,12 +21,12 @@ void TADOQuery::assignValue(int index, jet::Value value) {
   checkEditing();
   auto i = static_cast<size_t>(index);
   pending_.at(i) = std::move(value);
-  assigned_.at(i) = true;
+  assigned_.at(i) = 1;
 }
 
 void TADOQuery::finishPending() {
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
-  bool any = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
+  bool any = std::find(assigned_.begin(), assigned_.end(), uint8_t{1}) != assigned_.end();
   if (any)
     Post();
   else
@@ -35,7 +35,7 @@ void TADOQuery::finishPending() {
 
 void TADOQuery::startInsert() {
   pending_.assign(fields_.size(), jet::Null{});
-  assigned_.assign(fields_.size(), false);
+  assigned_.assign(fields_.size(), 0);
   state_ = TDataSetState::dsInsert;
 }
 
@@ -48,7 +48,7 @@ void TADOQuery::Edit() {
     return;
   }
   pending_ = store_.row(current_);
-  assigned_.assign(fields_.size(), false);
+  assigned_.assign(fields_.size(), 0);
   state_ = TDataSetState::dsEdit;
 }
 
@@ -78,7 +78,7 @@ jet::Table& TADOQuery::writeTable() {
 
 void TADOQuery::Post() {
   checkEditing();
-  bool anyAssigned = std::find(assigned_.begin(), assigned_.end(), true) != assigned_.end();
+  bool anyAssigned = std::find(assigned_.begin(), assigned_.end(), uint8_t{1}) != assigned_.end();
   if (state_ == TDataSetState::dsEdit && !anyAssigned) {  // nothing to write
     Cancel();
     eof_ = false;
@@ -87,20 +87,11 @@ void TADOQuery::Post() {
   try {
     jet::Table& table = writeTable();
     if (state_ == TDataSetState::dsInsert) {
-      // The assigned values move into the row; a refused insert gives them back, so the
-      // record stays as it was being edited.
-      jet::Row row(fields_.size(), jet::Null{});
-      for (size_t i = 0; i < fields_.size(); ++i)
-        if (assigned_[i]) row[i] = std::move(pending_[i]);
-      jet::RowId id;
-      try {
-        id = table.insert(row);  // fills in the auto-number
-      } catch (...) {
-        for (size_t i = 0; i < fields_.size(); ++i)
-          if (assigned_[i]) pending_[i] = std::move(row[i]);
-        throw;
-      }
-      store_.appendRow(row, id);
+      // The pending record is the row: Null where nothing was assigned. The insert fills in
+      // the auto-number only once the row is written, so a refused insert leaves the record
+      // as it was being edited.
+      const jet::RowId id = table.insert(pending_);
+      store_.appendRow(pending_, id);
       auto r = static_cast<uint32_t>(store_.rowCount() - 1);
       for (auto& [key, index] : indexes_) index->add(store_, r);
       current_ = r;

@@ -139,12 +139,15 @@ void ResultStore::appendRow(const jet::Row& row, jet::RowId id) {
     throw jet::Error(jet::ErrorKind::Invalid, "A row with " + std::to_string(row.size()) +
                                                   " values for a result of " +
                                                   std::to_string(columns_.size()) + " columns");
-  size_t r = rowIds_.size();
+  const size_t r = rowIds_.size();
+  const size_t word = r / 64;
+  const uint64_t bit = uint64_t{1} << (r % 64);
   for (size_t c = 0; c < columns_.size(); ++c) {
     Column& column = columns_[c];
-    bool null = jet::isNull(row[c]);
+    const bool null = jet::isNull(row[c]);
     column.cells.push_back(null ? 0 : encode(column, row[c]));
-    setNull(column, r, null);
+    if (column.nullBits.size() <= word) column.nullBits.resize(word + 1, 0);
+    column.nullBits[word] = (column.nullBits[word] & ~bit) | (null ? bit : 0);
   }
   rowIds_.push_back(id);
 }

@@ -122,7 +122,9 @@ bool passesUnchanged(const jet::Value& v, const FieldDef& def) {
   switch (def.column.kind) {
     case jet::ColumnKind::Text: {
       const auto* s = std::get_if<std::string>(&v);
-      return s && (def.size <= 0 || utf16Length(*s) <= static_cast<size_t>(def.size));
+      // No more units than bytes: short text needs no count.
+      return s && (def.size <= 0 || s->size() <= static_cast<size_t>(def.size) ||
+                   utf16Length(*s) <= static_cast<size_t>(def.size));
     }
     case jet::ColumnKind::Memo: {
       const auto* s = std::get_if<std::string>(&v);

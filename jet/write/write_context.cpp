@@ -18,9 +18,17 @@ WriteContext::WriteContext(Pager& pager, Format format) : pager_(pager), spec_{f
 
 const uint8_t* WriteContext::read(uint32_t page) { return pager_.peek(page); }
 
-void WriteContext::noteChanged(uint32_t page) {
-  if (changedSet_.try_emplace(page, true).second) changed_.push_back(page);
+namespace {
+
+// Puts the old bytes an image keeps for its ranges (one after another) back into page.
+void putRangesBack(uint8_t* page, const std::vector<WriteContext::ByteRange>& ranges, const uint8_t* old) {
+  for (const WriteContext::ByteRange& r : ranges) {
+    std::memcpy(page + r.offset, old, r.length);
+    old += r.length;
+  }
 }
+
+}  // namespace
 
 WriteContext::UndoImage& WriteContext::newImage(uint32_t page) {
   if (undoCount_ == undo_.size()) undo_.emplace_back();
@@ -56,11 +64,7 @@ void WriteContext::keepOldBytes(uint32_t page, std::initializer_list<ByteRange> 
     // Changed only within its ranges so far: the page as it stands, with their old bytes put
     // back, is the page as it was.
     std::vector<uint8_t> whole(old, old + spec_.pageSize);
-    size_t at = 0;
-    for (const ByteRange& r : image.ranges) {
-      std::memcpy(whole.data() + r.offset, image.bytes.data() + at, r.length);
-      at += r.length;
-    }
+    putRangesBack(whole.data(), image.ranges, image.bytes.data());
     image.bytes = std::move(whole);
     image.ranges.clear();
     --partialImages_;
@@ -76,20 +80,17 @@ uint8_t* WriteContext::modifyWithin(uint32_t page, std::initializer_list<ByteRan
     }
   }
   keepOldBytes(page, ranges);
-  noteChanged(page);
   return pager_.modify(page);
 }
 
 uint8_t* WriteContext::modify(uint32_t page) {
   keepOldBytes(page, {});
-  noteChanged(page);
   return pager_.modify(page);
 }
 
 uint32_t WriteContext::allocate() {
   if (uint32_t reused = takeFreePage()) return reused;
   uint32_t page = pager_.append();
-  noteChanged(page);
   globalMapSet(page, false);
   return page;
 }
@@ -190,12 +191,8 @@ void WriteContext::rollback() {
     uint8_t* bytes = pager_.modify(image.page);
     if (image.ranges.empty()) {
       std::memcpy(bytes, image.bytes.data(), image.bytes.size());
-      continue;
-    }
-    size_t at = 0;
-    for (const ByteRange& r : image.ranges) {
-      std::memcpy(bytes + r.offset, image.bytes.data() + at, r.length);
-      at += r.length;
+    } else {
+      putRangesBack(bytes, image.ranges, image.bytes.data());
     }
   }
   undoCount_ = 0;
@@ -205,13 +202,6 @@ void WriteContext::rollback() {
   pager_.dropAppendedFrom(opStartPages_);
   for (auto it = rollbackHooks_.rbegin(); it != rollbackHooks_.rend(); ++it) (*it)();
   rollbackHooks_.clear();
-  changed_.erase(std::remove_if(changed_.begin(), changed_.end(),
-                                [&](uint32_t p) {
-                                  if (p < opStartPages_) return false;
-                                  changedSet_.erase(p);
-                                  return true;
-                                }),
-                 changed_.end());
 }
 
 void WriteContext::flush() {
@@ -229,7 +219,7 @@ void WriteContext::flush() {
     // The flush lock was not to be had: nothing was written and the changes are kept.
     if (pager_.hasDirtyPages()) throw;
     // The pager put the file back and dropped the changes.
-    forgetFlushedState();
+    freedSinceFlush_.clear();
     freeSearchFrom_ = 0;
     claimedLoaded_ = false;
     for (auto& hook : afterDiscard_) {
@@ -241,12 +231,6 @@ void WriteContext::flush() {
     }
     throw;
   }
-  forgetFlushedState();
-}
-
-void WriteContext::forgetFlushedState() {
-  changed_.clear();
-  changedSet_.clear();
   freedSinceFlush_.clear();
 }
 

@@ -10,7 +10,6 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "jet/format/types.h"
@@ -121,15 +120,10 @@ class WriteContext {
   std::vector<uint32_t> undoStamp_;
   uint32_t opSerial_ = 0;
   bool hasUndo(uint32_t page) const { return page < undoStamp_.size() && undoStamp_[page] == opSerial_; }
-  std::vector<uint32_t> changed_;                             // pages dirty since the last flush
-  std::unordered_map<uint32_t, bool> changedSet_;
-  void noteChanged(uint32_t page);  // into changed_, once
-  std::vector<uint32_t> allocatedInOp_;
   uint32_t freeSearchFrom_ = 0;  // no page below this one is free in the map
   // By page: marked free in the map since the last flush, so perhaps in use in the file as it
   // stands (a page taken that was free at the last flush needs no old bytes in the journal).
   std::vector<bool> freedSinceFlush_;
-  void forgetFlushedState();  // after a flush, or after a failed one dropped the changes
   std::function<std::vector<uint32_t>()> claimedSource_;
   bool claimedLoaded_ = false;
   bool claimedUnknown_ = false;     // the source failed: every free page counts as claimed

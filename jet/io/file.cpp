@@ -74,15 +74,6 @@ class PosixFile : public File {
     if (writable_ && ::fsync(fd_) != 0) throw Error(ErrorKind::Io, sysError("cannot sync", path_));
   }
 
-  void startWriting(uint64_t offset, uint64_t len) override {
-#ifdef __linux__
-    // Starts write-back only (no wait flags), so no error is taken from the sync that follows.
-    if (writable_) (void)::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(len), SYNC_FILE_RANGE_WRITE);
-#else
-    (void)offset, (void)len;
-#endif
-  }
-
   void truncate(uint64_t len) override {
     if (!writable_) throw Error(ErrorKind::ReadOnly, path_ + " is open for reading only");
     if (::ftruncate(fd_, static_cast<off_t>(len)) != 0) throw Error(ErrorKind::Io, sysError("cannot resize", path_));

@@ -31,10 +31,6 @@ class File {
   virtual void writeAt(uint64_t offset, const void* data, size_t len) = 0;
   // Makes written bytes durable.
   virtual void sync() = 0;
-  // Has the system start putting these written bytes on the disk now, without waiting: a
-  // hint that lets the disk work while more is written, so the sync() that must follow
-  // waits less. Errors show at that sync(). Nothing for memory files.
-  virtual void startWriting(uint64_t offset, uint64_t len) { (void)offset, (void)len; }
   // Cuts or grows the file to exactly len bytes.
   virtual void truncate(uint64_t len) = 0;
   virtual bool writable() const = 0;

@@ -42,7 +42,6 @@ void Journal::save(const File& file, uint32_t pageSize, const std::vector<uint32
     uint64_t written = 0;
     auto spill = [&] {
       out->writeAt(written, buffer.get(), used);
-      out->startWriting(written, used);  // the disk works while the next part is read
       written += used;
       used = 0;
     };

@@ -186,13 +186,6 @@ void Pager::writeDirtyPages() {
   // Runs of consecutive pages go out in one write through a buffer kept for the next flush.
   const size_t runPages = std::max<size_t>(1, kWriteRunBytes / pageSize_);
   if (dirty_.size() > 1 && runBuffer_.size() < runPages * pageSize_) runBuffer_.resize(runPages * pageSize_);
-  // The disk is set to work on what was written every few hundred kilobytes, so the sync at
-  // the end finds less left to do.
-  uint64_t unstartedFrom = 0, unstartedEnd = 0;
-  auto startWriting = [&] {
-    if (unstartedEnd > unstartedFrom) file_.startWriting(unstartedFrom, unstartedEnd - unstartedFrom);
-    unstartedFrom = unstartedEnd = 0;
-  };
   auto it = dirty_.begin();
   while (it != dirty_.end()) {
     const uint32_t first = it->first;
@@ -210,12 +203,8 @@ void Pager::writeDirtyPages() {
       for (auto p = it; p != end; ++p, at += pageSize_) std::memcpy(at, p->second->bytes.data(), pageSize_);
       file_.writeAt(offset, runBuffer_.data(), count * pageSize_);
     }
-    if (unstartedEnd == 0) unstartedFrom = offset;
-    unstartedEnd = offset + count * pageSize_;
-    if (unstartedEnd - unstartedFrom >= kWriteRunBytes) startWriting();
     it = end;
   }
-  startWriting();
 }
 
 void Pager::forgetFrom(uint32_t first) {
